@@ -1,0 +1,49 @@
+#include "application.h"
+
+#include <utility>
+
+namespace jilan::app {
+
+template <typename... Args, typename F>
+auto Application::guarded(F f) {
+    return [this, f](Args... args) {
+        if (!form_.ended()) {
+            f(std::forward<Args>(args)...);
+        }
+    };
+}
+
+Application::Application(Form1& form, Platform& platform, net::TransferPool& pool,
+                         AppOptions options)
+    : form_(form),
+      platform_(platform),
+      pump_(form, platform),
+      fetcher_(pool, pump_),
+      shell_(form, platform, options.urls),
+      harvester_(form, fetcher_, options.urls.market, options.harvest),
+      queries_(form, fetcher_, options.urls),
+      listActions_(form, platform, options.urls.market) {
+    form.Load.attach(guarded([this] { shell_.Form_Load(); }));
+    form.QueryUnload.attach(guarded<int&, int>(
+        [this](int& cancel, int mode) { shell_.Form_QueryUnload(cancel, mode); }));
+    form.endedSignal.connect([this] { platform_.endProgram(); });
+
+    form.Command1.Click.attach(guarded([this] { harvester_.Command1_Click(); }));
+    form.Command2.Click.attach(guarded([this] { shell_.Command2_Click(); }));
+    form.Command3.Click.attach(guarded([this] { shell_.Command3_Click(); }));
+    form.Command4.Click.attach(guarded([this] { shell_.Command4_Click(); }));
+    form.Command5.Click.attach(guarded([this] { listActions_.Command5_Click(); }));
+    form.Text1.Change.attach(guarded([this] { harvester_.Text1_Change(); }));
+    form.HScroll1.Change.attach(guarded([this] { harvester_.HScroll1_Change(); }));
+    form.Timer1.Timer.attach(guarded([this] { harvester_.Timer1_Timer(); }));
+    form.List1.DblClick.attach(guarded([this] { queries_.List1_DblClick(); }));
+    form.List1.MouseDown.attach(guarded<int, int, int, int>(
+        [this](int button, int shift, int x, int y) {
+            listActions_.List1_MouseDown(button, shift, x, y);
+        }));
+    form.cx.Click.attach(guarded([this] { queries_.cx_Click(); }));
+    form.fz.Click.attach(guarded([this] { listActions_.fz_Click(); }));
+    form.ydym.Click.attach(guarded([this] { listActions_.ydym_Click(); }));
+}
+
+}  // namespace jilan::app

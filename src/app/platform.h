@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace jilan::app {
+
+class Menu;
+
+enum class MessageButtons { Ok, YesNoCancel };
+enum class MessageIcon { Information };
+// The answers a message box can give, with their customary numbers.
+enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+inline constexpr const char* kMessageTitle = "霁岚系列软件";
+
+// Everything the program needs from the desktop. The Qt view provides the real
+// one; tests provide a recording double. Handlers receive it by constructor.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Lets the window handle its pending events once (clicks, ticks, repaints).
+    virtual void processEvents() = 0;
+    virtual MessageAnswer messageBox(const std::string& prompt, const std::string& title,
+                                     MessageButtons buttons, MessageIcon icon) = 0;
+    // false when the clipboard could not be cleared or set.
+    virtual bool clearClipboard() = 0;
+    virtual bool setClipboardText(const std::string& text) = 0;
+    // Opens an http/https URL in the user's web browser without a shell;
+    // false when it was refused or could not be launched.
+    virtual bool openUrl(const std::string& url) = 0;
+    // Modal save-file dialog; nullopt when the user cancelled.
+    virtual std::optional<std::string> saveFileDialog(const std::string& title,
+                                                      const std::string& filter,
+                                                      const std::string& initialName) = 0;
+    // Shows the menu as a popup at the pointer; modal. A chosen item raises its
+    // Click before this returns.
+    virtual void popupMenu(Menu& menu) = 0;
+    // Ends the program; the caller stops handling events right after.
+    virtual void endProgram() = 0;
+    // The folder holding the program's executable, as the platform reports it.
+    virtual std::string programFolder() = 0;
+    // Applies a skin (a style sheet text) to the window.
+    virtual void applySkin(const std::string& styleSheet) = 0;
+};
+
+}  // namespace jilan::app
