@@ -37,8 +37,8 @@ Application::Application(Form1& form, Platform& platform, net::TransferPool& poo
     form.HScroll1.Change.attach(guarded([this] { harvester_.HScroll1_Change(); }));
     form.Timer1.Timer.attach(guarded([this] { harvester_.Timer1_Timer(); }));
     form.List1.DblClick.attach(guarded([this] { queries_.List1_DblClick(); }));
-    form.List1.MouseDown.attach(guarded<int, int, int, int>(
-        [this](int button, int shift, int x, int y) {
+    form.List1.MouseDown.attach(
+        guarded<int, int, int, int>([this](int button, int shift, int x, int y) {
             listActions_.List1_MouseDown(button, shift, x, y);
         }));
     form.cx.Click.attach(guarded([this] { queries_.cx_Click(); }));

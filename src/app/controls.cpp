@@ -27,8 +27,7 @@ bool Control::drawn() const {
     }
 }
 
-Button::Button(std::string name, const Control* container, Geometry g, int tab,
-               std::string caption)
+Button::Button(std::string name, const Control* container, Geometry g, int tab, std::string caption)
     : Control(std::move(name), ControlKind::Button, container, g, tab),
       caption_(std::move(caption)) {}
 
@@ -63,8 +62,8 @@ void Label::setCaption(std::string caption) {
     changed.emit();
 }
 
-TextBox::TextBox(std::string name, const Control* container, Geometry g, int tab,
-                 std::string text, bool multiLine, ScrollBars scrollBars)
+TextBox::TextBox(std::string name, const Control* container, Geometry g, int tab, std::string text,
+                 bool multiLine, ScrollBars scrollBars)
     : Control(std::move(name), ControlKind::TextBox, container, g, tab),
       text_(std::move(text)),
       multiLine_(multiLine),

@@ -36,7 +36,8 @@ Form1::Form1()
       Label9("Label9", &Frame3, {1680, 2550, 1455, 255}, 15, "未查询", Alignment::Centre, false),
       Label8("Label8", &Frame3, {240, 2550, 1455, 255}, 14, "未查询", Alignment::Centre, false),
       Label7("Label7", &Frame3, {4560, 2070, 1455, 255}, 13, "保证金", Alignment::Centre, false),
-      Label6("Label6", &Frame3, {3120, 2070, 1455, 255}, 12, "折合人民币", Alignment::Centre, false),
+      Label6("Label6", &Frame3, {3120, 2070, 1455, 255}, 12, "折合人民币", Alignment::Centre,
+             false),
       Label5("Label5", &Frame3, {1680, 2070, 1455, 255}, 11, "预定价格", Alignment::Centre, false),
       Label4("Label4", &Frame3, {240, 2070, 1455, 255}, 10, "预定平台", Alignment::Centre, false),
       Line9("Line9", &Frame3, 4560, 1920, 4560, 2880, kDefaultColour),
@@ -49,8 +50,10 @@ Form1::Form1()
       Line3("Line3", &Frame3, 240, 2400, 6000, 2400, kDarkGrey),
       Line2("Line2", &Frame3, 240, 1920, 6000, 1920, kDarkGrey),
       Line1("Line1", &Frame3, 240, 1440, 6000, 1440, kDarkGrey),
-      Label2("Label2", &Frame3, {240, 840, 1440, 180}, 8, "删除时间：未查询", Alignment::Left, true),
-      Label1("Label1", &Frame3, {240, 480, 1440, 180}, 7, "删除类型：未查询", Alignment::Left, true),
+      Label2("Label2", &Frame3, {240, 840, 1440, 180}, 8, "删除时间：未查询", Alignment::Left,
+             true),
+      Label1("Label1", &Frame3, {240, 480, 1440, 180}, 7, "删除类型：未查询", Alignment::Left,
+             true),
       Command1("Command1", nullptr, {240, 6480, 1575, 615}, 1, kStartCaption),
       List1("List1", &Frame1, {120, 240, 2895, 4740}, 2),
       cxcd("cxcd", nullptr, "程序菜单", false),
@@ -63,16 +66,17 @@ Form1::Form1()
     for (MenuItem* item : {&fz, &x1, &cx, &x2, &ydym}) {
         cxcd.addItem(item);
     }
-    controls_ = {&Command5, &Command4, &Command3, &Command2, &S1,     &Inet2,   &Inet1,
-                 &Frame2,   &HScroll1, &Text1,    &Frame3,   &Frame4, &C1,      &Timer1,
-                 &Text2,    &Label13,  &Label12,  &Label11,  &Label10, &Label9, &Label8,
-                 &Label7,   &Label6,   &Label5,   &Label4,   &Line9,  &Line8,   &Line7,
-                 &Label3,   &Line6,    &Line5,    &Line4,    &Line3,  &Line2,   &Line1,
-                 &Label2,   &Label1,   &Command1, &Frame1,   &List1,  &cxcd,    &fz,
-                 &x1,       &cx,       &x2,       &ydym};
+    controls_ = {&Command5, &Command4, &Command3, &Command2, &S1,     &Inet2,    &Inet1,  &Frame2,
+                 &HScroll1, &Text1,    &Frame3,   &Frame4,   &C1,     &Timer1,   &Text2,  &Label13,
+                 &Label12,  &Label11,  &Label10,  &Label9,   &Label8, &Label7,   &Label6, &Label5,
+                 &Label4,   &Line9,    &Line8,    &Line7,    &Label3, &Line6,    &Line5,  &Line4,
+                 &Line3,    &Line2,    &Line1,    &Label2,   &Label1, &Command1, &Frame1, &List1,
+                 &cxcd,     &fz,       &x1,       &cx,       &x2,     &ydym};
 }
 
-void Form1::clearIcon() { hasIcon_ = false; }
+void Form1::clearIcon() {
+    hasIcon_ = false;
+}
 
 Control* Form1::find(const std::string& name) const {
     for (Control* c : controls_) {

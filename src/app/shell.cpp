@@ -9,7 +9,9 @@ namespace jilan::app {
 Shell::Shell(Form1& form, Platform& platform, config::Urls urls)
     : form_(form), platform_(platform), urls_(std::move(urls)) {}
 
-std::string Shell::skinPath() const { return platform_.programFolder() + "/skinh.she"; }
+std::string Shell::skinPath() const {
+    return platform_.programFolder() + "/skinh.she";
+}
 
 void Shell::Form_Load() {
     form_.clearIcon();
@@ -26,16 +28,21 @@ void Shell::Form_Load() {
 }
 
 // A launch that fails is not reported: the links are a courtesy.
-void Shell::Command2_Click() { platform_.openUrl(urls_.forum); }
+void Shell::Command2_Click() {
+    platform_.openUrl(urls_.forum);
+}
 
-void Shell::Command4_Click() { platform_.openUrl(urls_.home); }
+void Shell::Command4_Click() {
+    platform_.openUrl(urls_.home);
+}
 
-void Shell::Command3_Click() { form_.requestClose(); }
+void Shell::Command3_Click() {
+    form_.requestClose();
+}
 
 void Shell::Form_QueryUnload(int& cancel, int /*unloadMode*/) {
-    const MessageAnswer answer = platform_.messageBox(kExitPrompt, kMessageTitle,
-                                                      MessageButtons::YesNoCancel,
-                                                      MessageIcon::Information);
+    const MessageAnswer answer = platform_.messageBox(
+        kExitPrompt, kMessageTitle, MessageButtons::YesNoCancel, MessageIcon::Information);
     if (answer == MessageAnswer::Yes) {
         platform_.openUrl(urls_.forum);
         form_.end();

@@ -28,7 +28,7 @@ std::optional<double> parsePageLimit(std::string_view text);
 
 // Start/stop, the batch timer, and the page-count box with its scroll bar.
 class Harvester {
-public:
+  public:
     Harvester(app::Form1& form, net::PageFetcher& fetcher, std::string marketBase,
               HarvestOptions options = {});
     ~Harvester();
@@ -48,17 +48,17 @@ public:
     // Listing requests of the running batch that are on the wire now.
     std::size_t inFlight() const;
 
-private:
+  private:
     struct Batch;
 
     void singlePage();
     void startBatch();
     void stopBatch();
     void finishBatch();
-    void pumpBatch();
     void startRequests(double limit);
     void collectAnswers();
     void deliverInOrder();
+    void appendRows();
     std::string failureSummary() const;
 
     app::Form1& form_;

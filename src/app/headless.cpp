@@ -1,0 +1,120 @@
+#include "headless.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include "application.h"
+#include "listactions/list_actions.h"
+
+namespace jilan::app {
+
+namespace {
+
+// No desktop at all: nothing to pump, nothing to ask, nothing to launch.
+class HeadlessPlatform : public Platform {
+  public:
+    void processEvents() override {}
+    MessageAnswer messageBox(const std::string&, const std::string&, MessageButtons,
+                             MessageIcon) override {
+        return MessageAnswer::Ok;
+    }
+    bool clearClipboard() override { return false; }
+    bool setClipboardText(const std::string&) override { return false; }
+    bool openUrl(const std::string&) override { return false; }
+    std::optional<std::string> saveFileDialog(const std::string&, const std::string&,
+                                              const std::string&) override {
+        return std::nullopt;
+    }
+    void popupMenu(Menu&) override {}
+    void endProgram() override {}
+    std::string programFolder() override { return {}; }
+    void applySkin(const std::string&) override {}
+};
+
+// Mirrors the status line to a stream, one line per change.
+void echoStatus(Form1& form, std::ostream& err) {
+    form.S1.changed.connect([&form, &err] { err << form.status() << '\n' << std::flush; });
+}
+
+std::optional<std::string> outputProblem(const std::string& output) {
+    if (output.empty()) {
+        return "--output needs a file name";
+    }
+    const std::filesystem::path path(output);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return output + " is a folder";
+    }
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (!std::filesystem::is_directory(folder, ec)) {
+        return "folder " + folder.string() + " does not exist";
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "folder " + folder.string() + " is not writable";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runHeadlessHarvest(const std::string& pages, const std::string& output,
+                       const HeadlessOptions& options, std::ostream& err) {
+    if (!harvest::parsePageLimit(pages)) {
+        err << "jilan-harvester: --harvest needs a page number, not \"" << pages << "\"\n";
+        return 2;
+    }
+    if (auto problem = outputProblem(output)) {
+        err << "jilan-harvester: cannot write the list: " << *problem << '\n';
+        return 1;
+    }
+
+    Form1 form;
+    HeadlessPlatform platform;
+    net::TransferPool pool(options.limits);
+    Application application(form, platform, pool, AppOptions{options.urls, options.harvest});
+    echoStatus(form, err);
+
+    form.Text1.setText(pages);
+    form.Command1.click();
+    // The batch timer's clock: wait briefly on the network, then tick.
+    while (form.Timer1.enabled()) {
+        pool.poll(form.Timer1.interval());
+        form.Timer1.tick();
+    }
+
+    const listactions::WriteOutcome written =
+        listactions::writeListAtomically(output, form.List1.items());
+    if (!written.ok) {
+        err << "jilan-harvester: cannot write " << output << ": " << written.error << '\n';
+        return 1;
+    }
+    err << form.List1.listCount() << " domains written to " << output << '\n';
+    return 0;
+}
+
+int runHeadlessQuery(const std::string& domain, const HeadlessOptions& options, std::ostream& out,
+                     std::ostream& err) {
+    Form1 form;
+    HeadlessPlatform platform;
+    net::TransferPool pool(options.limits);
+    Application application(form, platform, pool, AppOptions{options.urls, options.harvest});
+    echoStatus(form, err);
+
+    form.List1.addItem(domain);
+    form.List1.setListIndex(0);
+    form.List1.DblClick.raise();
+
+    for (const Label* label : {&form.Label1, &form.Label2, &form.Label13, &form.Label12,
+                               &form.Label8, &form.Label9, &form.Label10, &form.Label11}) {
+        out << label->caption() << '\n';
+    }
+    out << form.Text2.text() << '\n';
+    return 0;
+}
+
+}  // namespace jilan::app

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace jilan::harvest {
+
+inline constexpr std::string_view kBooking = "booking";
+inline constexpr std::string_view kPaginationMarker = "<div class=\"pagination\">";
+// A row is only a row with CR LF and exactly four spaces before the cell: a
+// bare-LF row or another indentation is not found.
+inline constexpr std::string_view kRowMarker = "<tr>\r\n    <td><a href=\"/backorder/";
+inline constexpr std::size_t kRowsPerPage = 50;
+
+// The text between the first and the second "booking" (to the end when there is
+// only one); empty when "booking" does not occur.
+std::string_view textAfterBooking(std::string_view page);
+
+// The start of `afterBooking` up to and including the "<" of the pagination
+// marker; empty when the marker does not occur.
+std::string_view listingText(std::string_view afterBooking);
+
+// Calls sink(domain) for each of the first 50 rows of the listing text, in
+// order, in one pass over the text. A row's domain is its text up to the first
+// double quote (up to the next row or the end when there is none).
+template <typename Sink>
+std::size_t forEachRowDomain(std::string_view listing, Sink&& sink) {
+    std::size_t rows = 0;
+    std::size_t at = listing.find(kRowMarker);
+    while (at != std::string_view::npos && rows < kRowsPerPage) {
+        const std::size_t begin = at + kRowMarker.size();
+        const std::size_t next = listing.find(kRowMarker, begin);
+        const std::string_view piece =
+            listing.substr(begin, next == std::string_view::npos ? listing.npos : next - begin);
+        const std::size_t quote = piece.find('"');
+        sink(quote == std::string_view::npos ? std::string_view{} : piece.substr(0, quote));
+        ++rows;
+        at = next;
+    }
+    return rows;
+}
+
+}  // namespace jilan::harvest
