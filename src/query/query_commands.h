@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "config/urls.h"
+#include "net/fetch_result.h"
 #include "net/page_fetcher.h"
 
 namespace jilan::query {
@@ -18,6 +19,15 @@ std::string markerCut(std::string_view source, std::string_view start, std::stri
 // Fills Label1, Label2, Label13, Text2 and Label8..Label11 from the detail page in slot 4.
 void parseDetail(app::Form1& form);
 
+// Captions of the filing label, by the command that runs the query.
+inline constexpr std::string_view kFiledPrefixMenu = "是否备案：已备案 ";
+inline constexpr std::string_view kFiledPrefixList = "是否备案：";
+
+// Judges a fetched lookup page into slots 28, 29, 31 and Label12. A lookup
+// that failed or answered an error status shows "是否备案：查询失败".
+// Returns false in that case.
+bool applyFiling(app::Form1& form, const net::FetchResult& page, std::string_view filedPrefix);
+
 // The two query commands of the domain list.
 class QueryCommands {
 public:
@@ -30,6 +40,9 @@ public:
     bool busy() const { return busy_; }
 
 private:
+    enum class Command { Menu, DoubleClick };
+    void runQuery(Command command);
+
     app::Form1& form_;
     net::PageFetcher& fetcher_;
     config::Urls urls_;
