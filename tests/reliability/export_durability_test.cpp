@@ -1,0 +1,315 @@
+// A process killed while it exports must not cost the user the file it was replacing: the
+// list goes to a temporary file first and only a finished, flushed file is renamed over the
+// target. These tests kill a child process at several points of a large export and look at
+// what is left on disk.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "listactions/list_actions.h"
+
+namespace jilan::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class ScopedDir {
+public:
+    ScopedDir() {
+        std::string templ = (fs::temp_directory_path() / "jilan-durability-XXXXXX").string();
+        if (::mkdtemp(templ.data()) != nullptr) {
+            path_ = templ;
+        }
+    }
+    ~ScopedDir() {
+        std::error_code ec;
+        if (!path_.empty()) {
+            fs::remove_all(path_, ec);
+        }
+    }
+    ScopedDir(const ScopedDir&) = delete;
+    ScopedDir& operator=(const ScopedDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// A forked child that is killed and reaped however the test leaves the scope.
+class Child {
+public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            reap();
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // True once the child has ended by itself; its status is kept.
+    bool endedOnItsOwn() {
+        if (pid_ <= 0) {
+            return true;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = status;
+            pid_ = -1;
+            return true;
+        }
+        return false;
+    }
+    void killNow() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+        }
+    }
+    // Waits for the child and returns its wait status.
+    int reap() {
+        if (pid_ > 0) {
+            int status = 0;
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            status_ = status;
+            pid_ = -1;
+        }
+        return status_;
+    }
+
+private:
+    pid_t pid_;
+    int status_ = 0;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// Every entry of the folder except `keep`, by name.
+std::vector<std::string> othersIn(const fs::path& folder, const std::string& keep) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name != keep) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> bigList(std::size_t count) {
+    std::vector<std::string> entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        entries.push_back("d" + std::to_string(1'000'000 + i) + ".com");
+    }
+    return entries;
+}
+
+std::uintmax_t exportedSize(const std::vector<std::string>& entries) {
+    std::uintmax_t total = 0;
+    for (const auto& e : entries) {
+        total += e.size() + 2;
+    }
+    return total;
+}
+
+struct KillOutcome {
+    bool killed = false;   // the child died of SIGKILL (it had not finished)
+    std::string tempName;  // the temporary file seen before the kill
+    std::uintmax_t bytesAtKill = 0;
+    std::string problem;  // why the kill point was not reached
+};
+
+// Forks a child that exports `entries` over `target` and kills it once the temporary file
+// beside the target holds at least `minBytes`.
+KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>& entries,
+                          std::uintmax_t minBytes) {
+    KillOutcome outcome;
+    const fs::path folder = target.parent_path();
+    const std::string targetName = target.filename().string();
+
+    // Woken by every create and write in the folder, so the kill lands right at its point.
+    const UniqueFd notify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (notify.get() < 0 ||
+        ::inotify_add_watch(notify.get(), folder.c_str(), IN_CREATE | IN_MODIFY) < 0) {
+        outcome.problem = "inotify unavailable";
+        return outcome;
+    }
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        outcome.problem = "fork failed";
+        return outcome;
+    }
+    if (pid == 0) {
+        // The child never returns into the test framework.
+        const bool ok = listactions::writeListAtomically(target.string(), entries).ok;
+        ::_exit(ok ? 0 : 1);
+    }
+    Child child(pid);
+
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    char events[64 * 1024];
+    while (Clock::now() < deadline) {
+        pollfd p{notify.get(), POLLIN, 0};
+        ::poll(&p, 1, 20);
+        while (::read(notify.get(), events, sizeof events) > 0) {
+        }
+        const std::vector<std::string> temps = othersIn(folder, targetName);
+        if (temps.size() == 1) {
+            std::error_code ec;
+            const std::uintmax_t size = fs::file_size(folder / temps[0], ec);
+            if (!ec && size >= minBytes) {
+                child.killNow();
+                outcome.tempName = temps[0];
+                break;
+            }
+        }
+        if (child.endedOnItsOwn()) {
+            outcome.problem = "the export ended before the kill point";
+            return outcome;
+        }
+    }
+    const int status = child.reap();
+    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (!outcome.killed && outcome.problem.empty()) {
+        outcome.problem = outcome.tempName.empty() ? "kill point not reached in time"
+                                                   : "the child ended before the kill landed";
+    }
+    std::error_code ec;
+    outcome.bytesAtKill = fs::file_size(folder / outcome.tempName, ec);
+    return outcome;
+}
+
+TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
+    const std::vector<std::string> entries = bigList(2'000'000);
+    const std::uintmax_t fullSize = exportedSize(entries);
+    const std::string oldContent = "old-one.com\r\nold-two.cn\r\n";
+
+    struct KillPoint {
+        const char* name;
+        std::uintmax_t minTempBytes;
+    };
+    const KillPoint points[] = {
+        {"temporary file just created", 0},
+        {"first chunk written", 64 * 1024},
+        {"a quarter written", fullSize / 4},
+        {"half written", fullSize / 2},
+    };
+
+    for (const KillPoint& point : points) {
+        SCOPED_TRACE(point.name);
+        const ScopedDir dir;
+        ASSERT_FALSE(dir.path().empty());
+        const fs::path target = dir.path() / "domains.txt";
+        writeFile(target, oldContent);
+
+        const KillOutcome kill = exportAndKill(target, entries, point.minTempBytes);
+        ASSERT_TRUE(kill.killed) << kill.problem;
+        EXPECT_GE(kill.bytesAtKill, point.minTempBytes);
+        EXPECT_LE(kill.bytesAtKill, fullSize);
+
+        // The target is exactly the old file; the kill left its temporary behind, hidden
+        // beside it (nothing removes the temporaries of a killed process).
+        EXPECT_EQ(readFile(target), oldContent);
+        EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{kill.tempName});
+        EXPECT_EQ(kill.tempName.rfind(".domains.txt.", 0), 0u) << kill.tempName;
+
+        // The next export works and adds no temporary of its own.
+        const listactions::WriteOutcome next =
+            listactions::writeListAtomically(target.string(), {"new-a.com", "new-b.net"});
+        EXPECT_TRUE(next.ok) << next.error;
+        EXPECT_EQ(readFile(target), "new-a.com\r\nnew-b.net\r\n");
+        EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{kill.tempName});
+    }
+}
+
+TEST(ExportDurability, KillBeforeAFirstExportLeavesNoTargetBehind) {
+    // With no old file, a killed export must not leave a partial file under the chosen name.
+    const std::vector<std::string> entries = bigList(2'000'000);
+    const ScopedDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path target = dir.path() / "first.txt";
+
+    const KillOutcome kill = exportAndKill(target, entries, 256 * 1024);
+    ASSERT_TRUE(kill.killed) << kill.problem;
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(othersIn(dir.path(), "first.txt"), std::vector<std::string>{kill.tempName});
+}
+
+TEST(ExportDurability, AnUnkilledChildReplacesTheFileCompletely) {
+    // The same child set-up without a kill: the whole list arrives, so the kills above are
+    // what kept the old content.
+    const std::vector<std::string> entries = bigList(200'000);
+    const ScopedDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path target = dir.path() / "domains.txt";
+    writeFile(target, "old.com\r\n");
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const bool ok = listactions::writeListAtomically(target.string(), entries).ok;
+        ::_exit(ok ? 0 : 1);
+    }
+    Child child(pid);
+    const int status = child.reap();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    std::string expected;
+    expected.reserve(exportedSize(entries));
+    for (const auto& e : entries) {
+        expected += e;
+        expected += "\r\n";
+    }
+    EXPECT_EQ(readFile(target), expected);
+    EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace jilan::testing
