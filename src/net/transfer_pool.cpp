@@ -166,8 +166,9 @@ TransferPool::Id TransferPool::start(const Request& request) {
     auto transfer = std::make_unique<Transfer>(request, limits_);
     if (transfer->handle() == nullptr || !multi_ ||
         curl_multi_add_handle(multi_.get(), transfer->handle()) != CURLM_OK) {
-        done_.emplace(id, FetchResult{{}, 0, FetchError::Transport,
-                                      Transfer::reasonFor(FetchError::Transport)});
+        done_.emplace(
+            id,
+            FetchResult{{}, 0, FetchError::Transport, Transfer::reasonFor(FetchError::Transport)});
         return id;
     }
     curl_easy_setopt(transfer->handle(), CURLOPT_PRIVATE, reinterpret_cast<void*>(id));
@@ -230,7 +231,8 @@ FetchResult TransferPool::fetchBlocking(const Request& request) const {
     }
     Transfer transfer(request, limits_);
     if (transfer.handle() == nullptr) {
-        return FetchResult{{}, 0, FetchError::Transport, Transfer::reasonFor(FetchError::Transport)};
+        return FetchResult{
+            {}, 0, FetchError::Transport, Transfer::reasonFor(FetchError::Transport)};
     }
     return transfer.finish(curl_easy_perform(transfer.handle()));
 }

@@ -13,8 +13,8 @@ namespace jilan::net {
 
 // How the bytes of an answer become text.
 enum class Decoding {
-    Declared,   // by the charset the answer declares; else UTF-8 if valid, else GB18030
-    CodePage,   // GB18030, the code page of the systems the program is built for
+    Declared,  // by the charset the answer declares; else UTF-8 if valid, else GB18030
+    CodePage,  // GB18030, the code page of the systems the program is built for
 };
 
 struct Request {
