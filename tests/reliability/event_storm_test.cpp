@@ -183,7 +183,7 @@ public:
     int singlePagesSeen() const { return singlePagesSeen_; }
     int exportsVerified() const { return exportsVerified_; }
     int queriesDone() const { return queriesDone_; }
-    int maxListSeen() const { return maxListSeen_; }
+    int stopsWithPagesOnTheWire() const { return stopsWithPagesOnTheWire_; }
 
     std::string summary() const {
         std::ostringstream out;
@@ -193,7 +193,8 @@ public:
         }
         out << " nested=" << nestedEvents_ << " batch pages=" << batchPagesSeen_
             << " single pages=" << singlePagesSeen_ << " exports=" << exportsVerified_
-            << " queries=" << queriesDone_ << " requests=" << rig_.sim.requests().size();
+            << " queries=" << queriesDone_ << " stops while pages load=" << stopsWithPagesOnTheWire_
+            << " longest list=" << maxListSeen_ << " requests=" << rig_.sim.requests().size();
         return out.str();
     }
 
@@ -306,6 +307,10 @@ private:
             }
             case Kind::Command1: {
                 const bool single = f.Command1.enabled() && limitOf(f.Text1.text()) <= 1;
+                if (!single && f.Command1.enabled() && f.Command1.caption() == app::kStopCaption &&
+                    rig_.application->harvester().inFlight() > 0) {
+                    ++stopsWithPagesOnTheWire_;
+                }
                 note(kind, f.Command1.caption() + " limit \"" + f.Text1.text() + "\"" +
                                (f.Command1.enabled() ? "" : " (disabled)"));
                 const std::size_t before = f.List1.listCount();
@@ -576,6 +581,7 @@ private:
     int exportsVerified_ = 0;
     int queriesDone_ = 0;
     int maxListSeen_ = 0;
+    int stopsWithPagesOnTheWire_ = 0;
 };
 
 TEST(EventStorm, TenThousandRandomEventsKeepTheWindowConsistent) {
@@ -600,6 +606,7 @@ TEST(EventStorm, TenThousandRandomEventsKeepTheWindowConsistent) {
     EXPECT_GT(storm.singlePagesSeen(), 0);
     EXPECT_GT(storm.exportsVerified(), 0);
     EXPECT_GT(storm.queriesDone(), 0);
+    EXPECT_GT(storm.stopsWithPagesOnTheWire(), 0);
 }
 
 }  // namespace
