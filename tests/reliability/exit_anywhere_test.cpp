@@ -3,10 +3,9 @@
 // have done happens: no status, label, list or work-array change, no further request.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <functional>
-#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -184,6 +183,16 @@ struct ExitCase {
     std::size_t situation;
     app::MessageAnswer answer;
 };
+
+std::string caseName(const ExitCase& c) {
+    return std::string(situations()[c.situation].name) +
+           (c.answer == app::MessageAnswer::Yes ? "_Yes" : "_No");
+}
+
+// Names the case in test listings instead of dumping the struct's bytes.
+void PrintTo(const ExitCase& c, std::ostream* os) {
+    *os << caseName(c);
+}
 
 class ExitAnywhere : public ::testing::TestWithParam<ExitCase> {};
 
