@@ -1,6 +1,7 @@
 #include "shell.h"
 
 #include <fstream>
+#include <ios>
 #include <iterator>
 #include <utility>
 
@@ -20,7 +21,13 @@ void Shell::Form_Load() {
     if (!in) {
         return;
     }
-    std::string sheet((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string sheet;
+    try {
+        sheet.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        // A read error (a directory by that name, an I/O fault) throws from the stream buffer.
+        return;
+    }
     if (in.bad()) {
         return;
     }
