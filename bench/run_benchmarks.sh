@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# The benchmark suite in one command: installs what is missing, builds a Release tree in
+# build/bench, prints the machine, runs the Google Benchmark binaries, then the end-to-end
+# measures against market-sim, and ends with a table of every figure next to its target.
+#
+#   bench/run_benchmarks.sh            (or scripts/bench)
+#
+# Environment: JILAN_BENCH_REPETITIONS (default 5) repetitions of each micro-benchmark, whose
+# median is reported. Throughputs are CPU-time figures (bytes / CPU second, GB = 10^9 bytes), so
+# other load on the machine slows them less than it slows wall-clock figures.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=../scripts/lib/common.sh
+source "$(dirname "$0")/../scripts/lib/common.sh"
+cd "$JILAN_ROOT"
+
+build=build/bench
+repetitions=${JILAN_BENCH_REPETITIONS:-5}
+results=$build/results
+micro_targets=(decode_bench listing_bench detail_bench large_list_bench)
+e2e_targets=(jilan-harvester market-sim)
+
+install_packages
+configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DJILAN_BUILD_BENCH=ON \
+  -DJILAN_BUILD_TESTS=OFF -- "${micro_targets[@]}"
+# The window-less program and the simulator; the end-to-end measures are skipped without them.
+e2e_built=yes
+cmake --build "$build" -j"$(jobs)" --target "${e2e_targets[@]}" || e2e_built=no
+# The window probe exists only where the Qt view builds.
+ui_probe_built=no
+cmake --build "$build" -j"$(jobs)" --target ui_probe && ui_probe_built=yes
+
+mkdir -p "$results"
+rm -f "$results"/*
+
+echo
+echo "== machine"
+echo "date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "kernel:  $(uname -srm)"
+echo "cpu:     $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+echo "cores:   $(nproc)"
+echo "memory:  $(awk '/^MemTotal:/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min)"
+echo "commit:  $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+
+# ---- Google Benchmark -------------------------------------------------------------------------
+
+run_micro() {
+  local name=$1; shift
+  echo
+  echo "== $name"
+  "$build/bench/$name" --benchmark_out="$results/$name.json" --benchmark_out_format=json \
+    --benchmark_color=false "$@"
+}
+
+run_micro decode_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
+run_micro listing_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
+run_micro detail_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
+# Fixed iterations inside; the largest resident growth of them is reported.
+run_micro large_list_bench
+
+# json_value FILE BENCHMARK FIELD: the field of the named run in a Google Benchmark JSON file.
+json_value() {
+  awk -v want="$2" -v field="\"$3\":" '
+    $1 == "\"name\":" { name = $2; gsub(/[",]/, "", name) }
+    $1 == field && name == want { v = $2; sub(/,$/, "", v); print v; exit }
+  ' "$1"
+}
+
+# ---- End to end -------------------------------------------------------------------------------
+
+sim_pid=""
+sim_log=$(mktemp)
+work=$(mktemp -d)
+stop_sim() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+  fi
+}
+cleanup() { stop_sim; rm -rf "$work" "$sim_log"; }
+trap cleanup EXIT
+
+# start_sim OPTIONS...: starts market-sim on a free port and sets $base.
+start_sim() {
+  stop_sim
+  : >"$sim_log"
+  "$build/tools/market-sim/market-sim" --port 0 "$@" >"$sim_log" 2>&1 &
+  sim_pid=$!
+  base=""
+  for _ in $(seq 1 200); do
+    base=$(sed -n 's/^market-sim listening on \(http[^ ]*\).*$/\1/p' "$sim_log" | head -n 1)
+    [ -n "$base" ] && return 0
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "market-sim did not start:" >&2
+  cat "$sim_log" >&2
+  return 1
+}
+
+now() { date +%s.%N; }
+program=$build/src/ui/jilan-harvester
+
+harvest_default_s="" harvest_serial_s="" harvest_same="" harvest_lines="" idle_pct=""
+if [ "$e2e_built" = yes ]; then
+  echo
+  echo "== batch harvest: 100 pages, market-sim at 30 ms latency"
+  start_sim --latency-ms 30
+  t0=$(now)
+  "$program" --market-url "$base" --harvest 100 --output "$work/default.txt" 2>"$work/default.log" ||
+    echo "jilan-harvester exited with $?" >&2
+  t1=$(now)
+  "$program" --market-url "$base" --harvest 100 --parallel 1 --output "$work/serial.txt" \
+    2>"$work/serial.log" || echo "jilan-harvester exited with $?" >&2
+  t2=$(now)
+  stop_sim
+  harvest_default_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  harvest_serial_s=$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.2f", b - a }')
+  harvest_lines=$({ wc -l <"$work/default.txt"; } 2>/dev/null || echo 0)
+  if cmp -s "$work/default.txt" "$work/serial.txt"; then harvest_same=yes; else harvest_same=no; fi
+  echo "default parallelism: ${harvest_default_s} s   --parallel 1: ${harvest_serial_s} s"
+  echo "outputs identical: $harvest_same   lines: $harvest_lines"
+  echo "last status (default): $(tail -n 2 "$work/default.log" | head -n 1)"
+
+  echo
+  echo "== idle cost of a waiting fetch: one listing request that is never answered"
+  start_sim --fault never-answer
+  "$program" --market-url "$base" --harvest 1 --output "$work/idle.txt" 2>"$work/idle.log" &
+  idle_pid=$!
+  ticks_per_s=$(getconf CLK_TCK)
+  # CPU ticks (user + system) of the process; the window starts after one second of start-up.
+  cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$idle_pid/stat"; }
+  sleep 1
+  c0=$(cpu_ticks); w0=$(now)
+  sleep 4
+  c1=$(cpu_ticks); w1=$(now)
+  kill -INT "$idle_pid" 2>/dev/null || true
+  wait "$idle_pid" 2>/dev/null || true
+  stop_sim
+  idle_pct=$(awk -v c0="$c0" -v c1="$c1" -v hz="$ticks_per_s" -v w0="$w0" -v w1="$w1" \
+    'BEGIN { printf "%.2f", 100 * (c1 - c0) / hz / (w1 - w0) }')
+  echo "CPU while waiting (seconds 1 to 5): ${idle_pct} % of one core"
+else
+  echo
+  echo "== end-to-end measures skipped: jilan-harvester or market-sim did not build"
+fi
+
+ui_startup_ms="" ui_gap_ms="" ui_list_ms="" ui_list_export_ms="" ui_list_note=""
+if [ "$ui_probe_built" = yes ] && [ "$e2e_built" = yes ]; then
+  echo
+  echo "== window (offscreen): start-up, ticks of a 5 ms probe timer during a 100-page batch"
+  start_sim --latency-ms 30
+  QT_QPA_PLATFORM=offscreen "$build/bench/ui_probe" --market-url "$base" --pages 100 \
+    --launched-ns "$(date +%s%N)" 2>"$work/ui_probe.log" | tee "$work/ui_probe.txt" || true
+  stop_sim
+  probe_value() { sed -n "s/^$1=//p" "$work/ui_probe.txt"; }
+  ui_startup_ms=$(probe_value startup_ms)
+  ui_gap_ms=$(probe_value max_tick_gap_ms)
+  ui_list_ms=$(probe_value show_100000_ms)
+  ui_list_export_ms=$(probe_value export_100000_ms)
+  if [ -n "$(probe_value show_gave_up_ms)" ]; then
+    ui_list_note="> $(probe_value show_gave_up_ms) ms: only $(probe_value show_gave_up_entries) entries in that time"
+  fi
+fi
+
+# ---- Table ------------------------------------------------------------------------------------
+
+# row MEASURE FIGURE TARGET MET
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 |"); }
+# verdict VALUE OP LIMIT: yes/no, or "not measured" for an empty value.
+verdict() {
+  if [ -z "$1" ]; then echo "not measured"; return; fi
+  awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
+    ok = (op == ">=") ? (v + 0 >= l + 0) : (v + 0 <= l + 0); print ok ? "yes" : "no" }'
+}
+gbps() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1e9 }'; }
+mbps() { awk -v b="$1" 'BEGIN { printf "%.0f", b / 1e6 }'; }
+
+listing_bps=$(json_value "$results/listing_bench.json" BM_ListingOnePass_median bytes_per_second)
+literal_bps=$(json_value "$results/listing_bench.json" BM_ListingLiteralResplit_median bytes_per_second)
+step_bps=$(json_value "$results/listing_bench.json" BM_ListingHarvesterStep_median bytes_per_second)
+detail_bps=$(json_value "$results/detail_bench.json" BM_DetailParseAndIcpCut_median bytes_per_second)
+decode_bps=$(json_value "$results/decode_bench.json" BM_DecodeGb18030_Page_median bytes_per_second)
+decode_text_bps=$(json_value "$results/decode_bench.json" BM_DecodeGb18030_ChineseText_median bytes_per_second)
+large=BM_LargeListAppendAndExport/iterations:5/manual_time
+large_append=$(json_value "$results/large_list_bench.json" "$large" append_ms)
+large_export=$(json_value "$results/large_list_bench.json" "$large" export_ms)
+large_growth=$(json_value "$results/large_list_bench.json" "$large" rss_growth_MiB)
+large_peak=$(json_value "$results/large_list_bench.json" "$large" peak_growth_MiB)
+
+listing_gb=$(gbps "$listing_bps")
+ratio=$(awk -v a="$listing_bps" -v b="$literal_bps" 'BEGIN { printf "%.1f", a / b }')
+row "listing cut + 50-row parse, $(json_value "$results/listing_bench.json" BM_ListingOnePass_median page_bytes | awk '{ printf "%.0f", $1 / 1000 }') KB page" \
+  "$listing_gb GB/s" "≥ 1 GB/s" "$(verdict "$listing_gb" ">=" 1)"
+row "… against the literal re-split ($(mbps "$literal_bps") MB/s)" "${ratio}×" "≥ 20×" "$(verdict "$ratio" ">=" 20)"
+row "harvester batch step (page copied into the work array, cut, rows appended)" \
+  "$(gbps "$step_bps") GB/s" "—" "—"
+detail_mb=$(mbps "$detail_bps")
+row "detail parse + ICP cut, $(json_value "$results/detail_bench.json" BM_DetailParseAndIcpCut_median page_bytes | awk '{ printf "%.0f", $1 / 1000 }') KB" \
+  "$detail_mb MB/s" "≥ 500 MB/s" "$(verdict "$detail_mb" ">=" 500)"
+decode_mb=$(mbps "$decode_bps")
+row "GB18030 → UTF-8, GBK listing page (Chinese prose: $(mbps "$decode_text_bps") MB/s)" \
+  "$decode_mb MB/s" "≥ 200 MB/s" "$(verdict "$decode_mb" ">=" 200)"
+
+if [ -n "$harvest_default_s" ]; then
+  speedup=$(awk -v a="$harvest_default_s" -v b="$harvest_serial_s" 'BEGIN { printf "%.1f", b / a }')
+  same="identical"
+  [ "$harvest_same" = yes ] || same="DIFFERENT"
+  met=$(verdict "$speedup" ">=" 3)
+  if [ "$harvest_same" != yes ] || [ "$harvest_lines" -ne 5000 ]; then met=no; fi
+  row "batch harvest, 100 pages at 30 ms: default ${harvest_default_s} s, --parallel 1 ${harvest_serial_s} s" \
+    "${speedup}×, $same, $harvest_lines lines" "≥ 3×, identical" "$met"
+else
+  row "batch harvest, 100 pages at 30 ms" "not measured" "≥ 3×, identical" "not measured"
+fi
+row "idle cost of a waiting fetch (window-less run)" "${idle_pct:-not measured}${idle_pct:+ %}" \
+  "≤ 5 %" "$(verdict "$idle_pct" "<=" 5)"
+row "UI: longest gap between 5 ms probe ticks during a 100-page batch" \
+  "${ui_gap_ms:-not measured}${ui_gap_ms:+ ms}" "≤ 16 ms" "$(verdict "$ui_gap_ms" "<=" 16)"
+large_total=$(awk -v a="$large_append" -v e="$large_export" 'BEGIN { printf "%.1f", a + e }')
+row "large list: 100 000 entries appended through the row loop ($(printf '%.1f' "$large_append") ms) + export ($(printf '%.1f' "$large_export") ms)" \
+  "$large_total ms" "≤ 100 ms" "$(verdict "$large_total" "<=" 100)"
+row "large list: resident growth (peak)" "$(printf '%.1f' "$large_growth") MiB ($(printf '%.1f' "$large_peak") MiB)" \
+  "≤ +40 MB" "$(verdict "$large_peak" "<=" 38.1)"
+if [ -n "$ui_list_ms" ]; then
+  ui_list_total=$(awk -v a="$ui_list_ms" -v e="$ui_list_export_ms" 'BEGIN { printf "%.1f", a + e }')
+  row "large list in the window: append + show ($ui_list_ms ms) + export ($ui_list_export_ms ms)" \
+    "$ui_list_total ms" "≤ 100 ms" "$(verdict "$ui_list_total" "<=" 100)"
+elif [ -n "$ui_list_note" ]; then
+  row "large list in the window: append + show + export" "$ui_list_note" "≤ 100 ms" "no"
+else
+  row "large list in the window: append + show + export" "not measured" "≤ 100 ms" "not measured"
+fi
+row "start-up: process start to window shown (offscreen)" "${ui_startup_ms:-not measured}${ui_startup_ms:+ ms}" \
+  "≤ 300 ms" "$(verdict "$ui_startup_ms" "<=" 300)"
+
+echo
+echo "== results ($(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
+echo "| Measure | Figure | Target | Met? |"
+echo "|---|---|---|---|"
+printf '%s\n' "${rows[@]}"

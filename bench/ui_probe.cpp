@@ -1,0 +1,261 @@
+// ui_probe: the program's window, set up as jilan-harvester sets it up, measured offscreen.
+//
+//   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL [--pages N] [--launched-ns NS]
+//
+// Prints, one "name=value" a line:
+//   startup_ms         process start (NS, nanoseconds since the epoch, as `date +%s%N` gives it;
+//                      else the kernel's start time of the process) to the end of the window's
+//                      first paint
+//   max_tick_gap_ms    longest gap between ticks of a 5 ms probe timer while the start button
+//                      runs a batch of N pages (default 100)
+//   batch_ms, batch_entries
+//   show_100000_ms     100 000 entries appended through the row loop (2 000 listing texts, one
+//                      jx each) with the window following, up to the end of the next paint
+//   export_100000_ms   those entries written with the atomic export
+//   show_gave_up_ms, show_gave_up_entries   instead of the last two when the appends took
+//                      longer than 10 s: the entries appended by then
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QTranslator>
+
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/application.h"
+#include "app/form1.h"
+#include "app/work_array.h"
+#include "harvest/listing_parser.h"
+#include "listactions/list_actions.h"
+#include "market_sim.h"
+#include "net/transfer_pool.h"
+#include "ui/main_window.h"
+#include "ui/qt_platform.h"
+#include "ui/translations.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the large-list measure may run before it gives up.
+constexpr double kListBudgetMs = 10'000;
+
+double realtimeMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// The process's start as a CLOCK_REALTIME millisecond, from its start time after boot.
+double processStartMs() {
+    std::ifstream statFile("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return realtimeMs();
+    }
+    // Field 22 (starttime) is the 20th after the command's closing parenthesis.
+    const char* p = stat.c_str() + close + 1;
+    char* end = nullptr;
+    unsigned long long startTicks = 0;
+    for (int field = 3; field <= 22; ++field) {
+        startTicks = std::strtoull(p, &end, 10);
+        if (field < 22) {
+            while (*p == ' ') {
+                ++p;
+            }
+            while (*p != ' ' && *p != '\0') {
+                ++p;
+            }
+        }
+    }
+    timespec boot{};
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
+    const double sinceBootMs =
+        static_cast<double>(boot.tv_sec) * 1e3 + static_cast<double>(boot.tv_nsec) / 1e6;
+    const double startedMs =
+        static_cast<double>(startTicks) * 1e3 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return realtimeMs() - (sinceBootMs - startedMs);
+}
+
+double msSince(Clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+// Quits `loop` once the watched widget has finished its first paint.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QEventLoop& loop) : loop_(loop) {}
+    bool painted() const { return painted_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted_) {
+            painted_ = true;
+            // Runs once the paint being delivered now is done.
+            QTimer::singleShot(0, &loop_, &QEventLoop::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop& loop_;
+    bool painted_ = false;
+};
+
+struct Arguments {
+    std::string marketUrl;
+    int pages = 100;
+    double launchedMs = 0;
+};
+
+Arguments parseArguments(const QStringList& args) {
+    Arguments parsed;
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        const std::string value = args[i + 1].toStdString();
+        if (args[i] == QStringLiteral("--market-url")) {
+            parsed.marketUrl = value;
+        } else if (args[i] == QStringLiteral("--pages")) {
+            parsed.pages = std::max(2, std::atoi(value.c_str()));
+        } else if (args[i] == QStringLiteral("--launched-ns")) {
+            parsed.launchedMs = std::strtod(value.c_str(), nullptr) / 1e6;
+        }
+    }
+    return parsed;
+}
+
+std::vector<std::string> listingTexts(int pages) {
+    jilan::sim::Options options;
+    options.pages = pages;
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(pages));
+    for (int page = 1; page <= pages; ++page) {
+        const std::string text = jilan::sim::listingPage(options, page);
+        texts.emplace_back(jilan::harvest::listingText(jilan::harvest::textAfterBooking(text)));
+    }
+    return texts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double startedMs = processStartMs();
+    QApplication qtApp(argc, argv);
+    const Arguments args = parseArguments(QCoreApplication::arguments());
+    if (args.marketUrl.empty()) {
+        std::fprintf(stderr, "usage: ui_probe --market-url URL [--pages N] [--launched-ns NS]\n");
+        return 2;
+    }
+
+    // The window as the program builds it (see src/ui/main.cpp).
+    QTranslator qtChinese;
+    jilan::ui::installQtChinese(qtChinese);
+    QGuiApplication::setDesktopFileName(QStringLiteral("jilan-harvester"));
+    jilan::app::Form1 form;
+    jilan::ui::QtPlatform platform;
+    jilan::net::TransferPool pool;
+    jilan::config::Urls urls = jilan::config::defaultUrls();
+    urls.market = args.marketUrl;
+    jilan::app::Application program(form, platform, pool, jilan::app::AppOptions{urls, {}});
+    jilan::ui::MainWindow window(form);
+    platform.setWindow(&window);
+    form.Load.raise();
+    window.centreOnScreen();
+
+    QEventLoop loop;
+    FirstPaint firstPaint(loop);
+    window.installEventFilter(&firstPaint);
+    window.show();
+    if (!firstPaint.painted()) {
+        loop.exec();
+    }
+    const double shownMs = realtimeMs();
+    window.removeEventFilter(&firstPaint);
+    std::printf("startup_ms=%.1f\n", shownMs - (args.launchedMs > 0 ? args.launchedMs : startedMs));
+    std::fflush(stdout);
+
+    // A batch started with the button, with a 5 ms timer ticking beside it.
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(5);
+    Clock::time_point lastTick = Clock::now();
+    double maxGapMs = 0;
+    bool started = false;
+    const auto batchStart = Clock::now();
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        maxGapMs = std::max(maxGapMs, msSince(lastTick));
+        lastTick = Clock::now();
+        if (started && !form.Timer1.enabled() &&
+            form.Command1.caption() == jilan::app::kStartCaption) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(0, [&] {
+        form.Text1.setText(std::to_string(args.pages));
+        form.Command1.click();
+        started = true;
+    });
+    lastTick = Clock::now();
+    probe.start();
+    loop.exec();
+    probe.stop();
+    std::printf("max_tick_gap_ms=%.1f\nbatch_ms=%.0f\nbatch_entries=%zu\n", maxGapMs,
+                msSince(batchStart), form.List1.listCount());
+    std::printf("batch_status=%s\n", form.status().c_str());
+    std::fflush(stdout);
+
+    // 100 000 entries through the row loop with the window following, then the export.
+    const std::vector<std::string> texts = listingTexts(2000);
+    form.List1.clear();
+    QCoreApplication::processEvents();
+    const auto appendStart = Clock::now();
+    for (const std::string& text : texts) {
+        form.sj[jilan::app::Slot::ListingText] = text;
+        program.harvester().jx();
+        if (msSince(appendStart) > kListBudgetMs) {
+            // Far off the target already: say how far it got instead of waiting.
+            std::printf("show_gave_up_ms=%.0f\nshow_gave_up_entries=%zu\n", kListBudgetMs,
+                        form.List1.listCount());
+            return 0;
+        }
+    }
+    FirstPaint listPainted(loop);
+    window.installEventFilter(&listPainted);
+    window.update();
+    if (!listPainted.painted()) {
+        loop.exec();
+    }
+    const double shownListMs = msSince(appendStart);
+    window.removeEventFilter(&listPainted);
+
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "jilan-ui-probe-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const auto exportStart = Clock::now();
+    const jilan::listactions::WriteOutcome written =
+        jilan::listactions::writeListAtomically(folder + "/list.txt", form.List1.items());
+    const double exportMs = msSince(exportStart);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::printf("show_100000_ms=%.1f\nshown_entries=%zu\nexport_100000_ms=%.1f\nexport_ok=%d\n",
+                shownListMs, form.List1.listCount(), exportMs, written.ok ? 1 : 0);
+    return 0;
+}
