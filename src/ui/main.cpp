@@ -1,0 +1,119 @@
+// jilan-harvester: the window, or with --harvest / --query a run without one.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStringList>
+#include <QTranslator>
+
+#include <iostream>
+
+#include "app/application.h"
+#include "app/form1.h"
+#include "app/headless.h"
+#include "command_line.h"
+#include "main_window.h"
+#include "net/transfer_pool.h"
+#include "qt_platform.h"
+#include "translations.h"
+#include "view_text.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+int reportErrors(const jilan::ui::ParsedCommandLine& parsed) {
+    for (const std::string& error : parsed.errors) {
+        std::cerr << "jilan-harvester: " << error << '\n';
+    }
+    std::cerr << "Try 'jilan-harvester --help'.\n";
+    return kUsageError;
+}
+
+jilan::harvest::HarvestOptions harvestOptions(const jilan::ui::LaunchOptions& options) {
+    jilan::harvest::HarvestOptions harvest;
+    if (options.parallel != 0) {
+        harvest.parallel = options.parallel;
+    }
+    return harvest;
+}
+
+// Help, version, the headless harvest and query, and command-line errors.
+int runWithoutWindow(const QStringList& args) {
+    const jilan::ui::ParsedCommandLine parsed =
+        jilan::ui::parseCommandLine(args, jilan::config::processEnv);
+    if (!parsed.ok()) {
+        return reportErrors(parsed);
+    }
+    const jilan::ui::LaunchOptions& options = parsed.options;
+    jilan::app::HeadlessOptions headless;
+    headless.urls = options.urls;
+    headless.harvest = harvestOptions(options);
+    switch (options.mode) {
+        case jilan::ui::RunMode::Help:
+            std::cout << jilan::ui::fromQt(jilan::ui::helpText());
+            return 0;
+        case jilan::ui::RunMode::Version:
+            std::cout << jilan::ui::fromQt(jilan::ui::versionText()) << '\n';
+            return 0;
+        case jilan::ui::RunMode::Harvest:
+            return jilan::app::runHeadlessHarvest(options.pages, options.output, headless,
+                                                  std::cerr);
+        case jilan::ui::RunMode::Query:
+            return jilan::app::runHeadlessQuery(options.domain, headless, std::cout, std::cerr);
+        case jilan::ui::RunMode::Window:
+            break;
+    }
+    std::cerr << "jilan-harvester: nothing to run without a window\n";
+    return kUsageError;
+}
+
+int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
+    QTranslator qtChinese;
+    jilan::ui::installQtChinese(qtChinese);
+    QGuiApplication::setDesktopFileName(QStringLiteral("jilan-harvester"));
+
+    jilan::app::Form1 form;
+    jilan::ui::QtPlatform platform;
+    jilan::net::TransferPool pool;
+    jilan::app::Application program(form, platform, pool,
+                                    jilan::app::AppOptions{options.urls, harvestOptions(options)});
+    jilan::ui::MainWindow window(form);
+    platform.setWindow(&window);
+
+    form.Load.raise();
+    if (form.ended()) {
+        return 0;
+    }
+    window.centreOnScreen();
+    window.show();
+    // Returns 0 once the exit question's answer has ended the program.
+    return qtApp.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("jilan-harvester"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.3"));
+
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) {
+        raw.push_back(QString::fromLocal8Bit(argv[i]));
+    }
+    if (!jilan::ui::needsWindow(raw, jilan::config::processEnv)) {
+        const QCoreApplication core(argc, argv);
+        return runWithoutWindow(QCoreApplication::arguments());
+    }
+
+    QApplication qtApp(argc, argv);
+    // The toolkit has taken its own options out by now.
+    const jilan::ui::ParsedCommandLine parsed =
+        jilan::ui::parseCommandLine(QCoreApplication::arguments(), jilan::config::processEnv);
+    if (!parsed.ok()) {
+        return reportErrors(parsed);
+    }
+    if (parsed.options.mode != jilan::ui::RunMode::Window) {
+        return runWithoutWindow(QCoreApplication::arguments());
+    }
+    return runWindow(qtApp, parsed.options);
+}

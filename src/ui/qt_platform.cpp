@@ -1,0 +1,178 @@
+#include "qt_platform.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "view_text.h"
+
+namespace jilan::ui {
+
+void QtPlatform::setWindow(QWidget* window) {
+    window_ = window;
+    if (window_ && skin_) {
+        window_->setStyleSheet(*skin_);
+    }
+}
+
+void QtPlatform::processEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+app::MessageAnswer QtPlatform::messageBox(const std::string& prompt, const std::string& title,
+                                          app::MessageButtons buttons,
+                                          app::MessageIcon /*icon: information is the only one*/) {
+    QMessageBox box(QMessageBox::Information, toQt(title), displayText(prompt),
+                    QMessageBox::NoButton, window_);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons == app::MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes:
+            return app::MessageAnswer::Yes;
+        case QMessageBox::No:
+            return app::MessageAnswer::No;
+        case QMessageBox::Ok:
+            return app::MessageAnswer::Ok;
+        default:
+            return app::MessageAnswer::Cancel;
+    }
+}
+
+bool QtPlatform::clearClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        return false;
+    }
+    clipboard->clear();
+    return true;
+}
+
+bool QtPlatform::setClipboardText(const std::string& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        return false;
+    }
+    const QString wanted = toQt(text);
+    clipboard->setText(wanted);
+    // Reading back tells whether the desktop took it.
+    return clipboard->text() == wanted;
+}
+
+bool QtPlatform::openUrl(const std::string& url) {
+    const std::optional<QUrl> checked = browsableUrl(url);
+    if (!checked) {
+        return false;
+    }
+    return launchUrl(*checked);
+}
+
+bool QtPlatform::launchUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<std::string> QtPlatform::saveFileDialog(const std::string& title,
+                                                      const std::string& filter,
+                                                      const std::string& initialName) {
+    QFileDialog dialog(window_, toQt(title));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QString nameFilter = qtNameFilter(filter);
+    if (!nameFilter.isEmpty()) {
+        dialog.setNameFilter(nameFilter);
+    }
+    if (!initialName.empty()) {
+        dialog.selectFile(toQt(initialName));
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return std::nullopt;
+    }
+    return fromQt(chosen.front());
+}
+
+std::vector<std::pair<QAction*, app::MenuItem*>> fillMenu(const app::Menu& menu, QMenu& popup) {
+    std::vector<std::pair<QAction*, app::MenuItem*>> entries;
+    for (app::MenuItem* item : menu.items()) {
+        if (item->separator()) {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* action = popup.addAction(toQt(item->caption()));
+        action->setObjectName(toQt(item->name()));
+        entries.emplace_back(action, item);
+    }
+    return entries;
+}
+
+void QtPlatform::popupMenu(app::Menu& menu) {
+    QMenu popup(window_);
+    popup.setObjectName(toQt(menu.name()));
+    const auto entries = fillMenu(menu, popup);
+    const QAction* chosen = popup.exec(QCursor::pos());
+    if (chosen == nullptr) {
+        return;
+    }
+    for (const auto& [action, item] : entries) {
+        if (action == chosen) {
+            item->Click.raise();
+            return;
+        }
+    }
+}
+
+void QtPlatform::endProgram() {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    // The window goes at once; every running event loop, nested ones included,
+    // returns, and the main loop hands 0 back to main.
+    if (window_) {
+        window_->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+std::string QtPlatform::programFolder() {
+    return fromQt(QCoreApplication::applicationDirPath());
+}
+
+void QtPlatform::applySkin(const std::string& styleSheet) {
+    skin_ = toQt(styleSheet);
+    if (window_) {
+        window_->setStyleSheet(*skin_);
+    }
+}
+
+std::optional<QUrl> browsableUrl(const std::string& url) {
+    const QUrl parsed(toQt(url), QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.isRelative() || parsed.host().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme != QStringLiteral("http") && scheme != QStringLiteral("https")) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+}  // namespace jilan::ui

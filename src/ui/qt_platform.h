@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/platform.h"
+
+class QMenu;
+class QAction;
+
+namespace jilan::ui {
+
+// The desktop as Qt offers it: event pump, message boxes, clipboard, browser,
+// save dialog, popup menus, program folder, ending, style sheets.
+class QtPlatform : public app::Platform {
+public:
+    QtPlatform() = default;
+    // The main window: parent of every dialog and target of the skin.
+    void setWindow(QWidget* window);
+    QWidget* window() const { return window_; }
+
+    void processEvents() override;
+    app::MessageAnswer messageBox(const std::string& prompt, const std::string& title,
+                                  app::MessageButtons buttons, app::MessageIcon icon) override;
+    bool clearClipboard() override;
+    bool setClipboardText(const std::string& text) override;
+    bool openUrl(const std::string& url) override;
+    std::optional<std::string> saveFileDialog(const std::string& title, const std::string& filter,
+                                              const std::string& initialName) override;
+    void popupMenu(app::Menu& menu) override;
+    void endProgram() override;
+    std::string programFolder() override;
+    void applySkin(const std::string& styleSheet) override;
+
+    bool ended() const { return ended_; }
+
+protected:
+    // Hands an already checked http/https URL to the desktop's browser.
+    virtual bool launchUrl(const QUrl& url);
+
+private:
+    QPointer<QWidget> window_;
+    std::optional<QString> skin_;
+    bool ended_ = false;
+};
+
+// The URL as Qt parses it when it is an absolute http or https URL with a host;
+// nullopt for anything else (other schemes, relative, malformed).
+std::optional<QUrl> browsableUrl(const std::string& url);
+
+// The popup's entries for the menu's items, separators for "-"; each action
+// paired with the item whose Click it raises.
+std::vector<std::pair<QAction*, app::MenuItem*>> fillMenu(const app::Menu& menu, QMenu& popup);
+
+}  // namespace jilan::ui

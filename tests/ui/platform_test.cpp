@@ -1,0 +1,339 @@
+// The real Qt platform: its dialogs driven the way a user would, on the
+// offscreen platform; only the browser launch is kept from leaving the test.
+#include <QAction>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+#include "ui/app_icon.h"
+#include "ui/translations.h"
+#include "ui/view_text.h"
+#include "ui_test_support.h"
+
+namespace jilan::uitest {
+
+namespace {
+
+// The real platform, minus the browser.
+class NoBrowserPlatform : public ui::QtPlatform {
+public:
+    std::vector<QUrl> launched;
+
+protected:
+    bool launchUrl(const QUrl& url) override {
+        launched.push_back(url);
+        return true;
+    }
+};
+
+}  // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void nameFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("the export's filter")
+            << QStringLiteral("文本文件|*.txt") << QStringLiteral("文本文件 (*.txt)");
+        QTest::newRow("two entries") << QStringLiteral("文本文件|*.txt|所有文件|*.*")
+                                     << QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)");
+        QTest::newRow("several patterns")
+            << QStringLiteral("Text|*.txt;*.log") << QStringLiteral("Text (*.txt *.log)");
+        QTest::newRow("description only")
+            << QStringLiteral("Anything") << QStringLiteral("Anything (*)");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void nameFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QCOMPARE(ui::qtNameFilter(filter.toStdString()), qt);
+    }
+
+    void browsableUrls_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:18080/vendor/forum") << true;
+        QTest::newRow("https") << QStringLiteral("https://example.com/booking?d=a.cn") << true;
+        QTest::newRow("upper-case scheme") << QStringLiteral("HTTP://example.com/") << true;
+        QTest::newRow("file") << QStringLiteral("file:///etc/passwd") << false;
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("shell text") << QStringLiteral("explorer.exe http://a.com") << false;
+        QTest::newRow("relative") << QStringLiteral("/vendor/forum") << false;
+        QTest::newRow("no host") << QStringLiteral("http://") << false;
+        QTest::newRow("space inside") << QStringLiteral("http://a.com/x y") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void browsableUrls() {
+        QFETCH(QString, url);
+        QFETCH(bool, opens);
+        NoBrowserPlatform platform;
+        QCOMPARE(platform.openUrl(url.toStdString()), opens);
+        QCOMPARE(platform.launched.size(), std::size_t(opens ? 1 : 0));
+        if (opens) {
+            QCOMPARE(platform.launched.front().scheme().toLower().left(4), QStringLiteral("http"));
+        }
+    }
+
+    void messageBoxAnswers_data() {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        const int question = int(app::MessageButtons::YesNoCancel);
+        const int notice = int(app::MessageButtons::Ok);
+        QTest::newRow("Escape is Cancel")
+            << question << "escape" << int(app::MessageAnswer::Cancel);
+        QTest::newRow("Enter takes Yes, the default")
+            << question << "enter" << int(app::MessageAnswer::Yes);
+        QTest::newRow("No button") << question << "No" << int(app::MessageAnswer::No);
+        QTest::newRow("Cancel button") << question << "Cancel" << int(app::MessageAnswer::Cancel);
+        QTest::newRow("Yes button") << question << "Yes" << int(app::MessageAnswer::Yes);
+        QTest::newRow("closed by its close box")
+            << question << "close" << int(app::MessageAnswer::Cancel);
+        QTest::newRow("notice Enter") << notice << "enter" << int(app::MessageAnswer::Ok);
+        QTest::newRow("notice Escape") << notice << "escape" << int(app::MessageAnswer::Ok);
+    }
+    void messageBoxAnswers() {
+        QFETCH(int, buttons);
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        ui::QtPlatform platform;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QList<QMessageBox::StandardButton> shown;
+        WhenShown respond([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box == nullptr) {
+                return;
+            }
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            for (QAbstractButton* b : box->buttons()) {
+                shown.push_back(box->standardButton(b));
+            }
+            if (action == QStringLiteral("escape")) {
+                QTest::keyClick(box, Qt::Key_Escape);
+            } else if (action == QStringLiteral("enter")) {
+                QTest::keyClick(box, Qt::Key_Return);
+            } else if (action == QStringLiteral("close")) {
+                box->close();
+            } else {
+                const auto which = action == QStringLiteral("Yes")  ? QMessageBox::Yes
+                                   : action == QStringLiteral("No") ? QMessageBox::No
+                                                                    : QMessageBox::Cancel;
+                box->button(which)->click();
+            }
+        });
+        const app::MessageAnswer got =
+            platform.messageBox("感谢!\r \r是否退出?", app::kMessageTitle,
+                                app::MessageButtons(buttons), app::MessageIcon::Information);
+        QVERIFY(respond.done());
+        QCOMPARE(int(got), answer);
+        QCOMPARE(title, QStringLiteral("霁岚系列软件"));
+        QCOMPARE(text, QStringLiteral("感谢!\n \n是否退出?"));
+        QCOMPARE(icon, QMessageBox::Information);
+        std::sort(shown.begin(), shown.end());
+        if (buttons == int(app::MessageButtons::YesNoCancel)) {
+            QCOMPARE(shown, (QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No,
+                                                                QMessageBox::Cancel}));
+        } else {
+            QCOMPARE(shown, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+        }
+    }
+
+    // Qt's own texts come in Simplified Chinese once its catalogue is installed.
+    void standardButtonsSpeakChinese() {
+        QTranslator translator;
+        QVERIFY(ui::installQtChinese(translator));
+        ui::QtPlatform platform;
+        QStringList labels;
+        WhenShown respond([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            for (auto which : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+                labels.push_back(box->button(which)->text().remove(QLatin1Char('&')));
+            }
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        platform.messageBox("?", app::kMessageTitle, app::MessageButtons::YesNoCancel,
+                            app::MessageIcon::Information);
+        QCoreApplication::removeTranslator(&translator);
+        QVERIFY(respond.done());
+        QCOMPARE(labels.size(), 3);
+        QVERIFY2(labels[0].startsWith(QStringLiteral("是")), qPrintable(labels[0]));
+        QVERIFY2(labels[1].startsWith(QStringLiteral("否")), qPrintable(labels[1]));
+        QVERIFY2(labels[2].startsWith(QStringLiteral("取消")), qPrintable(labels[2]));
+    }
+
+    void clipboardRoundTrip() {
+        ui::QtPlatform platform;
+        QVERIFY(platform.setClipboardText("例子.cn"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("例子.cn"));
+        QVERIFY(platform.clearClipboard());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    }
+
+    void popupShowsItemsAndRaisesChosenClick_data() {
+        QTest::addColumn<int>("downPresses");
+        QTest::addColumn<QString>("clicked");
+        QTest::newRow("first entry") << 1 << QStringLiteral("fz");
+        QTest::newRow("across a separator") << 2 << QStringLiteral("cx");
+        QTest::newRow("last entry") << 3 << QStringLiteral("ydym");
+        QTest::newRow("dismissed") << 0 << QString();
+    }
+    void popupShowsItemsAndRaisesChosenClick() {
+        QFETCH(int, downPresses);
+        QFETCH(QString, clicked);
+        app::Form1 form;
+        std::vector<std::string> clicks;
+        for (app::MenuItem* item : {&form.fz, &form.cx, &form.ydym, &form.x1, &form.x2}) {
+            item->Click.attach([&clicks, item] { clicks.push_back(item->name()); });
+        }
+        ui::QtPlatform platform;
+        QStringList entries;
+        WhenShown respond([&](QWidget* w) {
+            auto* menu = qobject_cast<QMenu*>(w);
+            for (const QAction* a : menu->actions()) {
+                entries.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
+            }
+            for (int i = 0; i < downPresses; ++i) {
+                QTest::keyClick(menu, Qt::Key_Down);
+            }
+            QTest::keyClick(menu, downPresses == 0 ? Qt::Key_Escape : Qt::Key_Return);
+        });
+        platform.popupMenu(form.cxcd);
+        QVERIFY(respond.done());
+        QCOMPARE(entries, (QStringList{QStringLiteral("复制域名"), QStringLiteral("-"),
+                                       QStringLiteral("查询信息"), QStringLiteral("-"),
+                                       QStringLiteral("预定域名")}));
+        if (clicked.isEmpty()) {
+            QVERIFY(clicks.empty());
+        } else {
+            QCOMPARE(clicks, std::vector<std::string>{clicked.toStdString()});
+        }
+    }
+
+    void saveDialog_data() {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("a name is chosen") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void saveDialog() {
+        QFETCH(bool, accept);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString chosen = dir.filePath(QStringLiteral("今日.txt"));
+        ui::QtPlatform platform;
+        QString title;
+        QStringList filters;
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString offered;
+        WhenShown respond([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            mode = dialog->acceptMode();
+            offered = dialog->selectedFiles().value(0);
+            if (accept) {
+                dialog->selectFile(chosen);
+                static_cast<QDialog*>(dialog)->accept();
+            } else {
+                dialog->reject();
+            }
+        });
+        const auto result =
+            platform.saveFileDialog("请选择要保存的路径", "文本文件|*.txt",
+                                    dir.filePath(QStringLiteral("上次.txt")).toStdString());
+        QVERIFY(respond.done());
+        QCOMPARE(title, QStringLiteral("请选择要保存的路径"));
+        QCOMPARE(filters, QStringList{QStringLiteral("文本文件 (*.txt)")});
+        QCOMPARE(mode, QFileDialog::AcceptSave);
+        QCOMPARE(offered, dir.filePath(QStringLiteral("上次.txt")));
+        if (accept) {
+            QVERIFY(result.has_value());
+            QCOMPARE(QString::fromStdString(*result), chosen);
+        } else {
+            QVERIFY(!result.has_value());
+        }
+    }
+
+    void programFolderIsTheExecutablesFolder() {
+        ui::QtPlatform platform;
+        QCOMPARE(QString::fromStdString(platform.programFolder()),
+                 QCoreApplication::applicationDirPath());
+    }
+
+    void skinAppliesToWindowWhenItComes() {
+        app::Form1 form;
+        ui::MainWindow window(form);
+        ui::QtPlatform platform;
+        const std::string sheet = "QPushButton { color: rgb(1, 2, 3); }";
+        platform.applySkin(sheet);
+        QCOMPARE(window.styleSheet(), QString());
+        platform.setWindow(&window);
+        QCOMPARE(window.styleSheet(), QString::fromStdString(sheet));
+        platform.applySkin("");
+        QCOMPARE(window.styleSheet(), QString());
+    }
+
+    // The real end: every loop returns, the main loop with 0, the window goes.
+    void endProgramLeavesNestedLoopsAndMainLoopWithZero() {
+        app::Form1 form;
+        ui::MainWindow window(form);
+        ui::QtPlatform platform;
+        platform.setWindow(&window);
+        window.show();
+        int nestedResult = -2;
+        QTimer::singleShot(0, [&] {
+            QEventLoop nested;  // as a message box or a popup would run
+            QTimer::singleShot(0, [&] { platform.endProgram(); });
+            nestedResult = nested.exec();
+        });
+        const int mainResult = QApplication::exec();
+        QCOMPARE(nestedResult, 0);
+        QCOMPARE(mainResult, 0);
+        QVERIFY(platform.ended());
+        QVERIFY(!window.isVisible());
+    }
+
+    void iconIsPaintedAtEverySize_data() {
+        QTest::addColumn<int>("size");
+        for (int size : {16, 32, 48, 256}) {
+            QTest::newRow(qPrintable(QString::number(size))) << size;
+        }
+    }
+    void iconIsPaintedAtEverySize() {
+        QFETCH(int, size);
+        const QImage icon = ui::paintAppIcon(size);
+        QCOMPARE(icon.size(), QSize(size, size));
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);  // rounded corners stay clear
+        QCOMPARE(qAlpha(icon.pixel(size / 2, size / 2)), 255);
+        QSet<QRgb> colours;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                colours.insert(icon.pixel(x, y));
+            }
+        }
+        QVERIFY(colours.size() >= 5);
+        QVERIFY(ui::appIcon().availableSizes().contains(QSize(size, size)));
+    }
+
+private:
+};
+
+int runPlatformTests(int argc, char** argv) {
+    PlatformTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace jilan::uitest
+
+#include "platform_test.moc"
