@@ -23,6 +23,22 @@ void stripTrailingSlashes(std::string& url) {
     }
 }
 
+// The refused value as it can be shown safely: control bytes as \xNN.
+std::string shown(std::string_view url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : url) {
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0x0F]);
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 Urls defaultUrls() {
@@ -33,8 +49,7 @@ Urls defaultUrls() {
 std::optional<std::string> checkBaseUrl(std::string_view url) {
     for (unsigned char c : url) {
         if (c <= 0x20 || c == 0x7F) {
-            return std::string("URL must not contain spaces or control characters: ") +
-                   std::string(url);
+            return "URL must not contain spaces or control characters: " + shown(url);
         }
     }
     const std::string lower = lowerAscii(url);
@@ -44,13 +59,13 @@ std::optional<std::string> checkBaseUrl(std::string_view url) {
     } else if (lower.rfind("https://", 0) == 0) {
         hostStart = 8;
     } else {
-        return "URL must start with http:// or https://: " + std::string(url);
+        return "URL must start with http:// or https://: " + shown(url);
     }
     const std::size_t hostEnd = url.find_first_of("/?#", hostStart);
     const std::string_view host =
         url.substr(hostStart, hostEnd == std::string_view::npos ? url.npos : hostEnd - hostStart);
     if (host.empty() || host.front() == ':' || host.find('@') != std::string_view::npos) {
-        return "URL has no usable host: " + std::string(url);
+        return "URL has no usable host: " + shown(url);
     }
     return std::nullopt;
 }

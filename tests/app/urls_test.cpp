@@ -174,6 +174,8 @@ TEST(UrlOverrideTest, InvalidValuesAreRefusedNamingTheirSource) {
             const std::string source = s.viaOption ? std::string("--") + s.key : s.key;
             EXPECT_EQ(r.errors[0].rfind(source + ": ", 0), 0u) << r.errors[0];
             EXPECT_EQ(r.ok(), false);
+            // The message shows the value, but never a raw line break or tab.
+            EXPECT_EQ(r.errors[0].find_first_of("\r\n\t"), std::string::npos) << r.errors[0];
             config::Urls got = r.urls;
             config::Urls defaults = config::defaultUrls();
             EXPECT_EQ(field(got, s.field), field(defaults, s.field));
