@@ -146,22 +146,36 @@ else
   echo "== end-to-end measures skipped: jilan-harvester or market-sim did not build"
 fi
 
-ui_startup_ms="" ui_gap_ms="" ui_list_ms="" ui_list_export_ms="" ui_list_note=""
+ui_startup_ms="" ui_gap_ms="" ui_list_ms="" ui_list_export_ms="" ui_list_note="" ui_idle_pct=""
 if [ "$ui_probe_built" = yes ] && [ "$e2e_built" = yes ]; then
   echo
-  echo "== window (offscreen): start-up, ticks of a 5 ms probe timer during a 100-page batch"
+  echo "== window (offscreen): start-up, a 5 ms probe timer during a 100-page batch, a large list"
   start_sim --latency-ms 30
   QT_QPA_PLATFORM=offscreen "$build/bench/ui_probe" --market-url "$base" --pages 100 \
     --launched-ns "$(date +%s%N)" 2>"$work/ui_probe.log" | tee "$work/ui_probe.txt" || true
   stop_sim
   probe_value() { sed -n "s/^$1=//p" "$work/ui_probe.txt"; }
-  ui_startup_ms=$(probe_value startup_ms)
+  # Start-up again, four more times: the median of the five.
+  for _ in 1 2 3 4; do
+    QT_QPA_PLATFORM=offscreen "$build/bench/ui_probe" --market-url "$base" --startup-only \
+      --launched-ns "$(date +%s%N)" 2>>"$work/ui_probe.log" >>"$work/ui_probe.txt" || true
+  done
+  sed -n 's/^startup_ms=//p' "$work/ui_probe.txt" | tr '\n' ' ' | sed 's/^/start-up runs (ms): /;s/$/\n/'
+  ui_startup_ms=$(probe_value startup_ms | sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }')
   ui_gap_ms=$(probe_value max_tick_gap_ms)
   ui_list_ms=$(probe_value show_100000_ms)
   ui_list_export_ms=$(probe_value export_100000_ms)
   if [ -n "$(probe_value show_gave_up_ms)" ]; then
     ui_list_note="> $(probe_value show_gave_up_ms) ms: only $(probe_value show_gave_up_entries) entries in that time"
   fi
+
+  echo
+  echo "== window (offscreen): idle cost of a waiting fetch, one listing request never answered"
+  start_sim --fault never-answer
+  QT_QPA_PLATFORM=offscreen "$build/bench/ui_probe" --market-url "$base" --idle-ms 4000 \
+    2>>"$work/ui_probe.log" | tee "$work/ui_idle.txt" || true
+  stop_sim
+  ui_idle_pct=$(sed -n 's/^idle_cpu_pct=//p' "$work/ui_idle.txt")
 fi
 
 # ---- Table ------------------------------------------------------------------------------------
@@ -215,8 +229,10 @@ if [ -n "$harvest_default_s" ]; then
 else
   row "batch harvest, 100 pages at 30 ms" "not measured" "≥ 3×, identical" "not measured"
 fi
-row "idle cost of a waiting fetch (window-less run)" "${idle_pct:-not measured}${idle_pct:+ %}" \
-  "≤ 5 %" "$(verdict "$idle_pct" "<=" 5)"
+row "idle cost of a waiting fetch: window (offscreen), seconds 1 to 5" \
+  "${ui_idle_pct:-not measured}${ui_idle_pct:+ % of a core}" "≤ 5 %" "$(verdict "$ui_idle_pct" "<=" 5)"
+row "idle cost of a waiting fetch: window-less run, seconds 1 to 5" \
+  "${idle_pct:-not measured}${idle_pct:+ % of a core}" "≤ 5 %" "$(verdict "$idle_pct" "<=" 5)"
 row "UI: longest gap between 5 ms probe ticks during a 100-page batch" \
   "${ui_gap_ms:-not measured}${ui_gap_ms:+ ms}" "≤ 16 ms" "$(verdict "$ui_gap_ms" "<=" 16)"
 large_total=$(awk -v a="$large_append" -v e="$large_export" 'BEGIN { printf "%.1f", a + e }')
@@ -233,7 +249,7 @@ elif [ -n "$ui_list_note" ]; then
 else
   row "large list in the window: append + show + export" "not measured" "≤ 100 ms" "not measured"
 fi
-row "start-up: process start to window shown (offscreen)" "${ui_startup_ms:-not measured}${ui_startup_ms:+ ms}" \
+row "start-up: process start to window painted (offscreen), median of 5" "${ui_startup_ms:-not measured}${ui_startup_ms:+ ms}" \
   "≤ 300 ms" "$(verdict "$ui_startup_ms" "<=" 300)"
 
 echo

@@ -1,6 +1,8 @@
 // ui_probe: the program's window, set up as jilan-harvester sets it up, measured offscreen.
 //
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL [--pages N] [--launched-ns NS]
+//   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --idle-ms MS
+//   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --startup-only [--launched-ns NS]
 //
 // Prints, one "name=value" a line:
 //   startup_ms         process start (NS, nanoseconds since the epoch, as `date +%s%N` gives it;
@@ -14,6 +16,9 @@
 //   export_100000_ms   those entries written with the atomic export
 //   show_gave_up_ms, show_gave_up_entries   instead of the last two when the appends took
 //                      longer than 10 s: the entries appended by then
+// With --idle-ms, after start-up only:
+//   idle_cpu_pct       CPU time of the process, in % of one core, over MS milliseconds while a
+//                      single-page harvest waits for a marketplace that never answers
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,6 +29,7 @@
 #include <QTranslator>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -93,6 +99,16 @@ double processStartMs() {
     return realtimeMs() - (sinceBootMs - startedMs);
 }
 
+// User + system CPU time of the whole process so far.
+double cpuMs() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 double msSince(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
 }
@@ -122,17 +138,28 @@ struct Arguments {
     std::string marketUrl;
     int pages = 100;
     double launchedMs = 0;
+    int idleMs = 0;
+    bool startupOnly = false;
 };
 
 Arguments parseArguments(const QStringList& args) {
     Arguments parsed;
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        const std::string value = args[i + 1].toStdString();
-        if (args[i] == QStringLiteral("--market-url")) {
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--startup-only")) {
+            parsed.startupOnly = true;
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            break;
+        }
+        const std::string value = args[++i].toStdString();
+        if (args[i - 1] == QStringLiteral("--market-url")) {
             parsed.marketUrl = value;
-        } else if (args[i] == QStringLiteral("--pages")) {
+        } else if (args[i - 1] == QStringLiteral("--pages")) {
             parsed.pages = std::max(2, std::atoi(value.c_str()));
-        } else if (args[i] == QStringLiteral("--launched-ns")) {
+        } else if (args[i - 1] == QStringLiteral("--idle-ms")) {
+            parsed.idleMs = std::max(0, std::atoi(value.c_str()));
+        } else if (args[i - 1] == QStringLiteral("--launched-ns")) {
             parsed.launchedMs = std::strtod(value.c_str(), nullptr) / 1e6;
         }
     }
@@ -158,7 +185,9 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     const Arguments args = parseArguments(QCoreApplication::arguments());
     if (args.marketUrl.empty()) {
-        std::fprintf(stderr, "usage: ui_probe --market-url URL [--pages N] [--launched-ns NS]\n");
+        std::fprintf(stderr,
+                     "usage: ui_probe --market-url URL [--pages N | --idle-ms MS | "
+                     "--startup-only] [--launched-ns NS]\n");
         return 2;
     }
 
@@ -188,6 +217,33 @@ int main(int argc, char** argv) {
     window.removeEventFilter(&firstPaint);
     std::printf("startup_ms=%.1f\n", shownMs - (args.launchedMs > 0 ? args.launchedMs : startedMs));
     std::fflush(stdout);
+    if (args.startupOnly) {
+        return 0;
+    }
+
+    if (args.idleMs > 0) {
+        // A single-page harvest against a marketplace that never answers: the window waits in
+        // the fetch, pumping its events. The CPU it uses is measured from one second in.
+        double cpu0 = 0;
+        Clock::time_point wall0;
+        QTimer::singleShot(1000, [&] {
+            cpu0 = cpuMs();
+            wall0 = Clock::now();
+        });
+        QTimer::singleShot(1000 + args.idleMs, [&] {
+            std::printf("idle_cpu_pct=%.2f\n", 100.0 * (cpuMs() - cpu0) / msSince(wall0));
+            std::fflush(stdout);
+            // Ends the wait: the fetch is abandoned and the click handler returns.
+            form.end();
+        });
+        QTimer::singleShot(0, [&] {
+            form.Text1.setText("1");
+            form.Command1.click();
+            loop.quit();
+        });
+        loop.exec();
+        return 0;
+    }
 
     // A batch started with the button, with a 5 ms timer ticking beside it.
     QTimer probe;
