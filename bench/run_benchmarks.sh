@@ -130,7 +130,8 @@ if [ "$e2e_built" = yes ]; then
   idle_pid=$!
   ticks_per_s=$(getconf CLK_TCK)
   # CPU ticks (user + system) of the process; the window starts after one second of start-up.
-  cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$idle_pid/stat"; }
+  # Empty when the process has already gone.
+  cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$idle_pid/stat" 2>/dev/null || true; }
   sleep 1
   c0=$(cpu_ticks); w0=$(now)
   sleep 4
@@ -138,9 +139,14 @@ if [ "$e2e_built" = yes ]; then
   kill -INT "$idle_pid" 2>/dev/null || true
   wait "$idle_pid" 2>/dev/null || true
   stop_sim
-  idle_pct=$(awk -v c0="$c0" -v c1="$c1" -v hz="$ticks_per_s" -v w0="$w0" -v w1="$w1" \
-    'BEGIN { printf "%.2f", 100 * (c1 - c0) / hz / (w1 - w0) }')
-  echo "CPU while waiting (seconds 1 to 5): ${idle_pct} % of one core"
+  if [ -n "$c0" ] && [ -n "$c1" ]; then
+    idle_pct=$(awk -v c0="$c0" -v c1="$c1" -v hz="$ticks_per_s" -v w0="$w0" -v w1="$w1" \
+      'BEGIN { printf "%.2f", 100 * (c1 - c0) / hz / (w1 - w0) }')
+    echo "CPU while waiting (seconds 1 to 5): ${idle_pct} % of one core"
+  else
+    echo "jilan-harvester ended before the 5 s were over:" >&2
+    cat "$work/idle.log" >&2
+  fi
 else
   echo
   echo "== end-to-end measures skipped: jilan-harvester or market-sim did not build"
