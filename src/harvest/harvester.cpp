@@ -378,7 +378,9 @@ std::string Harvester::failureSummary() const {
     }
     auto failed = batch_->failed;
     std::sort(failed.begin(), failed.end());
-    std::string text = " " + std::to_string(failed.size()) + "页失败: ";
+    std::string text(" ");
+    text += std::to_string(failed.size());
+    text += "页失败: ";
     for (std::size_t i = 0; i < failed.size() && i < kFailuresListed; ++i) {
         if (i > 0) {
             text += ", ";
