@@ -425,7 +425,10 @@ std::string decodeWithCharset(std::string_view bytes, std::optional<std::string_
     if (!converter) {
         return decodeUndeclared(bytes);
     }
-    return converter->convertLossy(bytes, kReplacement);
+    // glibc writes code points above U+10FFFF as five- and six-byte forms (from UCS-4, or from
+    // UTF-8 under an alias such as "iso-ir-193"): what leaves here must still be valid UTF-8.
+    std::string text = converter->convertLossy(bytes, kReplacement);
+    return isValidUtf8(text) ? text : decodeUtf8Lossy(text);
 }
 
 std::string decodeUndeclared(std::string_view bytes) {

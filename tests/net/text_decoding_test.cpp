@@ -401,6 +401,15 @@ TEST(DecodeWithCharsetTest, RoutesByDeclaredCharset) {
         {"big5", "\xA4\xA4\xA4\xE5", "big5", "中文"},
         {"big5 invalid byte", "\xFF<td>\xA4\xA4", "big5", kFffd + "<td>中"},
         {"big5 truncated at end", "<td>\xA4", "big5", "<td>" + kFffd},
+        // glibc passes five- and six-byte forms through; they must not leave the decoder.
+        {"utf-8 alias through iconv, five-byte form",
+         "a\xF9\xAB\xAB\xAB\xAB"
+         "b",
+         "iso-ir-193", "a" + kFffd + kFffd + kFffd + kFffd + kFffd + "b"},
+        {"utf-8+ through iconv, five-byte form", "\xF9\xAB\xAB\xAB\xAB", "utf-8+",
+         kFffd + kFffd + kFffd + kFffd + kFffd},
+        {"ucs-4 above U+10FFFF", std::string("\x7F\xFF\xFF\xFF\x00\x00\x00\x41", 8), "ucs-4",
+         kFffd + kFffd + kFffd + kFffd + kFffd + kFffd + "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
