@@ -277,9 +277,16 @@ TEST(BatchTest, SinglePageDuringABatchLeavesTheBatchRunning) {
     rig.press("3");
     rig.pool.poll(1);
     rig.form.Timer1.tick();
+    std::vector<std::string> captionsDuringWait;
+    rig.platform.onProcessEvents = [&] {
+        captionsDuringWait.push_back(rig.form.Command1.caption());
+        rig.form.Timer1.tick();
+    };
     rig.press("1");  // a single page while the batch goes on
-    EXPECT_EQ(rig.form.Command1.caption(), "停止采集");
+    ASSERT_FALSE(captionsDuringWait.empty());
+    EXPECT_EQ(captionsDuringWait.front(), "停止采集");
     EXPECT_TRUE(rig.form.Command1.enabled());
+    EXPECT_TRUE(contains(rig.statuses, "采集完毕 .."));
     // The limit is now 1: the batch ends once the counter is past it.
     rig.runBatch();
     EXPECT_EQ(rig.form.Command1.caption(), "开始采集");
