@@ -266,6 +266,11 @@ void MainWindow::buildListBox(app::ListBox& list, QWidget* parent) {
     follow(list.itemAppended, [this](std::size_t) { listModel_.noteAppended(); });
     follow(list.itemsCleared, [this] { listModel_.noteCleared(); });
     follow(list.selectionChanged, [this](int) { showListSelection(); });
+    connect(&listModel_, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (selectionPending_) {
+            showListSelection();
+        }
+    });
 
     connect(w->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this, &list](const QItemSelection&, const QItemSelection&) {
@@ -293,8 +298,12 @@ void MainWindow::showListSelection() {
     }
     const int index = form_.List1.listIndex();
     if (index >= listModel_.rowCount()) {
-        listModel_.flush();
+        // The row arrives with the next batched insert; selecting it now would
+        // insert rows one at a time and lay the whole list out again for each.
+        selectionPending_ = true;
+        return;
     }
+    selectionPending_ = false;
     syncingSelection_ = true;
     QItemSelectionModel* selection = listView_->selectionModel();
     if (index < 0) {

@@ -72,6 +72,7 @@ private:
     ListBoxModel listModel_;
     ListBoxView* listView_ = nullptr;
     bool syncingSelection_ = false;
+    bool selectionPending_ = false;
     QTimer timer_;
 };
 
