@@ -14,7 +14,7 @@ namespace {
 
 // No desktop at all: nothing to pump, nothing to ask, nothing to launch.
 class HeadlessPlatform : public Platform {
-  public:
+public:
     void processEvents() override {}
     MessageAnswer messageBox(const std::string&, const std::string&, MessageButtons,
                              MessageIcon) override {
@@ -37,6 +37,20 @@ class HeadlessPlatform : public Platform {
 void echoStatus(Form1& form, std::ostream& err) {
     form.S1.changed.connect([&form, &err] { err << form.status() << '\n' << std::flush; });
 }
+
+// The whole program, wired as in the window, on the window-less platform.
+struct HeadlessProgram {
+    HeadlessProgram(const HeadlessOptions& options, std::ostream& err)
+        : pool(options.limits),
+          application(form, platform, pool, AppOptions{options.urls, options.harvest}) {
+        echoStatus(form, err);
+    }
+
+    Form1 form;
+    HeadlessPlatform platform;
+    net::TransferPool pool;
+    Application application;
+};
 
 std::optional<std::string> outputProblem(const std::string& output) {
     if (output.empty()) {
@@ -73,17 +87,13 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
         return 1;
     }
 
-    Form1 form;
-    HeadlessPlatform platform;
-    net::TransferPool pool(options.limits);
-    Application application(form, platform, pool, AppOptions{options.urls, options.harvest});
-    echoStatus(form, err);
-
+    HeadlessProgram program(options, err);
+    Form1& form = program.form;
     form.Text1.setText(pages);
     form.Command1.click();
     // The batch timer's clock: wait briefly on the network, then tick.
     while (form.Timer1.enabled()) {
-        pool.poll(form.Timer1.interval());
+        program.pool.poll(form.Timer1.interval());
         form.Timer1.tick();
     }
 
@@ -99,12 +109,8 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
 
 int runHeadlessQuery(const std::string& domain, const HeadlessOptions& options, std::ostream& out,
                      std::ostream& err) {
-    Form1 form;
-    HeadlessPlatform platform;
-    net::TransferPool pool(options.limits);
-    Application application(form, platform, pool, AppOptions{options.urls, options.harvest});
-    echoStatus(form, err);
-
+    HeadlessProgram program(options, err);
+    Form1& form = program.form;
     form.List1.addItem(domain);
     form.List1.setListIndex(0);
     form.List1.DblClick.raise();

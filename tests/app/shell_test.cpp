@@ -12,6 +12,7 @@
 
 #include "app/application.h"
 #include "recording_platform.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -28,38 +29,7 @@ const std::string kPrompt =
     "\r \r"
     "是否退出并到论坛可以下载更多霁岚系列原创免费软件?";
 
-// A program folder of the test's own, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::random_device random;
-        for (;;) {
-            path_ =
-                fs::temp_directory_path() / ("jilan-app-tests-" + std::to_string(::getpid()) + "-" +
-                                             info->name() + "-" + std::to_string(random()));
-            if (fs::create_directory(path_)) {
-                break;
-            }
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    void write(const std::string& name, const std::string& content) const {
-        std::ofstream out(path_ / name, std::ios::binary);
-        out << content;
-        ASSERT_TRUE(out.good());
-    }
-
-private:
-    fs::path path_;
-};
+using jilan::testing::TempDir;
 
 // The program wired as it runs, on the recording platform. Nothing here
 // reaches the network: the market URL points at a closed loopback port.

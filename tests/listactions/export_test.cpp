@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "listactions/list_actions.h"
 #include "recording_platform.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -23,36 +24,7 @@ namespace fs = std::filesystem;
 using jilan::app::Form1;
 using jilan::listactions::writeListAtomically;
 
-// A fresh directory per test, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "jilan-export-XXXXXX").string();
-        if (::mkdtemp(templ.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
-        }
-        path_ = templ;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names directly inside, to see that no temporary file stayed behind.
-    std::set<std::string> names() const {
-        std::set<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) {
-            out.insert(e.path().filename().string());
-        }
-        return out;
-    }
-
-private:
-    fs::path path_;
-};
+using jilan::testing::TempDir;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

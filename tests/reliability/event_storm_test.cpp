@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "harvest_rig.h"
+#include "temp_dir.h"
 
 namespace jilan::testing {
 namespace {
@@ -82,28 +83,6 @@ std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-
-class ScopedDir {
-public:
-    ScopedDir() {
-        std::string templ = (fs::temp_directory_path() / "jilan-storm-XXXXXX").string();
-        if (::mkdtemp(templ.data()) != nullptr) {
-            path_ = templ;
-        }
-    }
-    ~ScopedDir() {
-        std::error_code ec;
-        if (!path_.empty()) {
-            fs::remove_all(path_, ec);
-        }
-    }
-    ScopedDir(const ScopedDir&) = delete;
-    ScopedDir& operator=(const ScopedDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 enum class Kind {
     Tick,
@@ -558,7 +537,7 @@ private:
 
     unsigned seed_;
     std::mt19937 rng_;
-    ScopedDir dir_;
+    TempDir dir_;
     HarvestRig rig_;
     std::map<int, std::vector<std::string>> pageRows_;
     std::map<std::string, std::pair<int, std::size_t>> served_;

@@ -24,34 +24,13 @@
 #include <vector>
 
 #include "listactions/list_actions.h"
+#include "temp_dir.h"
 
 namespace jilan::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-class ScopedDir {
-public:
-    ScopedDir() {
-        std::string templ = (fs::temp_directory_path() / "jilan-durability-XXXXXX").string();
-        if (::mkdtemp(templ.data()) != nullptr) {
-            path_ = templ;
-        }
-    }
-    ~ScopedDir() {
-        std::error_code ec;
-        if (!path_.empty()) {
-            fs::remove_all(path_, ec);
-        }
-    }
-    ScopedDir(const ScopedDir&) = delete;
-    ScopedDir& operator=(const ScopedDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 class UniqueFd {
 public:
@@ -243,7 +222,7 @@ TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
 
     for (const KillPoint& point : points) {
         SCOPED_TRACE(point.name);
-        const ScopedDir dir;
+        const TempDir dir;
         ASSERT_FALSE(dir.path().empty());
         const fs::path target = dir.path() / "domains.txt";
         writeFile(target, oldContent);
@@ -271,7 +250,7 @@ TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
 TEST(ExportDurability, KillBeforeAFirstExportLeavesNoTargetBehind) {
     // With no old file, a killed export must not leave a partial file under the chosen name.
     const std::vector<std::string> entries = bigList(2'000'000);
-    const ScopedDir dir;
+    const TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path target = dir.path() / "first.txt";
 
@@ -285,7 +264,7 @@ TEST(ExportDurability, AnUnkilledChildReplacesTheFileCompletely) {
     // The same child set-up without a kill: the whole list arrives, so the kills above are
     // what kept the old content.
     const std::vector<std::string> entries = bigList(200'000);
-    const ScopedDir dir;
+    const TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path target = dir.path() / "domains.txt";
     writeFile(target, "old.com\r\n");
