@@ -1,5 +1,6 @@
-// The listing cut and the row loop on arbitrary page text: the cut between the two "booking"s,
-// the cut before the pagination block, and the one-pass row loop.
+// The listing cut and the row loop on arbitrary page text: the text search they use, the cut
+// between the two "booking"s, the cut before the pagination block, and the one-pass row loop.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,6 +14,21 @@ using jilan::fuzz::within;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view page = jilan::fuzz::asText(data, size);
+
+    // The search the cuts use must agree with string_view::find, for the markers and for a
+    // needle and start taken from the input itself (its last bytes, from a position its first
+    // byte picks).
+    for (const std::string_view marker :
+         {harvest::kBooking, harvest::kPaginationMarker, harvest::kRowMarker}) {
+        check(harvest::findText(page, marker) == page.find(marker), "findText finds a marker");
+    }
+    if (size >= 2) {
+        const std::size_t needleSize = std::min<std::size_t>(data[0] % 9, size);
+        const std::string_view needle = page.substr(size - needleSize);
+        const std::size_t from = data[1] % (size + 2);
+        check(harvest::findText(page, needle, from) == page.find(needle, from),
+              "findText agrees with string_view::find");
+    }
 
     const std::string_view afterBooking = harvest::textAfterBooking(page);
     check(within(afterBooking, page), "the booking cut lies inside the page");
