@@ -50,6 +50,7 @@
 #include "listactions/list_actions.h"
 #include "market_sim.h"
 #include "net/transfer_pool.h"
+#include "ui/desktop_program.h"
 #include "ui/main_window.h"
 #include "ui/qt_platform.h"
 #include "ui/translations.h"
@@ -192,18 +193,12 @@ int main(int argc, char** argv) {
     }
 
     // The window as the program builds it (see src/ui/main.cpp).
-    QTranslator qtChinese;
-    jilan::ui::installQtChinese(qtChinese);
-    QGuiApplication::setDesktopFileName(QStringLiteral("jilan-harvester"));
-    jilan::app::Form1 form;
-    jilan::ui::QtPlatform platform;
-    jilan::net::TransferPool pool;
     jilan::config::Urls urls = jilan::config::defaultUrls();
     urls.market = args.marketUrl;
-    jilan::app::Application program(form, platform, pool, jilan::app::AppOptions{urls, {}});
-    jilan::ui::MainWindow window(form);
-    platform.setWindow(&window);
-    form.Load.raise();
+    jilan::ui::DesktopProgram program(jilan::app::AppOptions{urls, {}});
+    program.load();
+    jilan::ui::MainWindow& window = program.window();
+    jilan::app::Form1& form = program.form();
     window.centreOnScreen();
 
     QEventLoop loop;
@@ -282,7 +277,7 @@ int main(int argc, char** argv) {
     const auto appendStart = Clock::now();
     for (const std::string& text : texts) {
         form.sj[jilan::app::Slot::ListingText] = text;
-        program.harvester().jx();
+        program.application().harvester().jx();
         if (msSince(appendStart) > kListBudgetMs) {
             // Far off the target already: say how far it got instead of waiting.
             std::printf("show_gave_up_ms=%.0f\nshow_gave_up_entries=%zu\n", kListBudgetMs,

@@ -11,6 +11,7 @@
 #include "app/form1.h"
 #include "app/headless.h"
 #include "command_line.h"
+#include "desktop_program.h"
 #include "main_window.h"
 #include "net/transfer_pool.h"
 #include "qt_platform.h"
@@ -68,24 +69,13 @@ int runWithoutWindow(const QStringList& args) {
 }
 
 int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
-    QTranslator qtChinese;
-    jilan::ui::installQtChinese(qtChinese);
-    QGuiApplication::setDesktopFileName(QStringLiteral("jilan-harvester"));
-
-    jilan::app::Form1 form;
-    jilan::ui::QtPlatform platform;
-    jilan::net::TransferPool pool;
-    jilan::app::Application program(form, platform, pool,
-                                    jilan::app::AppOptions{options.urls, harvestOptions(options)});
-    jilan::ui::MainWindow window(form);
-    platform.setWindow(&window);
-
-    form.Load.raise();
-    if (form.ended()) {
+    jilan::ui::DesktopProgram program(
+        jilan::app::AppOptions{options.urls, harvestOptions(options)});
+    if (!program.load()) {
         return 0;
     }
-    window.centreOnScreen();
-    window.show();
+    program.window().centreOnScreen();
+    program.window().show();
     // Returns 0 once the exit question's answer has ended the program.
     return qtApp.exec();
 }
