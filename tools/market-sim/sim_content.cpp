@@ -9,7 +9,6 @@ namespace jilan::sim {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kSiteName = "云岫域名市场";
 
 // FNV-1a over salt and text with a final avalanche, so that each property of a domain (variant,
