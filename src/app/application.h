@@ -21,7 +21,7 @@ struct AppOptions {
 // The program: every handler attached to its event of the window. After the
 // program has ended no handler runs any more.
 class Application {
-  public:
+public:
     Application(Form1& form, Platform& platform, net::TransferPool& pool, AppOptions options);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -32,7 +32,7 @@ class Application {
     listactions::ListActions& listActions() { return listActions_; }
     Shell& shell() { return shell_; }
 
-  private:
+private:
     template <typename... Args, typename F>
     auto guarded(F f);
 

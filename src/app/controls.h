@@ -37,7 +37,7 @@ struct Geometry {
 };
 
 class Control {
-  public:
+public:
     Control(std::string name, ControlKind kind, const Control* container, Geometry geometry,
             std::optional<int> tabIndex);
     virtual ~Control() = default;
@@ -56,7 +56,7 @@ class Control {
     // Raised after any state change that a view has to draw.
     Signal<> changed;
 
-  private:
+private:
     std::string name_;
     ControlKind kind_;
     const Control* container_;
@@ -65,7 +65,7 @@ class Control {
 };
 
 class Button : public Control {
-  public:
+public:
     Button(std::string name, const Control* container, Geometry g, int tab, std::string caption);
     const std::string& caption() const { return caption_; }
     void setCaption(std::string caption);
@@ -80,7 +80,7 @@ class Button : public Control {
 
     Event<> Click;
 
-  private:
+private:
     std::string caption_;
     bool enabled_ = true;
 };
@@ -88,7 +88,7 @@ class Button : public Control {
 enum class Alignment { Left, Centre };
 
 class Label : public Control {
-  public:
+public:
     Label(std::string name, const Control* container, Geometry g, int tab, std::string caption,
           Alignment alignment, bool autoSize);
     const std::string& caption() const { return caption_; }
@@ -98,7 +98,7 @@ class Label : public Control {
     bool autoSize() const { return autoSize_; }
     bool transparent() const { return true; }
 
-  private:
+private:
     std::string caption_;
     Alignment alignment_;
     bool autoSize_;
@@ -107,7 +107,7 @@ class Label : public Control {
 enum class ScrollBars { None, Vertical };
 
 class TextBox : public Control {
-  public:
+public:
     TextBox(std::string name, const Control* container, Geometry g, int tab, std::string text,
             bool multiLine, ScrollBars scrollBars);
     const std::string& text() const { return text_; }
@@ -121,7 +121,7 @@ class TextBox : public Control {
 
     Event<> Change;
 
-  private:
+private:
     std::string text_;
     bool enabled_ = true;
     bool multiLine_;
@@ -131,7 +131,7 @@ class TextBox : public Control {
 enum class MouseButton : int { Left = 1, Right = 2, Middle = 4 };
 
 class ListBox : public Control {
-  public:
+public:
     ListBox(std::string name, const Control* container, Geometry g, int tab);
 
     void addItem(std::string item);
@@ -155,13 +155,13 @@ class ListBox : public Control {
     Signal<> itemsCleared;
     Signal<int> selectionChanged;
 
-  private:
+private:
     std::vector<std::string> items_;
     int listIndex_ = -1;
 };
 
 class HScrollBar : public Control {
-  public:
+public:
     HScrollBar(std::string name, const Control* container, Geometry g, int tab, int min, int max,
                int value, int smallChange, int largeChange);
     int min() const { return min_; }
@@ -174,16 +174,16 @@ class HScrollBar : public Control {
 
     Event<> Change;
 
-  private:
+private:
     int min_, max_, value_, smallChange_, largeChange_;
 };
 
 class Frame : public Control {
-  public:
+public:
     Frame(std::string name, const Control* container, Geometry g, int tab, std::string caption);
     const std::string& caption() const { return caption_; }
 
-  private:
+private:
     std::string caption_;
 };
 
@@ -194,7 +194,7 @@ struct Colour {
 };
 
 class Line : public Control {
-  public:
+public:
     Line(std::string name, const Control* container, int x1, int y1, int x2, int y2, Colour colour);
     int x1() const { return x1_; }
     int y1() const { return y1_; }
@@ -202,13 +202,13 @@ class Line : public Control {
     int y2() const { return y2_; }
     const Colour& colour() const { return colour_; }
 
-  private:
+private:
     int x1_, y1_, x2_, y2_;
     Colour colour_;
 };
 
 class TimerControl : public Control {
-  public:
+public:
     TimerControl(std::string name, const Control* container, int intervalMs);
     int interval() const { return interval_; }
     bool enabled() const { return enabled_; }
@@ -218,7 +218,7 @@ class TimerControl : public Control {
 
     Event<> Timer;
 
-  private:
+private:
     int interval_;
     bool enabled_ = false;
 };
@@ -229,7 +229,7 @@ struct Panel {
 };
 
 class StatusBar : public Control {
-  public:
+public:
     StatusBar(std::string name, const Control* container, Geometry g, int tab,
               std::vector<Panel> panels);
     std::size_t panelCount() const { return panels_.size(); }
@@ -237,38 +237,38 @@ class StatusBar : public Control {
     const Panel& panel(std::size_t number) const { return panels_.at(number - 1); }
     void setPanelText(std::size_t number, std::string text);
 
-  private:
+private:
     std::vector<Panel> panels_;
 };
 
 class MenuItem : public Control {
-  public:
+public:
     MenuItem(std::string name, const Control* menu, std::string caption);
     const std::string& caption() const { return caption_; }
     bool separator() const { return caption_ == "-"; }
 
     Event<> Click;
 
-  private:
+private:
     std::string caption_;
 };
 
 class Menu : public Control {
-  public:
+public:
     Menu(std::string name, const Control* container, std::string caption, bool visible);
     const std::string& caption() const { return caption_; }
     bool visible() const { return visible_; }
     void addItem(MenuItem* item) { items_.push_back(item); }
     const std::vector<MenuItem*>& items() const { return items_; }
 
-  private:
+private:
     std::string caption_;
     bool visible_;
     std::vector<MenuItem*> items_;
 };
 
 class SaveDialog : public Control {
-  public:
+public:
     SaveDialog(std::string name, const Control* container, std::string filter);
     const std::string& filter() const { return filter_; }
     const std::string& dialogTitle() const { return title_; }
@@ -279,7 +279,7 @@ class SaveDialog : public Control {
     void setCancelError(bool on) { cancelError_ = on; }
     int maxFileSize() const { return 260; }
 
-  private:
+private:
     std::string filter_;
     std::string title_;
     std::string fileName_;
@@ -287,7 +287,7 @@ class SaveDialog : public Control {
 };
 
 class InetControl : public Control {
-  public:
+public:
     InetControl(std::string name, const Control* container);
     int remotePort() const { return 80; }
     int requestTimeoutSeconds() const { return 60; }

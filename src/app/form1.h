@@ -17,7 +17,7 @@ inline constexpr const char* kWelcomeStatus = "欢迎使用霁岚旗下霁岚系
 // The one window: every control under its own name, in its initial state,
 // plus the two values the window holds beside them (sj and ys).
 class Form1 {
-  public:
+public:
     Form1();
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -99,7 +99,7 @@ class Form1 {
     MenuItem x2;
     MenuItem ydym;
 
-  private:
+private:
     std::string title_;
     bool hasIcon_ = true;
     bool ended_ = false;

@@ -8,7 +8,7 @@ namespace jilan::app {
 
 // The wait of a fetch: one round of window events, unless the program is ending.
 class FormPump : public net::EventPump {
-  public:
+public:
     FormPump(Form1& form, Platform& platform) : form_(form), platform_(platform) {}
     bool pumpOnce() override {
         if (form_.ended()) {
@@ -18,7 +18,7 @@ class FormPump : public net::EventPump {
         return !form_.ended();
     }
 
-  private:
+private:
     Form1& form_;
     Platform& platform_;
 };

@@ -17,7 +17,7 @@ inline constexpr const char* kMessageTitle = "霁岚系列软件";
 // Everything the program needs from the desktop. The Qt view provides the real
 // one; tests provide a recording double. Handlers receive it by constructor.
 class Platform {
-  public:
+public:
     virtual ~Platform() = default;
 
     // Lets the window handle its pending events once (clicks, ticks, repaints).

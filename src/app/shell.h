@@ -11,7 +11,7 @@ inline constexpr const char* kExitPrompt =
 
 // Start-up, the two vendor links, the exit button and the exit question.
 class Shell {
-  public:
+public:
     Shell(Form1& form, Platform& platform, config::Urls urls);
 
     void Form_Load();
@@ -23,7 +23,7 @@ class Shell {
     // programFolder + "/skinh.she", joined as text.
     std::string skinPath() const;
 
-  private:
+private:
     Form1& form_;
     Platform& platform_;
     config::Urls urls_;

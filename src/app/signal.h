@@ -10,7 +10,7 @@ namespace jilan::app {
 // listeners; the model never depends on who listens.
 template <typename... Args>
 class Signal {
-  public:
+public:
     using Slot = std::function<void(Args...)>;
 
     void connect(Slot slot) { slots_.push_back(std::move(slot)); }
@@ -20,7 +20,7 @@ class Signal {
         }
     }
 
-  private:
+private:
     std::vector<Slot> slots_;
 };
 
@@ -28,7 +28,7 @@ class Signal {
 // Raising an event without a handler does nothing: unhandled events are ignored.
 template <typename... Args>
 class Event {
-  public:
+public:
     using Handler = std::function<void(Args...)>;
 
     void attach(Handler handler) { handler_ = std::move(handler); }
@@ -39,7 +39,7 @@ class Event {
         }
     }
 
-  private:
+private:
     Handler handler_;
 };
 

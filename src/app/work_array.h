@@ -39,7 +39,7 @@ enum class Slot : std::size_t {
 };
 
 class WorkArray {
-  public:
+public:
     static constexpr std::size_t kSize = 36;
 
     std::string& operator[](Slot slot) { return slots_[static_cast<std::size_t>(slot)]; }
@@ -62,7 +62,7 @@ class WorkArray {
         return true;
     }
 
-  private:
+private:
     std::array<std::string, kSize> slots_{};
 };
 

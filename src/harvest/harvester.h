@@ -28,7 +28,7 @@ std::optional<double> parsePageLimit(std::string_view text);
 
 // Start/stop, the batch timer, and the page-count box with its scroll bar.
 class Harvester {
-  public:
+public:
     Harvester(app::Form1& form, net::PageFetcher& fetcher, std::string marketBase,
               HarvestOptions options = {});
     ~Harvester();
@@ -48,7 +48,7 @@ class Harvester {
     // Listing requests of the running batch that are on the wire now.
     std::size_t inFlight() const;
 
-  private:
+private:
     struct Batch;
 
     void singlePage();

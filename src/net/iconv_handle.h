@@ -16,7 +16,7 @@
 namespace jilan::net {
 
 class IconvHandle {
-  public:
+public:
     // nullopt when iconv does not know one of the encodings.
     static std::optional<IconvHandle> open(const char* toCode, const char* fromCode) noexcept {
         iconv_t cd = iconv_open(toCode, fromCode);
@@ -125,7 +125,7 @@ class IconvHandle {
         return out;
     }
 
-  private:
+private:
     static constexpr std::size_t kMinSpare = 64;
 
     explicit IconvHandle(iconv_t cd) noexcept : cd_(cd) {}

@@ -9,7 +9,7 @@ namespace jilan::net {
 
 // What a waiting fetch does between two looks at its transfer.
 class EventPump {
-  public:
+public:
     virtual ~EventPump() = default;
     // Lets the window handle its pending events once. Returns false when the
     // wait must be abandoned because the program is ending.
@@ -18,7 +18,7 @@ class EventPump {
 
 // The three ways a page is fetched and returned as text.
 class PageFetcher {
-  public:
+public:
     PageFetcher(TransferPool& pool, EventPump& pump) : pool_(pool), pump_(pump) {}
 
     // Sends "If-Modified-Since: 0" and waits without freezing the window: it
@@ -35,7 +35,7 @@ class PageFetcher {
     // One round of window events, for callers that wait on the pool themselves.
     bool pumpEvents() { return pump_.pumpOnce(); }
 
-  private:
+private:
     TransferPool& pool_;
     EventPump& pump_;
 };

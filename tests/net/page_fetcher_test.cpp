@@ -15,7 +15,7 @@ namespace {
 
 // Counts the rounds of window events a waiting fetch lets run.
 class CountingPump : public EventPump {
-  public:
+public:
     bool pumpOnce() override {
         ++pumps;
         return keepWaiting;

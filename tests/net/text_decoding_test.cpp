@@ -29,7 +29,7 @@ std::string hex(std::string_view bytes) {
 
 // glibc's own verdict, the reference the generated tables are checked against.
 class IconvReference {
-  public:
+public:
     IconvReference()
         : gb_(IconvHandle::open("UTF-8", "GB18030")),
           utf8_(IconvHandle::open("UTF-32LE", "UTF-8")) {}
@@ -37,7 +37,7 @@ class IconvReference {
     std::optional<std::string> gb18030(std::string_view bytes) { return gb_->convertStrict(bytes); }
     bool validUtf8(std::string_view bytes) { return utf8_->convertStrict(bytes).has_value(); }
 
-  private:
+private:
     std::optional<IconvHandle> gb_;
     std::optional<IconvHandle> utf8_;
 };

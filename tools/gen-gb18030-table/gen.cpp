@@ -34,7 +34,7 @@ constexpr std::uint32_t kUnmapped = 0xFFFFFFFF;
 constexpr std::uint16_t kAstralBase = 0xD800;  // surrogate values never appear as real mappings
 
 class Converter {
-  public:
+public:
     Converter() : cd_(iconv_open("UTF-32LE", "GB18030")) {}
     ~Converter() {
         if (ok()) {
@@ -65,7 +65,7 @@ class Converter {
                static_cast<std::uint32_t>(out[2]) << 16 | static_cast<std::uint32_t>(out[3]) << 24;
     }
 
-  private:
+private:
     iconv_t cd_;
 };
 
