@@ -171,8 +171,7 @@ void Harvester::singlePage() {
         form_.Command1.setEnabled(true);
         return;
     }
-    form_.sj[Slot::AfterBooking] = std::string(textAfterBooking(form_.sj[Slot::PageText]));
-    form_.sj[Slot::ListingText] = std::string(listingText(form_.sj[Slot::AfterBooking]));
+    cutListing();
     if (form_.sj[Slot::ListingText].empty()) {
         form_.Command1.setEnabled(true);
         return;
@@ -352,14 +351,18 @@ void Harvester::jl(const net::FetchResult& page) {
         // No listing on this page: it yields no rows.
         return;
     }
-    form_.sj[Slot::AfterBooking] = std::string(textAfterBooking(form_.sj[Slot::PageText]));
-    form_.sj[Slot::ListingText] = std::string(listingText(form_.sj[Slot::AfterBooking]));
+    cutListing();
     jx();
 }
 
 void Harvester::jx() {
     appendRows();
     form_.sj.clear();
+}
+
+void Harvester::cutListing() {
+    form_.sj[Slot::AfterBooking] = std::string(textAfterBooking(form_.sj[Slot::PageText]));
+    form_.sj[Slot::ListingText] = std::string(listingText(form_.sj[Slot::AfterBooking]));
 }
 
 void Harvester::appendRows() {

@@ -58,6 +58,8 @@ private:
     void startRequests(double limit);
     void collectAnswers();
     void deliverInOrder();
+    // Slot 0 -> slots 1 and 2: the text after "booking", then the listing text.
+    void cutListing();
     void appendRows();
     std::string failureSummary() const;
 
