@@ -1,0 +1,138 @@
+#include "history/reader.h"
+
+namespace jilan::history {
+
+namespace {
+
+constexpr const char* kColumns =
+    "SELECT key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld, "
+    "length, kind, structure, pinyin, syllables, features_version FROM names ";
+
+void readRow(const Statement& s, NameRow& row) {
+    row.key.assign(s.text(0));
+    row.domain.assign(s.text(1));
+    row.firstRun = s.int64(2);
+    row.lastRun = s.int64(3);
+    row.firstSeen = s.int64(4);
+    row.lastSeen = s.int64(5);
+    row.runsSeen = s.integer(6);
+    row.columns.name.assign(s.text(7));
+    row.columns.tld.assign(s.text(8));
+    row.columns.length = s.integer(9);
+    row.columns.kind.assign(s.text(10));
+    row.columns.structure.assign(s.text(11));
+    row.columns.pinyin.assign(s.text(12));
+    row.columns.syllables = s.integer(13);
+    row.columns.featuresVersion = s.integer(14);
+}
+
+std::string sqlOf(const char* tail) {
+    return std::string(kColumns) + tail;
+}
+
+}  // namespace
+
+Reader Reader::open(const std::string& path, const StoreOptions& options) {
+    return Reader(openStore(path, OpenMode::ReadOnly, options));
+}
+
+WalkResult Reader::walk(Statement& statement, const RowSink& sink) {
+    WalkResult result;
+    if (statement.prepareResult() != SQLITE_OK) {
+        result.error = reasonFor(statement.prepareResult());
+        return result;
+    }
+    NameRow row;
+    int code = SQLITE_ROW;
+    while ((code = statement.step()) == SQLITE_ROW) {
+        readRow(statement, row);
+        ++result.rows;
+        if (!sink(row)) {
+            return result;
+        }
+    }
+    if (code != SQLITE_DONE) {
+        result.error = reasonFor(code);
+    }
+    return result;
+}
+
+WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink) {
+    if (!ok()) {
+        return WalkResult{0, store_.unavailableReason};
+    }
+    // The table is stored in (first_seen, domain) order: a forward scan delivers the rows in
+    // the wanted order without a sort, whatever share of them the range keeps.
+    Statement s(store_.db.get(), sqlOf("NOT INDEXED WHERE last_seen >= ?1 AND last_seen < ?2 "
+                                       "ORDER BY first_seen, domain"));
+    s.bind(1, sinceUtc);
+    s.bind(2, untilUtc);
+    return walk(s, sink);
+}
+
+WalkResult Reader::newInRun(std::int64_t runId, const RowSink& sink) {
+    if (!ok()) {
+        return WalkResult{0, store_.unavailableReason};
+    }
+    Statement s(store_.db.get(), sqlOf("WHERE first_run = ?1 ORDER BY first_seen, domain"));
+    s.bind(1, runId);
+    return walk(s, sink);
+}
+
+std::optional<NameRow> Reader::lookup(std::string_view domain) {
+    if (!ok()) {
+        return std::nullopt;
+    }
+    Statement s(store_.db.get(), sqlOf("WHERE key = ?1"));
+    if (s.prepareResult() != SQLITE_OK) {
+        return std::nullopt;
+    }
+    s.bind(1, nameKey(domain));
+    if (s.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    NameRow row;
+    readRow(s, row);
+    return row;
+}
+
+std::optional<RunRow> Reader::oneRun(const char* sql, std::int64_t id) {
+    if (!ok()) {
+        return std::nullopt;
+    }
+    Statement s(store_.db.get(), sql);
+    if (s.prepareResult() != SQLITE_OK) {
+        return std::nullopt;
+    }
+    s.bind(1, id);
+    if (s.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    RunRow run;
+    run.id = s.int64(0);
+    run.started = s.int64(1);
+    if (!s.isNull(2)) {
+        run.ended = s.int64(2);
+    }
+    run.pageLimit = s.integer(3);
+    run.pagesRequested = s.integer(4);
+    run.pagesFailed = s.integer(5);
+    run.entries = s.integer(6);
+    return run;
+}
+
+std::optional<RunRow> Reader::run(std::int64_t runId) {
+    return oneRun(
+        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries "
+        "FROM runs WHERE id = ?1",
+        runId);
+}
+
+std::optional<RunRow> Reader::lastRun() {
+    return oneRun(
+        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries "
+        "FROM runs WHERE id <= ?1 ORDER BY id DESC LIMIT 1",
+        INT64_MAX);
+}
+
+}  // namespace jilan::history

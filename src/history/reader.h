@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "history/store.h"
+
+namespace jilan::history {
+
+// One remembered name with its sightings and stored features.
+struct NameRow {
+    std::string key;
+    std::string domain;  // as first listed
+    std::int64_t firstRun = 0, lastRun = 0;
+    std::int64_t firstSeen = 0, lastSeen = 0;  // UTC seconds
+    int runsSeen = 0;
+    NameColumns columns;
+};
+
+struct RunRow {
+    std::int64_t id = 0;
+    std::int64_t started = 0;
+    std::optional<std::int64_t> ended;  // empty while running, or when the run was killed
+    int pageLimit = 0, pagesRequested = 0, pagesFailed = 0, entries = 0;
+};
+
+// Called per row; the row is reused between calls (copy what must outlive the call).
+// Return false to stop the walk.
+using RowSink = std::function<bool(const NameRow& row)>;
+
+// Result of a walk: the rows delivered, or the Chinese reason it stopped on an error.
+struct WalkResult {
+    std::size_t rows = 0;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// A read-only connection of its own; never writes, never migrates.
+class Reader {
+public:
+    static Reader open(const std::string& path, const StoreOptions& options = {});
+
+    bool ok() const { return store_.ok(); }
+    const std::string& unavailableReason() const { return store_.unavailableReason; }
+
+    // Names whose last sighting lies in [sinceUtc, untilUtc), in order of first sighting then
+    // domain, streamed one row at a time.
+    WalkResult search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink);
+    // Names first recorded by run `runId`, in the same order.
+    WalkResult newInRun(std::int64_t runId, const RowSink& sink);
+    std::optional<NameRow> lookup(std::string_view domain);
+    std::optional<RunRow> run(std::int64_t runId);
+    std::optional<RunRow> lastRun();
+
+private:
+    explicit Reader(OpenedStore store) : store_(std::move(store)) {}
+    WalkResult walk(Statement& statement, const RowSink& sink);
+    std::optional<RunRow> oneRun(const char* sql, std::int64_t id);
+
+    OpenedStore store_;
+};
+
+}  // namespace jilan::history

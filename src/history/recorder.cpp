@@ -1,0 +1,347 @@
+#include "history/recorder.h"
+
+#include <utility>
+
+namespace jilan::history {
+
+namespace {
+
+constexpr const char* kUpsert = R"sql(
+INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld,
+                  length, kind, structure, pinyin, syllables, features_version)
+VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)
+ON CONFLICT(key) DO UPDATE SET
+  runs_seen = runs_seen + (excluded.last_run > last_run),
+  last_run = max(last_run, excluded.last_run),
+  last_seen = max(last_seen, excluded.last_seen)
+)sql";
+// A name on two pages of one run counts once; a run that ends before another one's last
+// sighting never moves last_run back.
+
+void bindColumns(Statement& s, int first, const NameColumns& c) {
+    s.bind(first, c.name);
+    s.bind(first + 1, c.tld);
+    s.bind(first + 2, c.length);
+    s.bind(first + 3, c.kind);
+    s.bind(first + 4, c.structure);
+    s.bind(first + 5, c.pinyin);
+    s.bind(first + 6, c.syllables);
+    s.bind(first + 7, c.featuresVersion);
+}
+
+}  // namespace
+
+// The writer thread's connection and statements. Each call returns an empty string or the
+// reason the store became unusable.
+class Recorder::Writer {
+public:
+    explicit Writer(const RecorderOptions& options) : options_(options) {}
+
+    std::string open() {
+        OpenedStore store = openStore(options_.path, OpenMode::ReadWrite, options_.store);
+        if (!store.ok()) {
+            return store.unavailableReason;
+        }
+        db_ = std::move(store.db);
+        upsert_ = Statement(db_.get(), kUpsert);
+        insertRun_ = Statement(db_.get(), "INSERT INTO runs(started, page_limit) VALUES(?1, ?2)");
+        endRun_ = Statement(db_.get(),
+                            "UPDATE runs SET ended = ?2, pages_requested = ?3, pages_failed = ?4, "
+                            "entries = ?5 WHERE id = ?1");
+        for (const Statement* s : {&upsert_, &insertRun_, &endRun_}) {
+            if (s->prepareResult() != SQLITE_OK) {
+                return reasonFor(s->prepareResult());
+            }
+        }
+        return recomputeFeatures();
+    }
+
+    std::string beginRun(int pageLimit, std::int64_t startedUtc, std::int64_t& id) {
+        if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
+            return reasonFor(code);
+        }
+        insertRun_.bind(1, startedUtc);
+        insertRun_.bind(2, pageLimit);
+        const int code = insertRun_.step();
+        insertRun_.reset();
+        if (code != SQLITE_DONE) {
+            return rollback(code);
+        }
+        id = sqlite3_last_insert_rowid(db_.get());
+        return commit();
+    }
+
+    std::string page(std::int64_t runId, const std::vector<std::string>& domains,
+                     std::int64_t seenUtc) {
+        if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
+            return reasonFor(code);
+        }
+        for (const std::string& domain : domains) {
+            NameColumns columns;
+            if (options_.columns) {
+                columns = options_.columns(domain);
+            }
+            upsert_.bind(1, nameKey(domain));
+            upsert_.bind(2, domain);
+            upsert_.bind(3, runId);
+            upsert_.bind(4, seenUtc);
+            bindColumns(upsert_, 5, columns);
+            const int code = upsert_.step();
+            upsert_.reset();
+            if (code != SQLITE_DONE) {
+                return rollback(code);
+            }
+        }
+        return commit();
+    }
+
+    std::string endRun(std::int64_t runId, const RunStats& stats) {
+        if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
+            return reasonFor(code);
+        }
+        endRun_.bind(1, runId);
+        endRun_.bind(2, stats.endedUtc);
+        endRun_.bind(3, stats.pagesRequested);
+        endRun_.bind(4, stats.pagesFailed);
+        endRun_.bind(5, stats.entries);
+        const int code = endRun_.step();
+        endRun_.reset();
+        if (code != SQLITE_DONE) {
+            return rollback(code);
+        }
+        std::string reason = commit();
+        checkpoint();
+        return reason;
+    }
+
+    // A passive checkpoint never waits for readers; what it cannot copy now the next one does.
+    void checkpoint() {
+        if (db_) {
+            sqlite3_wal_checkpoint_v2(db_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                      nullptr);
+        }
+    }
+
+private:
+    std::string commit() {
+        const int code = execute(db_.get(), "COMMIT");
+        if (code != SQLITE_OK) {
+            return rollback(code);
+        }
+        return {};
+    }
+    std::string rollback(int code) {
+        execute(db_.get(), "ROLLBACK");
+        return reasonFor(code);
+    }
+
+    // Rows whose features came from other rules get them again, a batch per transaction,
+    // walking the key index so each batch starts where the last one stopped.
+    std::string recomputeFeatures() {
+        if (!options_.columns) {
+            return {};
+        }
+        constexpr int kBatch = 5000;
+        Statement select(db_.get(),
+                         "SELECT key, domain FROM names WHERE key > ?1 AND features_version <> ?2 "
+                         "ORDER BY key LIMIT ?3");
+        Statement update(db_.get(),
+                         "UPDATE names SET name = ?2, tld = ?3, length = ?4, kind = ?5, "
+                         "structure = ?6, pinyin = ?7, syllables = ?8, features_version = ?9 "
+                         "WHERE key = ?1");
+        if (select.prepareResult() != SQLITE_OK || update.prepareResult() != SQLITE_OK) {
+            return reasonFor(select.prepareResult() != SQLITE_OK ? select.prepareResult()
+                                                                 : update.prepareResult());
+        }
+        std::string after;
+        for (;;) {
+            std::vector<std::pair<std::string, std::string>> batch;
+            select.bind(1, after);
+            select.bind(2, options_.featuresVersion);
+            select.bind(3, kBatch);
+            int code = SQLITE_ROW;
+            while ((code = select.step()) == SQLITE_ROW) {
+                batch.emplace_back(std::string(select.text(0)), std::string(select.text(1)));
+            }
+            select.reset();
+            if (code != SQLITE_DONE) {
+                return reasonFor(code);
+            }
+            if (batch.empty()) {
+                return {};
+            }
+            if (code = beginImmediate(db_.get()); code != SQLITE_OK) {
+                return reasonFor(code);
+            }
+            for (const auto& [key, domain] : batch) {
+                NameColumns columns = options_.columns(domain);
+                columns.featuresVersion = options_.featuresVersion;
+                update.bind(1, key);
+                bindColumns(update, 2, columns);
+                code = update.step();
+                update.reset();
+                if (code != SQLITE_DONE) {
+                    return rollback(code);
+                }
+            }
+            if (std::string reason = commit(); !reason.empty()) {
+                return reason;
+            }
+            after = batch.back().first;
+        }
+    }
+
+    const RecorderOptions& options_;
+    Connection db_;
+    Statement upsert_, insertRun_, endRun_;
+};
+
+Recorder::Recorder(RecorderOptions options) : options_(std::move(options)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+Recorder::~Recorder() {
+    close();
+}
+
+RunTicket Recorder::beginRun(int pageLimit, std::int64_t startedUtc) {
+    RunTicket ticket = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ticket = nextTicket_++;
+    }
+    enqueue(BeginJob{ticket, pageLimit, startedUtc});
+    return ticket;
+}
+
+void Recorder::recordPage(RunTicket run, std::vector<std::string> domains, std::int64_t seenUtc) {
+    enqueue(PageJob{run, std::move(domains), seenUtc});
+}
+
+void Recorder::endRun(RunTicket run, const RunStats& stats) {
+    enqueue(EndJob{run, stats});
+}
+
+void Recorder::enqueue(Job job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+        queue_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void Recorder::flush() {
+    std::unique_lock lock(mutex_);
+    drained_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+void Recorder::close() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+std::optional<std::int64_t> Recorder::runId(RunTicket run) const {
+    std::lock_guard lock(mutex_);
+    auto it = runIds_.find(run);
+    if (it == runIds_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+bool Recorder::unavailable() const {
+    std::lock_guard lock(mutex_);
+    return !reason_.empty();
+}
+
+std::string Recorder::unavailableReason() const {
+    std::lock_guard lock(mutex_);
+    return reason_;
+}
+
+std::size_t Recorder::pagesCommitted() const {
+    std::lock_guard lock(mutex_);
+    return pagesCommitted_;
+}
+
+void Recorder::fail(std::string reason) {
+    std::lock_guard lock(mutex_);
+    if (reason_.empty()) {
+        reason_ = std::move(reason);
+    }
+}
+
+void Recorder::run() {
+    Writer writer(options_);
+    bool usable = true;
+    if (std::string reason = writer.open(); !reason.empty()) {
+        fail(std::move(reason));
+        usable = false;
+    }
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(mutex_);
+            busy_ = false;
+            if (queue_.empty()) {
+                drained_.notify_all();
+            }
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) {
+                break;  // stopping and drained
+            }
+            job = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+        }
+        if (!usable) {
+            continue;
+        }
+        std::string reason;
+        if (auto* begin = std::get_if<BeginJob>(&job)) {
+            std::int64_t id = 0;
+            reason = writer.beginRun(begin->pageLimit, begin->startedUtc, id);
+            if (reason.empty()) {
+                std::lock_guard lock(mutex_);
+                runIds_[begin->ticket] = id;
+            }
+        } else if (auto* page = std::get_if<PageJob>(&job)) {
+            if (auto id = runId(page->ticket)) {
+                reason = writer.page(*id, page->domains, page->seenUtc);
+                if (reason.empty()) {
+                    std::size_t committed = 0;
+                    {
+                        std::lock_guard lock(mutex_);
+                        committed = ++pagesCommitted_;
+                    }
+                    if (options_.onPageCommitted) {
+                        options_.onPageCommitted(committed);
+                    }
+                }
+            }
+        } else if (auto* end = std::get_if<EndJob>(&job)) {
+            if (auto id = runId(end->ticket)) {
+                reason = writer.endRun(*id, end->stats);
+            }
+        }
+        if (!reason.empty()) {
+            fail(std::move(reason));
+            usable = false;
+        }
+    }
+    writer.checkpoint();
+    std::lock_guard lock(mutex_);
+    busy_ = false;
+    drained_.notify_all();
+}
+
+}  // namespace jilan::history

@@ -1,0 +1,257 @@
+#include "history/store.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace jilan::history {
+
+namespace {
+
+// Version 1: runs and names. The name key is the identity of a name (UNIQUE: the conflict
+// target of every upsert and the key of the cache tables); the table itself is ordered by
+// (first_seen, domain), the order every search streams in, so a search is one forward scan
+// of the table rather than an index walk with a lookup per row. first_seen and domain never
+// change once a name is inserted, so the clustering key is stable.
+constexpr const char* kStep1 = R"sql(
+CREATE TABLE runs(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  started INTEGER NOT NULL,
+  ended INTEGER,
+  page_limit INTEGER NOT NULL,
+  pages_requested INTEGER NOT NULL DEFAULT 0,
+  pages_failed INTEGER NOT NULL DEFAULT 0,
+  entries INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE names(
+  key TEXT NOT NULL UNIQUE,
+  domain TEXT NOT NULL,
+  first_run INTEGER NOT NULL,
+  last_run INTEGER NOT NULL,
+  first_seen INTEGER NOT NULL,
+  last_seen INTEGER NOT NULL,
+  runs_seen INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  tld TEXT NOT NULL,
+  length INTEGER NOT NULL,
+  kind TEXT NOT NULL,
+  structure TEXT NOT NULL,
+  pinyin TEXT NOT NULL,
+  syllables INTEGER NOT NULL,
+  features_version INTEGER NOT NULL,
+  PRIMARY KEY(first_seen, domain)) WITHOUT ROWID;
+CREATE INDEX names_last_seen ON names(last_seen);
+)sql";
+
+// Version 2: the detail and ICP parts of a queried name, each with its fetch time (a query is
+// not a sighting, so these never touch names), and an index for "new in run R".
+constexpr const char* kStep2 = R"sql(
+CREATE TABLE detail_cache(
+  key TEXT PRIMARY KEY,
+  fetched INTEGER NOT NULL,
+  booking_over INTEGER NOT NULL,
+  deletion_type TEXT NOT NULL,
+  deletion_time TEXT NOT NULL,
+  booking_deadline TEXT NOT NULL,
+  platform TEXT NOT NULL,
+  price TEXT NOT NULL,
+  price_cny TEXT NOT NULL,
+  deposit TEXT NOT NULL) WITHOUT ROWID;
+CREATE TABLE icp_cache(
+  key TEXT PRIMARY KEY,
+  fetched INTEGER NOT NULL,
+  state TEXT NOT NULL,
+  filing_number TEXT NOT NULL) WITHOUT ROWID;
+CREATE INDEX names_first_run ON names(first_run);
+)sql";
+
+constexpr const char* kSteps[] = {kStep1, kStep2};
+static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
+
+OpenedStore unavailable(std::string reason) {
+    OpenedStore out;
+    out.unavailableReason = std::move(reason);
+    return out;
+}
+
+// Applies the missing steps inside one write transaction; another process may have migrated
+// the store between our first look and the lock, so the version is read again under it.
+std::string migrate(sqlite3* db, int& version) {
+    int code = beginImmediate(db);
+    if (code != SQLITE_OK) {
+        return reasonFor(code);
+    }
+    version = static_cast<int>(queryInteger(db, "PRAGMA user_version", code));
+    if (code != SQLITE_OK) {
+        execute(db, "ROLLBACK");
+        return reasonFor(code);
+    }
+    for (int step = version; step < kSchemaVersion; ++step) {
+        code = execute(db, kSteps[step]);
+        if (code != SQLITE_OK) {
+            execute(db, "ROLLBACK");
+            return reasonFor(code);
+        }
+    }
+    if (version < kSchemaVersion) {
+        const std::string set = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+        code = execute(db, set.c_str());
+        if (code != SQLITE_OK) {
+            execute(db, "ROLLBACK");
+            return reasonFor(code);
+        }
+    }
+    code = execute(db, "COMMIT");
+    if (code != SQLITE_OK) {
+        execute(db, "ROLLBACK");
+        return reasonFor(code);
+    }
+    version = kSchemaVersion;
+    return {};
+}
+
+}  // namespace
+
+std::string defaultHistoryPath(const EnvLookup& env) {
+    std::filesystem::path base;
+    if (auto xdg = env("XDG_DATA_HOME"); xdg && !xdg->empty() && xdg->front() == '/') {
+        base = *xdg;  // the XDG rules ignore a relative value
+    } else if (auto home = env("HOME"); home && !home->empty() && home->front() == '/') {
+        base = std::filesystem::path(*home) / ".local" / "share";
+    } else {
+        return {};
+    }
+    return (base / "jilan-harvester" / "history.sqlite3").string();
+}
+
+std::string nameKey(std::string_view domain) {
+    std::string key(domain);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return key;
+}
+
+int schemaStepCount() {
+    return kSchemaVersion;
+}
+const char* schemaStep(int index) {
+    return kSteps[index];
+}
+
+std::string reasonFor(int sqliteCode) {
+    switch (sqliteCode & 0xff) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return "历史记录不可用：数据库文件已损坏";
+        case SQLITE_READONLY:
+            return "历史记录不可用：数据库文件只读";
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return "历史记录不可用：数据库被其他程序占用过久";
+        case SQLITE_FULL:
+            return "历史记录不可用：磁盘已满";
+        case SQLITE_CANTOPEN:
+            return "历史记录不可用：无法打开数据库文件";
+        case SQLITE_IOERR:
+            return "历史记录不可用：读写数据库文件出错";
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return "历史记录不可用：没有访问数据库文件的权限";
+        default:
+            return "历史记录不可用：数据库错误（代码 " + std::to_string(sqliteCode) + "）";
+    }
+}
+
+int beginImmediate(sqlite3* db, int attempts) {
+    int code = SQLITE_BUSY;
+    for (int i = 0; i < attempts; ++i) {
+        code = execute(db, "BEGIN IMMEDIATE");
+        if ((code & 0xff) != SQLITE_BUSY) {
+            return code;
+        }
+    }
+    return code;
+}
+
+OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions& options) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (fs::is_directory(status)) {
+        return unavailable("历史记录不可用：该路径是一个文件夹");
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return unavailable("历史记录不可用：该路径不是普通文件");
+    }
+    const bool existed = fs::exists(status);
+    if (mode == OpenMode::ReadOnly && !existed) {
+        return unavailable("历史记录不可用：还没有历史记录文件");
+    }
+    if (mode == OpenMode::ReadWrite && !existed) {
+        const fs::path parent = fs::path(path).parent_path();
+        if (!parent.empty()) {
+            fs::create_directories(parent, ec);
+            if (ec) {
+                return unavailable("历史记录不可用：无法创建文件夹 " + parent.string());
+            }
+        }
+    }
+
+    const int flags = mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY
+                                                 : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    sqlite3* raw = nullptr;
+    int code = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    Connection db(raw);  // owns the handle even when the open failed
+    if (code != SQLITE_OK) {
+        return unavailable(reasonFor(code));
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), static_cast<int>(options.busyTimeout.count()));
+
+    if (mode == OpenMode::ReadWrite && sqlite3_db_readonly(db.get(), "main") == 1) {
+        return unavailable("历史记录不可用：数据库文件只读");
+    }
+    // The first read checks the header: a file that is not a database fails here, before
+    // anything could be written to it.
+    int version = static_cast<int>(queryInteger(db.get(), "PRAGMA user_version", code));
+    if (code != SQLITE_OK) {
+        return unavailable(reasonFor(code));
+    }
+    if (version > kSchemaVersion) {
+        return unavailable("历史记录不可用：数据库版本 " + std::to_string(version) +
+                           " 比本程序认识的版本 " + std::to_string(kSchemaVersion) + " 新");
+    }
+    if (mode == OpenMode::ReadOnly) {
+        if (version == 0) {
+            return unavailable("历史记录不可用：还没有历史记录文件");
+        }
+        OpenedStore out;
+        out.db = std::move(db);
+        out.schemaVersion = version;
+        return out;
+    }
+
+    {
+        Statement wal(db.get(), "PRAGMA journal_mode=WAL");
+        code = wal.step();
+        if (code != SQLITE_ROW) {
+            return unavailable(reasonFor(code));
+        }
+    }  // finalized here: a pending statement would hold its read lock into the migration
+    code = execute(db.get(), "PRAGMA synchronous=NORMAL");
+    if (code != SQLITE_OK) {
+        return unavailable(reasonFor(code));
+    }
+    if (version < kSchemaVersion) {
+        if (std::string reason = migrate(db.get(), version); !reason.empty()) {
+            return unavailable(std::move(reason));
+        }
+    }
+    OpenedStore out;
+    out.db = std::move(db);
+    out.schemaVersion = version;
+    return out;
+}
+
+}  // namespace jilan::history

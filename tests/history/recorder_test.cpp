@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "history_fixture.h"
+#include "temp_dir.h"
+
+namespace jilan::history {
+namespace {
+
+using testing::recordRuns;
+using testing::RunPlan;
+using testing::searchDomains;
+
+struct SightingCase {
+    const char* rule;
+    std::vector<RunPlan> runs;
+    const char* asked;  // the name looked up, in any case
+    const char* domain;
+    std::size_t firstRun, lastRun;  // indices into runs
+    std::int64_t firstSeen, lastSeen;
+    int runsSeen;
+    std::vector<std::vector<std::string>> newPerRun;
+};
+
+class Sightings : public ::testing::TestWithParam<SightingCase> {};
+
+TEST_P(Sightings, FirstAndLastSightingAndNewInRun) {
+    const SightingCase& c = GetParam();
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("history.sqlite3");
+    const std::vector<std::int64_t> ids = recordRuns(path, c.runs);
+    ASSERT_EQ(ids.size(), c.runs.size());
+
+    Reader reader = Reader::open(path);
+    ASSERT_TRUE(reader.ok()) << reader.unavailableReason();
+    const auto row = reader.lookup(c.asked);
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->domain, c.domain);
+    EXPECT_EQ(row->key, nameKey(c.domain));
+    EXPECT_EQ(row->firstRun, ids[c.firstRun]);
+    EXPECT_EQ(row->lastRun, ids[c.lastRun]);
+    EXPECT_EQ(row->firstSeen, c.firstSeen);
+    EXPECT_EQ(row->lastSeen, c.lastSeen);
+    EXPECT_EQ(row->runsSeen, c.runsSeen);
+
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        std::vector<std::string> fresh;
+        const WalkResult r = reader.newInRun(ids[i], [&](const NameRow& n) {
+            fresh.push_back(n.domain);
+            return true;
+        });
+        EXPECT_EQ(r.error, "");
+        EXPECT_EQ(fresh, c.newPerRun[i]) << "run " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, Sightings,
+    ::testing::Values(SightingCase{"NameSeenOnceIsNewInItsRun",
+                                   {{1000, {{"a.com", "b.com"}}}},
+                                   "a.com",
+                                   "a.com",
+                                   0,
+                                   0,
+                                   1000,
+                                   1000,
+                                   1,
+                                   {{"a.com", "b.com"}}},
+                      SightingCase{"LaterRunKeepsFirstRunAndCountsTwice",
+                                   {{1000, {{"a.com"}}}, {2000, {{"c.cn", "a.com"}}}},
+                                   "a.com",
+                                   "a.com",
+                                   0,
+                                   1,
+                                   1000,
+                                   2000,
+                                   2,
+                                   {{"a.com"}, {"c.cn"}}},
+                      SightingCase{"CaseOfTheListingDoesNotMakeANewName",
+                                   {{1000, {{"ABC.com"}}}, {2000, {{"abc.com"}}}},
+                                   "Abc.COM",
+                                   "ABC.com",
+                                   0,
+                                   1,
+                                   1000,
+                                   2000,
+                                   2,
+                                   {{"ABC.com"}, {}}},
+                      SightingCase{"TwoPagesOfOneRunCountOnce",
+                                   {{1000, {{"a.com"}, {"x.net", "a.com"}}}},
+                                   "a.com",
+                                   "a.com",
+                                   0,
+                                   0,
+                                   1000,
+                                   1001,
+                                   1,
+                                   {{"a.com", "x.net"}}},
+                      SightingCase{"NameMissingFromARunKeepsItsLastRun",
+                                   {{1000, {{"a.com"}}}, {2000, {{"b.com"}}}, {3000, {{"b.com"}}}},
+                                   "a.com",
+                                   "a.com",
+                                   0,
+                                   0,
+                                   1000,
+                                   1000,
+                                   1,
+                                   {{"a.com"}, {"b.com"}, {}}}),
+    [](const auto& info) { return std::string(info.param.rule); });
+
+struct SearchCase {
+    const char* rule;
+    std::int64_t since, until;
+    std::vector<std::string> expected;
+};
+
+class Search : public ::testing::TestWithParam<SearchCase> {};
+
+// Run 1 at 1000: z.com and a.com on page 1 (1000), m.com on page 2 (1001).
+// Run 2 at 2000: b.com and a.com again (2000).
+TEST_P(Search, RangeOfLastSightingInOrderOfFirstSighting) {
+    const SearchCase& c = GetParam();
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    recordRuns(path, {{1000, {{"z.com", "a.com"}, {"m.com"}}}, {2000, {{"b.com", "a.com"}}}});
+    EXPECT_EQ(searchDomains(path, c.since, c.until), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, Search,
+    ::testing::Values(SearchCase{"WholeRangeByFirstSightingThenDomain",
+                                 0,
+                                 3000,
+                                 {"a.com", "z.com", "m.com", "b.com"}},
+                      SearchCase{"UntilIsExclusive", 0, 2000, {"z.com", "m.com"}},
+                      SearchCase{"SinceIsInclusive", 2000, 2001, {"a.com", "b.com"}},
+                      SearchCase{"NameMovesWithItsLastSighting", 1000, 1001, {"z.com"}},
+                      SearchCase{"RangeBetweenSightingsIsEmpty", 1500, 1600, {}}),
+    [](const auto& info) { return std::string(info.param.rule); });
+
+TEST(HistorySearch, SinkStopsTheWalk) {
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    recordRuns(path, {{1000, {{"a.com", "b.com", "c.com"}}}});
+    Reader reader = Reader::open(path);
+    std::vector<std::string> seen;
+    const WalkResult r = reader.search(0, 5000, [&](const NameRow& row) {
+        seen.push_back(row.domain);
+        return seen.size() < 2;
+    });
+    EXPECT_EQ(r.rows, 2u);
+    EXPECT_EQ(seen, (std::vector<std::string>{"a.com", "b.com"}));
+}
+
+struct FeatureCase {
+    const char* rule;
+    int recordedWith, reopenedWith;
+    const char* expectedKind;
+    int expectedVersion;
+};
+
+class Features : public ::testing::TestWithParam<FeatureCase> {};
+
+TEST_P(Features, ColumnsFollowTheRulesVersion) {
+    const FeatureCase& c = GetParam();
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    {
+        Recorder r(testing::recorderOptions(path, c.recordedWith));
+        const RunTicket t = r.beginRun(1, 1000);
+        r.recordPage(t, {"lanshan.com.cn", "x.com"}, 1000);
+    }
+    {
+        Recorder r(testing::recorderOptions(path, c.reopenedWith));
+        r.flush();
+        EXPECT_EQ(r.unavailableReason(), "");
+    }
+    Reader reader = Reader::open(path);
+    for (const char* domain : {"lanshan.com.cn", "x.com"}) {
+        const auto row = reader.lookup(domain);
+        ASSERT_TRUE(row.has_value()) << domain;
+        EXPECT_EQ(row->columns.kind, c.expectedKind);
+        EXPECT_EQ(row->columns.featuresVersion, c.expectedVersion);
+        EXPECT_EQ(row->columns.name + "." + row->columns.tld, domain);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(History, Features,
+                         ::testing::Values(FeatureCase{"SameVersionKeepsColumns", 1, 1, "v1", 1},
+                                           FeatureCase{"NewVersionRecomputes", 1, 2, "v2", 2},
+                                           FeatureCase{"OlderVersionAlsoRecomputes", 3, 2, "v2",
+                                                       2}),
+                         [](const auto& info) { return std::string(info.param.rule); });
+
+TEST(HistoryRuns, FiguresOfAnEndedRunAreStored) {
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    const auto ids = recordRuns(path, {{1000, {{"a.com", "b.com"}, {"c.com"}}}});
+    Reader reader = Reader::open(path);
+    const auto run = reader.run(ids.at(0));
+    ASSERT_TRUE(run.has_value());
+    EXPECT_EQ(run->started, 1000);
+    EXPECT_EQ(run->ended, std::optional<std::int64_t>(1100));
+    EXPECT_EQ(run->pageLimit, 2);
+    EXPECT_EQ(run->pagesRequested, 2);
+    EXPECT_EQ(run->entries, 3);
+    EXPECT_EQ(reader.lastRun().value_or(RunRow{}).id, ids.at(0));
+}
+
+}  // namespace
+}  // namespace jilan::history
