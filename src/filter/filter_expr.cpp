@@ -1,0 +1,592 @@
+#include "filter/filter_expr.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace jilan::filter {
+namespace {
+
+constexpr std::string_view kFullWidthSpace = "\u3000";
+constexpr std::string_view kFullWidthBang = "\uFF01";
+constexpr std::string_view kFullWidthComma = "\uFF0C";
+
+// Lengths and syllable counts are small: a bit per value 0..63 answers them in one step, and
+// the ranges are kept for the rare value beyond.
+constexpr int kMaskedValues = 64;
+// A value needs at most this many digits; a longer one is refused rather than overflowing.
+constexpr std::size_t kMaxDigits = 4;
+constexpr int kMaxValue = 9999;
+
+// Cheapest first: compiled terms are checked in this order, since the order of an "all of"
+// does not change its result.
+enum class Test : std::uint8_t {
+    New,
+    Kind,
+    Length,
+    Pinyin,
+    Initials,
+    Tld,
+    Starts,
+    Ends,
+    Has,
+    Pattern
+};
+
+struct Range {
+    int low = 0;
+    int high = 0;
+};
+
+struct NumberSet {
+    std::uint64_t mask = 0;
+    std::vector<Range> ranges;
+
+    void add(Range r) {
+        for (int v = r.low; v <= r.high && v < kMaskedValues; ++v) {
+            mask |= std::uint64_t{1} << v;
+        }
+        if (r.high >= kMaskedValues) {
+            ranges.push_back(r);
+        }
+    }
+    bool contains(int v) const noexcept {
+        if (v >= 0 && v < kMaskedValues) {
+            return ((mask >> v) & 1U) != 0;
+        }
+        return std::any_of(ranges.begin(), ranges.end(),
+                           [v](const Range& r) { return v >= r.low && v <= r.high; });
+    }
+};
+
+// One position of a pattern. A "unit" is one code point of the name: a byte that starts a
+// UTF-8 sequence and the continuation bytes after it.
+struct Element {
+    enum Kind : std::uint8_t { Digit, Letter, Consonant, Vowel, Any, Variable, Literal };
+    Kind kind = Any;
+    std::uint8_t variable = 0;  // 0..25 for A..Z
+    std::uint32_t offset = 0;   // the literal's bytes in Pattern::text
+    std::uint32_t size = 0;
+};
+
+struct Pattern {
+    std::string text;
+    std::vector<Element> elements;
+};
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t unitEnd(std::string_view text, std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < text.size() && isContinuation(text[end])) {
+        ++end;
+    }
+    return end;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isLetter(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool isVowel(char c) {
+    return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u';
+}
+bool isConsonant(char c) {
+    return isLetter(c) && !isVowel(c) && c != 'v';
+}
+
+bool patternMatches(const Pattern& p, std::string_view name) noexcept {
+    std::array<std::string_view, 26> bound{};
+    std::uint32_t boundSet = 0;
+    std::size_t at = 0;
+    for (const Element& e : p.elements) {
+        if (at >= name.size()) {
+            return false;
+        }
+        const std::size_t end = unitEnd(name, at);
+        const std::string_view unit = name.substr(at, end - at);
+        const char c = unit.size() == 1 ? unit[0] : '\0';
+        at = end;
+        switch (e.kind) {
+            case Element::Digit:
+                if (!isDigit(c)) {
+                    return false;
+                }
+                break;
+            case Element::Letter:
+                if (!isLetter(c)) {
+                    return false;
+                }
+                break;
+            case Element::Consonant:
+                if (!isConsonant(c)) {
+                    return false;
+                }
+                break;
+            case Element::Vowel:
+                if (!isVowel(c)) {
+                    return false;
+                }
+                break;
+            case Element::Any:
+                break;
+            case Element::Literal:
+                if (unit != std::string_view(p.text).substr(e.offset, e.size)) {
+                    return false;
+                }
+                break;
+            case Element::Variable: {
+                const std::uint32_t bit = std::uint32_t{1} << e.variable;
+                if ((boundSet & bit) != 0) {
+                    if (bound[e.variable] != unit) {
+                        return false;
+                    }
+                    break;
+                }
+                // Different letters stand for different characters.
+                for (std::size_t v = 0; v < bound.size(); ++v) {
+                    if ((boundSet >> v & 1U) != 0 && bound[v] == unit) {
+                        return false;
+                    }
+                }
+                bound[e.variable] = unit;
+                boundSet |= bit;
+                break;
+            }
+        }
+    }
+    return at == name.size();
+}
+
+struct Term {
+    Test test = Test::New;
+    bool negated = false;
+    std::uint8_t kinds = 0;  // bit per NameClass
+    NumberSet numbers;
+    std::vector<std::string> texts;
+    std::vector<Pattern> patterns;
+};
+
+}  // namespace
+
+struct Filter::Compiled {
+    std::vector<Term> terms;
+};
+
+namespace {
+
+bool anyEqual(const std::vector<std::string>& texts, std::string_view value) {
+    return std::any_of(texts.begin(), texts.end(),
+                       [value](const std::string& t) { return t == value; });
+}
+
+bool holds(const Term& t, const NameFeatures& f, bool isNew) noexcept {
+    const std::string_view name = f.name;
+    switch (t.test) {
+        case Test::New:
+            return isNew;
+        case Test::Kind:
+            return ((t.kinds >> static_cast<int>(f.kind)) & 1U) != 0;
+        case Test::Length:
+            return t.numbers.contains(f.length);
+        case Test::Pinyin:
+            return t.numbers.contains(f.syllables);
+        case Test::Initials:
+            return name.size() >= 2 && std::all_of(name.begin(), name.end(), isConsonant);
+        case Test::Tld:
+            return anyEqual(t.texts, f.tld);
+        case Test::Starts:
+            return std::any_of(t.texts.begin(), t.texts.end(),
+                               [name](const std::string& s) { return name.starts_with(s); });
+        case Test::Ends:
+            return std::any_of(t.texts.begin(), t.texts.end(),
+                               [name](const std::string& s) { return name.ends_with(s); });
+        case Test::Has:
+            return std::any_of(t.texts.begin(), t.texts.end(), [name](const std::string& s) {
+                return name.find(s) != std::string_view::npos;
+            });
+        case Test::Pattern:
+            return std::any_of(t.patterns.begin(), t.patterns.end(), [&](const Pattern& p) {
+                return static_cast<int>(p.elements.size()) == f.length && patternMatches(p, name);
+            });
+    }
+    return false;
+}
+
+// ---- parsing ----
+
+std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return out;
+}
+
+std::uint8_t kindBit(NameClass k) {
+    return static_cast<std::uint8_t>(1U << static_cast<int>(k));
+}
+
+std::optional<NameClass> classNamed(std::string_view word) {
+    struct Named {
+        std::string_view word;
+        NameClass kind;
+    };
+    static constexpr std::array<Named, 12> kNames = {{
+        {"digits", NameClass::Digits},
+        {"letters", NameClass::Letters},
+        {"mixed", NameClass::Mixed},
+        {"hyphen", NameClass::Hyphen},
+        {"idn", NameClass::Chinese},
+        {"other", NameClass::Other},
+        {"纯数字", NameClass::Digits},
+        {"纯字母", NameClass::Letters},
+        {"杂米", NameClass::Mixed},
+        {"含横杠", NameClass::Hyphen},
+        {"中文", NameClass::Chinese},
+        {"其他", NameClass::Other},
+    }};
+    for (const Named& n : kNames) {
+        if (n.word == word) {
+            return n.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+// Terms that are a single word, without a value.
+std::optional<Term> wordTerm(std::string_view word) {
+    Term t;
+    if (word == "new") {
+        t.test = Test::New;
+        return t;
+    }
+    if (word == "声母") {
+        t.test = Test::Initials;
+        return t;
+    }
+    constexpr std::array<std::string_view, 3> kSyllableWords = {"单拼", "双拼", "三拼"};
+    for (std::size_t i = 0; i < kSyllableWords.size(); ++i) {
+        if (word == kSyllableWords[i]) {
+            t.test = Test::Pinyin;
+            t.numbers.add({static_cast<int>(i) + 1, static_cast<int>(i) + 1});
+            return t;
+        }
+    }
+    // Only the Chinese class names stand alone; "digits" and the like follow kind=.
+    if (!word.empty() && static_cast<unsigned char>(word.front()) >= 0x80) {
+        if (const auto kind = classNamed(word)) {
+            t.test = Test::Kind;
+            t.kinds = kindBit(*kind);
+            return t;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Test> keyTest(std::string_view key) {
+    struct Key {
+        std::string_view name;
+        Test test;
+    };
+    static constexpr std::array<Key, 8> kKeys = {{
+        {"len", Test::Length},
+        {"tld", Test::Tld},
+        {"kind", Test::Kind},
+        {"pattern", Test::Pattern},
+        {"pinyin", Test::Pinyin},
+        {"has", Test::Has},
+        {"starts", Test::Starts},
+        {"ends", Test::Ends},
+    }};
+    for (const Key& k : kKeys) {
+        if (k.name == key) {
+            return k.test;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> number(std::string_view text) {
+    if (text.empty() || text.size() > kMaxDigits ||
+        !std::all_of(text.begin(), text.end(), isDigit)) {
+        return std::nullopt;
+    }
+    int v = 0;
+    for (char c : text) {
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// The reason a term is refused, or nothing when it compiled.
+using Reason = std::optional<std::string>;
+
+std::vector<std::string_view> splitItems(std::string_view value) {
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= value.size();) {
+        std::size_t width = 0;
+        if (i == value.size()) {
+            width = 0;
+        } else if (value[i] == ',') {
+            width = 1;
+        } else if (value.substr(i).starts_with(kFullWidthComma)) {
+            width = kFullWidthComma.size();
+        } else {
+            ++i;
+            continue;
+        }
+        items.push_back(value.substr(start, i - start));
+        if (width == 0) {
+            break;
+        }
+        i += width;
+        start = i;
+    }
+    return items;
+}
+
+Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
+    if (op != "=") {
+        const auto n = number(value);
+        if (!n) {
+            return "数字有误 " + std::string(value);
+        }
+        Range r{0, kMaxValue};
+        if (op == "<") {
+            r.high = *n - 1;
+        } else if (op == "<=") {
+            r.high = *n;
+        } else if (op == ">") {
+            r.low = *n + 1;
+        } else {
+            r.low = *n;
+        }
+        if (r.low <= r.high) {
+            t.numbers.add(r);
+        }
+        return std::nullopt;
+    }
+    for (std::string_view item : splitItems(value)) {
+        if (item.empty()) {
+            return "缺少值";
+        }
+        const std::size_t dots = item.find("..");
+        if (dots == std::string_view::npos) {
+            const auto n = number(item);
+            if (!n) {
+                return "数字有误 " + std::string(item);
+            }
+            t.numbers.add({*n, *n});
+            continue;
+        }
+        const auto low = number(item.substr(0, dots));
+        const auto high = number(item.substr(dots + 2));
+        if (!low || !high || *low > *high) {
+            return "范围有误 " + std::string(item);
+        }
+        t.numbers.add({*low, *high});
+    }
+    return std::nullopt;
+}
+
+void compilePattern(std::string_view text, Pattern& p) {
+    p.text = std::string(text);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = unitEnd(text, at);
+        Element e;
+        const char c = text[at];
+        if (end - at > 1 || !(c == '?' || (c >= 'A' && c <= 'Z'))) {
+            e.kind = Element::Literal;
+            e.offset = static_cast<std::uint32_t>(at);
+            e.size = static_cast<std::uint32_t>(end - at);
+        } else if (c == '?') {
+            e.kind = Element::Any;
+        } else if (c == 'N') {
+            e.kind = Element::Digit;
+        } else if (c == 'L') {
+            e.kind = Element::Letter;
+        } else if (c == 'C') {
+            e.kind = Element::Consonant;
+        } else if (c == 'V') {
+            e.kind = Element::Vowel;
+        } else {
+            e.kind = Element::Variable;
+            e.variable = static_cast<std::uint8_t>(c - 'A');
+        }
+        p.elements.push_back(e);
+        at = end;
+    }
+}
+
+Reason addValues(Term& t, std::string_view key, std::string_view op, std::string_view value) {
+    if (t.test == Test::Length) {
+        return addNumbers(t, op, value);
+    }
+    if (op != "=") {
+        return std::string(key) + " 只能用 =";
+    }
+    if (t.test == Test::Pinyin) {
+        return addNumbers(t, op, value);
+    }
+    for (std::string_view item : splitItems(value)) {
+        if (item.empty()) {
+            return "缺少值";
+        }
+        switch (t.test) {
+            case Test::Kind: {
+                const auto kind = classNamed(asciiLower(item));
+                if (!kind) {
+                    return "未知类别 " + std::string(item);
+                }
+                t.kinds |= kindBit(*kind);
+                break;
+            }
+            case Test::Pattern:
+                t.patterns.emplace_back();
+                compilePattern(item, t.patterns.back());
+                break;
+            case Test::Tld:
+                // ".com" is written often enough to mean "com".
+                if (item.front() == '.') {
+                    item.remove_prefix(1);
+                    if (item.empty()) {
+                        return "缺少值";
+                    }
+                }
+                t.texts.push_back(asciiLower(item));
+                break;
+            default:
+                t.texts.push_back(asciiLower(item));
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
+Reason compileTerm(std::string_view text, Term& t) {
+    std::string_view body = text;
+    if (body.starts_with('!')) {
+        body.remove_prefix(1);
+        t.negated = true;
+    } else if (body.starts_with(kFullWidthBang)) {
+        body.remove_prefix(kFullWidthBang.size());
+        t.negated = true;
+    }
+    if (body.empty()) {
+        return "缺少条件";
+    }
+    const std::size_t opAt = body.find_first_of("=<>");
+    if (opAt == std::string_view::npos) {
+        const bool negated = t.negated;
+        const auto word = wordTerm(asciiLower(body));
+        if (!word) {
+            return "未知条件 " + std::string(body);
+        }
+        t = *word;
+        t.negated = negated;
+        return std::nullopt;
+    }
+    const std::string key = asciiLower(body.substr(0, opAt));
+    std::size_t opEnd = opAt + 1;
+    if (body[opAt] != '=' && opEnd < body.size() && body[opEnd] == '=') {
+        ++opEnd;
+    }
+    const std::string_view op = body.substr(opAt, opEnd - opAt);
+    const std::string_view value = body.substr(opEnd);
+    const auto test = keyTest(key);
+    if (!test) {
+        if (wordTerm(key)) {
+            return key + " 不带值";
+        }
+        return "未知条件 " + (key.empty() ? std::string(body) : std::string(body.substr(0, opAt)));
+    }
+    t.test = *test;
+    if (value.empty()) {
+        return "缺少值";
+    }
+    return addValues(t, key, op, value);
+}
+
+// Splits at ASCII blanks and the full-width space.
+std::vector<std::string_view> splitTerms(std::string_view expression) {
+    std::vector<std::string_view> terms;
+    std::size_t start = 0;
+    auto flush = [&](std::size_t end) {
+        if (end > start) {
+            terms.push_back(expression.substr(start, end - start));
+        }
+    };
+    for (std::size_t i = 0; i < expression.size();) {
+        const char c = expression[i];
+        std::size_t width = 0;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            width = 1;
+        } else if (expression.substr(i).starts_with(kFullWidthSpace)) {
+            width = kFullWidthSpace.size();
+        }
+        if (width == 0) {
+            ++i;
+            continue;
+        }
+        flush(i);
+        i += width;
+        start = i;
+    }
+    flush(expression.size());
+    return terms;
+}
+
+}  // namespace
+
+std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
+    const std::vector<std::string_view> texts = splitTerms(expression);
+    if (texts.empty()) {
+        return Filter{};
+    }
+    auto compiled = std::make_shared<Compiled>();
+    compiled->terms.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        Term term;
+        if (Reason reason = compileTerm(texts[i], term)) {
+            FilterError error;
+            error.term = static_cast<int>(i) + 1;
+            error.text = std::string(texts[i]);
+            error.reason = std::move(*reason);
+            error.message = "筛选条件有误：第" + std::to_string(error.term) + "项 \"" + error.text +
+                            "\"：" + error.reason;
+            return error;
+        }
+        compiled->terms.push_back(std::move(term));
+    }
+    std::stable_sort(compiled->terms.begin(), compiled->terms.end(),
+                     [](const Term& a, const Term& b) { return a.test < b.test; });
+    Filter filter;
+    filter.usesNew_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
+                                  [](const Term& t) { return t.test == Test::New; });
+    filter.compiled_ = std::move(compiled);
+    return filter;
+}
+
+bool Filter::matches(const NameFeatures& f, bool isNew) const noexcept {
+    if (!compiled_) {
+        return true;
+    }
+    for (const Term& t : compiled_->terms) {
+        if (holds(t, f, isNew) == t.negated) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace jilan::filter

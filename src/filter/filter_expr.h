@@ -1,0 +1,50 @@
+#pragma once
+
+// The name filter language of the command line and the "域名筛选" window, e.g.
+//   len<=5 tld=com,cn !has=4 纯数字
+// Terms are separated by spaces (the full-width space too) and must all hold; a leading ! or
+// ！ negates a term; commas (also ，) inside a value mean "any of". docs/filter-language.md
+// lists every term.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "filter/name_features.h"
+
+namespace jilan::filter {
+
+struct FilterError {
+    int term = 0;         // 1-based position of the faulty term
+    std::string text;     // the term as written
+    std::string message;  // 筛选条件有误：第2项 "lenx<=5"：未知条件 lenx
+    std::string reason;   // the last part of the message alone: 未知条件 lenx
+};
+
+// A compiled expression. Cheap to copy (the compiled terms are shared and never change);
+// matching allocates nothing. A default-constructed filter matches every name.
+class Filter {
+public:
+    Filter() = default;
+
+    static std::variant<Filter, FilterError> compile(std::string_view expression);
+
+    // `isNew`: the name is new in the current run (or, searching the history, first seen
+    // within the range); only the `new` term looks at it.
+    bool matches(const NameFeatures& f, bool isNew) const noexcept;
+
+    // The expression contains the `new` term.
+    bool usesNew() const noexcept { return usesNew_; }
+
+    // No terms at all: every name passes.
+    bool matchesEverything() const noexcept { return compiled_ == nullptr; }
+
+    struct Compiled;
+
+private:
+    std::shared_ptr<const Compiled> compiled_;
+    bool usesNew_ = false;
+};
+
+}  // namespace jilan::filter

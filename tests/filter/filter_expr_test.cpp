@@ -1,0 +1,227 @@
+#include "filter/filter_expr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+
+namespace jilan::filter {
+namespace {
+
+struct MatchCase {
+    const char* rule;
+    std::string expression;
+    std::string domain;
+    bool isNew;
+    bool expected;
+};
+
+class FilterMatchTest : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(FilterMatchTest, DecidesAsTheTermsSay) {
+    const MatchCase& c = GetParam();
+    const auto compiled = Filter::compile(c.expression);
+    ASSERT_TRUE(std::holds_alternative<Filter>(compiled))
+        << std::get<FilterError>(compiled).message;
+    EXPECT_EQ(std::get<Filter>(compiled).matches(computeFeatures(c.domain), c.isNew), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Terms, FilterMatchTest,
+    ::testing::Values(
+        // len
+        MatchCase{"len_equal_holds", "len=5", "abcde.com", false, true},
+        MatchCase{"len_equal_fails", "len=5", "abcd.com", false, false},
+        MatchCase{"len_range_low_end", "len=3..5", "abc.com", false, true},
+        MatchCase{"len_range_high_end", "len=3..5", "abcde.com", false, true},
+        MatchCase{"len_range_outside", "len=3..5", "abcdef.com", false, false},
+        MatchCase{"len_list_any_of", "len=2,4", "abcd.com", false, true},
+        MatchCase{"len_at_most_holds_at_bound", "len<=5", "abcde.com", false, true},
+        MatchCase{"len_at_most_fails_above", "len<=5", "abcdef.com", false, false},
+        MatchCase{"len_at_least", "len>=3", "abc.com", false, true},
+        MatchCase{"len_below_excludes_bound", "len<5", "abcde.com", false, false},
+        MatchCase{"len_below", "len<5", "abcd.com", false, true},
+        MatchCase{"len_above_excludes_bound", "len>3", "abc.com", false, false},
+        MatchCase{"len_above", "len>3", "abcd.com", false, true},
+        MatchCase{"len_below_zero_matches_nothing", "len<0", ".com", false, false},
+        MatchCase{"len_counts_code_points", "len=2", "中国.cn", false, true},
+        MatchCase{"len_beyond_sixty_three", "len>=100", std::string(120, 'x') + ".com", false,
+                  true},
+        MatchCase{"len_range_beyond_sixty_three", "len=64..200", std::string(100, 'x') + ".com",
+                  false, true},
+        // tld
+        MatchCase{"tld_any_of", "tld=com,cn,com.cn", "abc.cn", false, true},
+        MatchCase{"tld_two_labels", "tld=com.cn", "abc.com.cn", false, true},
+        MatchCase{"tld_cn_is_not_com_cn", "tld=cn", "abc.com.cn", false, false},
+        MatchCase{"tld_is_case_blind", "tld=COM", "abc.Com", false, true},
+        MatchCase{"tld_leading_dot_allowed", "tld=.net", "abc.net", false, true},
+        // kind
+        MatchCase{"kind_digits", "kind=digits", "6688.com", false, true},
+        MatchCase{"kind_letters_not_digits", "kind=letters", "6688.com", false, false},
+        MatchCase{"kind_mixed", "kind=mixed", "a8.com", false, true},
+        MatchCase{"kind_hyphen", "kind=hyphen", "a-8.com", false, true},
+        MatchCase{"kind_idn", "kind=idn", "xn--fiqs8s.com", false, true},
+        MatchCase{"kind_other", "kind=other", "a_b.com", false, true},
+        MatchCase{"kind_any_of", "kind=digits,letters", "abc.com", false, true},
+        MatchCase{"kind_chinese_names", "kind=杂米，纯数字", "a8.com", false, true},
+        MatchCase{"kind_upper_case_word", "kind=DIGITS", "88.com", false, true},
+        // pattern
+        MatchCase{"pattern_digits_and_letters", "pattern=NNLL", "88ab.com", false, true},
+        MatchCase{"pattern_needs_same_length", "pattern=NNLL", "88abc.com", false, false},
+        MatchCase{"pattern_class_mismatch", "pattern=NNLL", "8a8b.com", false, false},
+        MatchCase{"pattern_aabb", "pattern=AABB", "6688.com", false, true},
+        MatchCase{"pattern_aabb_needs_different_pairs", "pattern=AABB", "6666.com", false, false},
+        MatchCase{"pattern_abab", "pattern=ABAB", "1212.com", false, true},
+        MatchCase{"pattern_abab_refuses_aabb", "pattern=ABAB", "1122.com", false, false},
+        MatchCase{"pattern_variables_take_letters_too", "pattern=ABBA", "abba.com", false, true},
+        MatchCase{"pattern_consonant_vowel", "pattern=CVCV", "baba.com", false, true},
+        MatchCase{"pattern_v_is_no_vowel", "pattern=CV", "lv.com", false, false},
+        MatchCase{"pattern_v_is_no_consonant", "pattern=CC", "lv.com", false, false},
+        MatchCase{"pattern_y_and_w_are_consonants", "pattern=CC", "yw.com", false, true},
+        MatchCase{"pattern_question_mark_any", "pattern=?8?", "a8-.com", false, true},
+        MatchCase{"pattern_literal_digit", "pattern=A8A8", "6868.com", false, true},
+        MatchCase{"pattern_literal_letter", "pattern=NNabc", "12abc.com", false, true},
+        MatchCase{"pattern_literal_letter_mismatch", "pattern=NNabc", "12abd.com", false, false},
+        MatchCase{"pattern_literal_hyphen", "pattern=LL-NN", "ab-12.com", false, true},
+        MatchCase{"pattern_any_of", "pattern=AAAA,ABAB", "1212.com", false, true},
+        MatchCase{"pattern_chinese_character_is_one_position", "pattern=?国", "中国.cn", false,
+                  true},
+        MatchCase{"pattern_variable_binds_a_chinese_character", "pattern=AA", "国国.cn", false,
+                  true},
+        // pinyin
+        MatchCase{"pinyin_count", "pinyin=2", "lanshan.com", false, true},
+        MatchCase{"pinyin_any_of", "pinyin=1,3", "lanshan.com", false, false},
+        MatchCase{"pinyin_none_is_not_one", "pinyin=1", "bjdx.com", false, false},
+        // has, starts, ends
+        MatchCase{"has_any_of", "has=88,168", "a168.com", false, true},
+        MatchCase{"has_looks_at_the_name_only", "has=com", "abc.com", false, false},
+        MatchCase{"starts_any_of", "starts=a,b", "bcd.com", false, true},
+        MatchCase{"starts_fails", "starts=a,b", "cd.com", false, false},
+        MatchCase{"ends_with", "ends=8", "168.com", false, true},
+        MatchCase{"ends_fails", "ends=8", "186.com", false, false},
+        MatchCase{"has_is_case_blind", "has=AB", "xaby.com", false, true},
+        // new
+        MatchCase{"new_holds_for_new_names", "new", "abc.com", true, true},
+        MatchCase{"new_fails_for_old_names", "new", "abc.com", false, false},
+        MatchCase{"not_new", "!new", "abc.com", false, true},
+        // words
+        MatchCase{"word_digits", "纯数字", "6688.com", false, true},
+        MatchCase{"word_letters", "纯字母", "6688.com", false, false},
+        MatchCase{"word_mixed", "杂米", "a1.com", false, true},
+        MatchCase{"word_hyphen", "含横杠", "a-b.com", false, true},
+        MatchCase{"word_chinese", "中文", "中国.cn", false, true},
+        MatchCase{"word_one_syllable", "单拼", "wang.com", false, true},
+        MatchCase{"word_two_syllables", "双拼", "lanshan.com", false, true},
+        MatchCase{"word_three_syllables", "三拼", "beijingren.com", false, true},
+        MatchCase{"word_three_syllables_fails", "三拼", "lanshan.com", false, false},
+        MatchCase{"initials_all_consonants", "声母", "bjdx.com", false, true},
+        MatchCase{"initials_need_two_letters", "声母", "b.com", false, false},
+        MatchCase{"initials_refuse_vowels", "声母", "bjax.com", false, false},
+        MatchCase{"initials_refuse_v", "声母", "bvd.com", false, false},
+        MatchCase{"initials_refuse_digits", "声母", "bj8.com", false, false},
+        // negation and combination
+        MatchCase{"bang_negates", "!has=4", "1234.com", false, false},
+        MatchCase{"full_width_bang_negates", "！has=4", "1235.com", false, true},
+        MatchCase{"negated_word", "!纯数字", "abc.com", false, true},
+        MatchCase{"all_terms_must_hold", "len<=5 tld=com,cn !has=4 纯数字", "6688.cn", false, true},
+        MatchCase{"one_failing_term_fails_all", "len<=5 tld=com,cn !has=4 纯数字", "6648.cn", false,
+                  false},
+        MatchCase{"full_width_space_separates", "len=4　纯数字", "6688.com", false, true},
+        MatchCase{"full_width_space_separates_fail", "len=4　纯数字", "abcd.com", false, false},
+        MatchCase{"extra_blanks_are_ignored", "  len=4\t\t纯数字  ", "6688.com", false, true},
+        MatchCase{"full_width_comma_separates_values", "tld=cn，net", "a.net", false, true},
+        MatchCase{"keys_are_case_blind", "LEN=3", "abc.com", false, true},
+        MatchCase{"empty_expression_matches_all", "", "abc.com", false, true},
+        MatchCase{"blank_expression_matches_all", " 　 ", "abc.com", false, true}),
+    [](const auto& info) { return std::string(info.param.rule); });
+
+struct ErrorCase {
+    const char* rule;
+    std::string expression;
+    int term;
+    std::string text;
+    std::string message;
+};
+
+class FilterErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(FilterErrorTest, NamesTheTermAndTheReason) {
+    const ErrorCase& c = GetParam();
+    const auto compiled = Filter::compile(c.expression);
+    ASSERT_TRUE(std::holds_alternative<FilterError>(compiled));
+    const FilterError& e = std::get<FilterError>(compiled);
+    EXPECT_EQ(e.term, c.term);
+    EXPECT_EQ(e.text, c.text);
+    EXPECT_EQ(e.message, c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, FilterErrorTest,
+    ::testing::Values(
+        ErrorCase{"unknown_key", "纯数字 lenx<=5", 2, "lenx<=5",
+                  "筛选条件有误：第2项 \"lenx<=5\"：未知条件 lenx"},
+        ErrorCase{"unknown_word", "len=3 abc", 2, "abc",
+                  "筛选条件有误：第2项 \"abc\"：未知条件 abc"},
+        ErrorCase{"english_class_name_is_not_a_word", "digits", 1, "digits",
+                  "筛选条件有误：第1项 \"digits\"：未知条件 digits"},
+        ErrorCase{"missing_key", "=5", 1, "=5", "筛选条件有误：第1项 \"=5\"：未知条件 =5"},
+        ErrorCase{"missing_value", "len=", 1, "len=", "筛选条件有误：第1项 \"len=\"：缺少值"},
+        ErrorCase{"empty_list_item", "tld=com,", 1, "tld=com,",
+                  "筛选条件有误：第1项 \"tld=com,\"：缺少值"},
+        ErrorCase{"bare_dot_tld", "tld=.", 1, "tld=.", "筛选条件有误：第1项 \"tld=.\"：缺少值"},
+        ErrorCase{"bad_number", "len=5a", 1, "len=5a",
+                  "筛选条件有误：第1项 \"len=5a\"：数字有误 5a"},
+        ErrorCase{"bad_compared_number", "len<=x", 1, "len<=x",
+                  "筛选条件有误：第1项 \"len<=x\"：数字有误 x"},
+        ErrorCase{"compare_takes_one_number", "len<3,4", 1, "len<3,4",
+                  "筛选条件有误：第1项 \"len<3,4\"：数字有误 3,4"},
+        ErrorCase{"number_too_long", "len=99999", 1, "len=99999",
+                  "筛选条件有误：第1项 \"len=99999\"：数字有误 99999"},
+        ErrorCase{"negative_number", "len=-1", 1, "len=-1",
+                  "筛选条件有误：第1项 \"len=-1\"：数字有误 -1"},
+        ErrorCase{"range_reversed", "len=5..3", 1, "len=5..3",
+                  "筛选条件有误：第1项 \"len=5..3\"：范围有误 5..3"},
+        ErrorCase{"range_open_end", "len=3..", 1, "len=3..",
+                  "筛选条件有误：第1项 \"len=3..\"：范围有误 3.."},
+        ErrorCase{"range_three_dots", "len=3...5", 1, "len=3...5",
+                  "筛选条件有误：第1项 \"len=3...5\"：范围有误 3...5"},
+        ErrorCase{"unknown_kind", "kind=digit", 1, "kind=digit",
+                  "筛选条件有误：第1项 \"kind=digit\"：未知类别 digit"},
+        ErrorCase{"compare_on_text_key", "tld<com", 1, "tld<com",
+                  "筛选条件有误：第1项 \"tld<com\"：tld 只能用 ="},
+        ErrorCase{"compare_on_pinyin", "pinyin>=2", 1, "pinyin>=2",
+                  "筛选条件有误：第1项 \"pinyin>=2\"：pinyin 只能用 ="},
+        ErrorCase{"word_with_value", "new=1", 1, "new=1",
+                  "筛选条件有误：第1项 \"new=1\"：new 不带值"},
+        ErrorCase{"lone_bang", "len=3 !", 2, "!", "筛选条件有误：第2项 \"!\"：缺少条件"},
+        ErrorCase{"lone_full_width_bang", "！", 1, "！", "筛选条件有误：第1项 \"！\"：缺少条件"},
+        ErrorCase{"double_bang", "!!new", 1, "!!new",
+                  "筛选条件有误：第1项 \"!!new\"：未知条件 !new"},
+        ErrorCase{"position_counts_terms_not_blanks", "　len=3   tld=com　has=", 3,
+                  "has=", "筛选条件有误：第3项 \"has=\"：缺少值"},
+        ErrorCase{"first_fault_is_reported", "x y", 1, "x",
+                  "筛选条件有误：第1项 \"x\"：未知条件 x"}),
+    [](const auto& info) { return std::string(info.param.rule); });
+
+TEST(FilterValue, DefaultMatchesEverythingAndCopiesShareTheTerms) {
+    const Filter all;
+    EXPECT_TRUE(all.matchesEverything());
+    EXPECT_TRUE(all.matches(computeFeatures("x-_y.中国"), false));
+
+    Filter digits = std::get<Filter>(Filter::compile("纯数字"));
+    const Filter copy = digits;
+    digits = all;
+    EXPECT_TRUE(copy.matches(computeFeatures("88.com"), false));
+    EXPECT_FALSE(copy.matches(computeFeatures("ab.com"), false));
+}
+
+TEST(FilterValue, ReportsWhetherTheNewTermIsUsed) {
+    const std::pair<const char*, bool> rows[] = {
+        {"len=3", false}, {"new", true}, {"!new", true}, {"len=3 NEW", true}, {"", false}};
+    for (const auto& [expression, uses] : rows) {
+        EXPECT_EQ(std::get<Filter>(Filter::compile(expression)).usesNew(), uses) << expression;
+    }
+}
+
+}  // namespace
+}  // namespace jilan::filter
