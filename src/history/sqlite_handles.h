@@ -30,9 +30,10 @@ public:
 
     void bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_.get(), index, value); }
     void bind(int index, int value) { sqlite3_bind_int(stmt_.get(), index, value); }
+    // An empty view may have no data pointer, which SQLite would store as NULL: bind "" then.
     void bind(int index, std::string_view text) {
-        sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt_.get(), index, text.data() == nullptr ? "" : text.data(),
+                          static_cast<int>(text.size()), SQLITE_TRANSIENT);
     }
     void bindNull(int index) { sqlite3_bind_null(stmt_.get(), index); }
 
