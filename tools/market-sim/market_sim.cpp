@@ -1,3 +1,5 @@
+// The server: listener, one thread per connection, request admission (fault choice, latency,
+// log) and the public MarketSim wrapper. Routing is in routes.cpp, replies in fault_player.cpp.
 #include "market_sim.h"
 
 #include <arpa/inet.h>
@@ -12,84 +14,18 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <list>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <random>
 #include <thread>
 
-#include "gzip_bomb.h"
+#include "fault_player.h"
 #include "http_io.h"
-#include "text_codec.h"
+#include "routes.h"
 
 namespace jilan::sim {
-
-// ---- Fault names -----------------------------------------------------------------------------
-
-namespace {
-
-struct FaultEntry {
-    Fault fault;
-    std::string_view name;
-};
-
-constexpr std::array<FaultEntry, 17> kFaultNames = {{
-    {Fault::None, "none"},
-    {Fault::Status404, "status-404"},
-    {Fault::Status500, "status-500"},
-    {Fault::Status429, "status-429"},
-    {Fault::Status503, "status-503"},
-    {Fault::DropBeforeBody, "drop-before-body"},
-    {Fault::DropMidBody, "drop-mid-body"},
-    {Fault::NeverAnswer, "never-answer"},
-    {Fault::Trickle, "trickle"},
-    {Fault::EndlessBody, "endless-body"},
-    {Fault::OversizedBody, "oversized-body"},
-    {Fault::RedirectLoop, "redirect-loop"},
-    {Fault::RedirectToFile, "redirect-to-file"},
-    {Fault::GzipBomb, "gzip-bomb"},
-    {Fault::InvalidGbk, "invalid-gbk"},
-    {Fault::NoCharset, "no-charset"},
-    {Fault::Empty, "empty"},
-}};
-
-constexpr std::array<Fault, kFaultNames.size()> kAllFaults = [] {
-    std::array<Fault, kFaultNames.size()> out{};
-    for (std::size_t i = 0; i < kFaultNames.size(); ++i) {
-        out[i] = kFaultNames[i].fault;
-    }
-    return out;
-}();
-
-}  // namespace
-
-std::optional<Fault> parseFault(std::string_view name) {
-    for (const auto& entry : kFaultNames) {
-        if (equalsIgnoreCase(entry.name, name)) {
-            return entry.fault;
-        }
-        if (entry.name.starts_with("status-") && equalsIgnoreCase(entry.name.substr(7), name)) {
-            return entry.fault;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string_view faultName(Fault fault) {
-    for (const auto& entry : kFaultNames) {
-        if (entry.fault == fault) {
-            return entry.name;
-        }
-    }
-    return "none";
-}
-
-std::span<const Fault> allFaults() {
-    return kAllFaults;
-}
 
 std::string RequestRecord::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
@@ -100,217 +36,9 @@ std::string RequestRecord::header(std::string_view name) const {
     return {};
 }
 
-// ---- Request routing ---------------------------------------------------------------------------
-
 namespace {
 
 constexpr int kIdleTimeoutMs = 30000;
-constexpr std::size_t kPaddingChunk = 16 * 1024;
-
-std::string percentDecode(std::string_view in) {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        return -1;
-    };
-    std::string out;
-    out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '%' && i + 2 < in.size() && hex(in[i + 1]) >= 0 && hex(in[i + 2]) >= 0) {
-            out += static_cast<char>(hex(in[i + 1]) * 16 + hex(in[i + 2]));
-            i += 2;
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
-// Splits a raw query into its parameters (not decoded).
-std::vector<std::pair<std::string_view, std::string_view>> queryParams(std::string_view query) {
-    std::vector<std::pair<std::string_view, std::string_view>> out;
-    while (!query.empty()) {
-        std::size_t amp = query.find('&');
-        std::string_view part = query.substr(0, amp);
-        std::size_t eq = part.find('=');
-        if (eq == std::string_view::npos) {
-            out.emplace_back(part, std::string_view{});
-        } else {
-            out.emplace_back(part.substr(0, eq), part.substr(eq + 1));
-        }
-        if (amp == std::string_view::npos) {
-            break;
-        }
-        query.remove_prefix(amp + 1);
-    }
-    return out;
-}
-
-enum class Route { Index, Listing, Detail, Icp, Vendor, Help, Unknown };
-
-struct Target {
-    Route route = Route::Unknown;
-    std::string path;
-    std::string query;
-    int page = 0;        // canonical listing page, 0 when none
-    std::string domain;  // detail / ICP, percent-decoded
-};
-
-Target classify(std::string_view raw) {
-    Target t;
-    std::size_t q = raw.find('?');
-    t.path = std::string(raw.substr(0, q));
-    t.query = q == std::string_view::npos ? "" : std::string(raw.substr(q + 1));
-    const std::string_view path = t.path;
-    if (path == "/" || path == "/index.html") {
-        t.route = Route::Index;
-    } else if (path == "/search") {
-        t.route = Route::Listing;
-        for (const auto& [key, value] : queryParams(t.query)) {
-            if (key == "p") {
-                t.page = canonicalPage(percentDecode(value));
-                break;
-            }
-        }
-    } else if (path.starts_with("/backorder/") && path.size() > 11) {
-        t.route = Route::Detail;
-        t.domain = percentDecode(path.substr(11));
-    } else if (path.starts_with("/icp/") && path.size() > 5) {
-        t.route = Route::Icp;
-        t.domain = percentDecode(path.substr(5));
-    } else if (path == "/vendor/forum" || path == "/vendor/home") {
-        t.route = Route::Vendor;
-    } else if (path == "/help/booking") {
-        t.route = Route::Help;
-    }
-    return t;
-}
-
-// Target with "hop=1" toggled: the two ends of RedirectLoop.
-std::string redirectPartner(const Target& t) {
-    std::string query;
-    bool hadHop = false;
-    std::string_view rest = t.query;
-    while (!rest.empty()) {
-        std::size_t amp = rest.find('&');
-        std::string_view part = rest.substr(0, amp);
-        if (part == "hop" || part.starts_with("hop=")) {
-            hadHop = true;
-        } else if (!part.empty()) {
-            query += query.empty() ? "" : "&";
-            query += part;
-        }
-        rest = amp == std::string_view::npos ? std::string_view{} : rest.substr(amp + 1);
-    }
-    if (!hadHop) {
-        query += query.empty() ? "hop=1" : "&hop=1";
-    }
-    return query.empty() ? t.path : t.path + "?" + query;
-}
-
-std::string_view reasonPhrase(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 302:
-            return "Found";
-        case 400:
-            return "Bad Request";
-        case 404:
-            return "Not Found";
-        case 405:
-            return "Method Not Allowed";
-        case 429:
-            return "Too Many Requests";
-        case 500:
-            return "Internal Server Error";
-        case 503:
-            return "Service Unavailable";
-        default:
-            return "Unknown";
-    }
-}
-
-int faultStatus(Fault fault) {
-    switch (fault) {
-        case Fault::Status404:
-            return 404;
-        case Fault::Status500:
-            return 500;
-        case Fault::Status429:
-            return 429;
-        case Fault::Status503:
-            return 503;
-        default:
-            return 0;
-    }
-}
-
-// A response before faults are applied: status, encoded body and content type.
-struct Reply {
-    int status = 200;
-    std::string body;
-    std::string contentType;
-    std::vector<std::pair<std::string, std::string>> extraHeaders;
-};
-
-Reply htmlReply(int status, const std::string& utf8Text, bool utf8) {
-    Reply r;
-    r.status = status;
-    if (utf8) {
-        r.body = utf8Text;
-        r.contentType = "text/html; charset=utf-8";
-        return r;
-    }
-    if (auto gbk = utf8ToGbk(utf8Text)) {
-        r.body = std::move(*gbk);
-        r.contentType = "text/html; charset=gbk";
-        return r;
-    }
-    r.status = 500;
-    r.body =
-        "<html><body><h1>500 Internal Server Error</h1>charset conversion failed</body></html>";
-    r.contentType = "text/html";
-    return r;
-}
-
-Reply routeReply(const Target& t, const Options& o) {
-    switch (t.route) {
-        case Route::Index:
-            return htmlReply(200, indexPage(o.utf8), o.utf8);
-        case Route::Listing:
-            return htmlReply(200, listingPage(o, t.page), o.utf8);
-        case Route::Detail:
-            return htmlReply(200, detailPage(t.domain, o.utf8), o.utf8);
-        case Route::Icp:
-            return htmlReply(200, icpPage(t.domain, o.utf8), o.utf8);
-        case Route::Vendor:
-            return htmlReply(200, vendorPage(t.path.substr(8), o.utf8), o.utf8);
-        case Route::Help:
-            return htmlReply(200, helpPage(o.utf8), o.utf8);
-        case Route::Unknown:
-            break;
-    }
-    return htmlReply(404, errorPage(404), o.utf8);
-}
-
-std::string responseHead(int status, const std::vector<std::pair<std::string, std::string>>& fields,
-                         bool keepAlive) {
-    std::string s = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reasonPhrase(status)) +
-                    "\r\nServer: market-sim\r\n";
-    for (const auto& [key, value] : fields) {
-        s += key + ": " + value + "\r\n";
-    }
-    s += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    return s;
-}
 
 void writeLogLine(const HttpRequest& req) {
     std::string line = req.method + " " + req.target;
@@ -358,34 +86,7 @@ struct MarketSim::Impl {
     std::mutex connMu;
     std::list<Conn> conns;
 
-    std::once_flag bombOnce;
-    std::optional<std::string> bomb;
-
-    // What to do with one request, decided under mu when it arrives.
-    struct Plan {
-        Options opts;
-        Fault fault = Fault::None;
-        int delayMs = 0;
-    };
-
-    // Keeps a request counted as in flight until released or destroyed.
-    class InFlight {
-    public:
-        explicit InFlight(Impl& impl) : impl_(&impl) {}
-        InFlight(const InFlight&) = delete;
-        InFlight& operator=(const InFlight&) = delete;
-        ~InFlight() { release(); }
-        void release() {
-            if (impl_ != nullptr) {
-                std::lock_guard lock(impl_->mu);
-                --impl_->inFlight;
-                impl_ = nullptr;
-            }
-        }
-
-    private:
-        Impl* impl_;
-    };
+    GzipBombBody bomb;
 
     bool start();
     void stop();
@@ -394,12 +95,6 @@ struct MarketSim::Impl {
     void serve(Fd fd, int connectionId);
     Plan admit(const HttpRequest& req, const Target& target, int connectionId);
     bool answer(Connection& conn, const HttpRequest& req, int connectionId);
-    bool sendFault(Connection& conn, const Plan& plan, const Target& target, Reply reply,
-                   bool keepAlive, bool headOnly, InFlight& guard);
-    const std::optional<std::string>& gzipBomb() {
-        std::call_once(bombOnce, [this] { bomb = makeGzipBomb(kGzipBombInflatedBytes); });
-        return bomb;
-    }
 };
 
 bool MarketSim::Impl::start() {
@@ -553,8 +248,7 @@ void MarketSim::Impl::serve(Fd fd, int connectionId) {
     }
 }
 
-MarketSim::Impl::Plan MarketSim::Impl::admit(const HttpRequest& req, const Target& target,
-                                             int connectionId) {
+Plan MarketSim::Impl::admit(const HttpRequest& req, const Target& target, int connectionId) {
     RequestRecord rec;
     rec.method = req.method;
     rec.target = req.target;
@@ -613,7 +307,11 @@ MarketSim::Impl::Plan MarketSim::Impl::admit(const HttpRequest& req, const Targe
 bool MarketSim::Impl::answer(Connection& conn, const HttpRequest& req, int connectionId) {
     const Target target = classify(req.target);
     Plan plan = admit(req, target, connectionId);
-    InFlight guard(*this);
+    // The request counts as in flight until its last bytes are written or it is given up.
+    RequestGuard guard([this] {
+        std::lock_guard lock(mu);
+        --inFlight;
+    });
     if (plan.opts.logRequests) {
         writeLogLine(req);
     }
@@ -629,145 +327,11 @@ bool MarketSim::Impl::answer(Connection& conn, const HttpRequest& req, int conne
     } else {
         reply = routeReply(target, plan.opts);
     }
-    return sendFault(conn, plan, target, std::move(reply), keepAlive, headOnly, guard);
+    return sendReply(conn, plan, target, std::move(reply), keepAlive, headOnly, guard, bomb);
 }
 
-bool MarketSim::Impl::sendFault(Connection& conn, const Plan& plan, const Target& target,
-                                Reply reply, bool keepAlive, bool headOnly, InFlight& guard) {
-    const Options& o = plan.opts;
-    std::vector<std::pair<std::string, std::string>> fields;
-    auto contentFields = [&](std::size_t length) {
-        fields.emplace_back("Content-Type", reply.contentType);
-        fields.emplace_back("Content-Length", std::to_string(length));
-        for (const auto& h : reply.extraHeaders) {
-            fields.push_back(h);
-        }
-    };
-    // Sends head + body (body skipped for HEAD) as the request's last bytes.
-    auto finish = [&](const std::string& head, std::string_view body, bool keep) {
-        guard.release();
-        bool ok = conn.sendAll(headOnly ? std::string_view(head) : head + std::string(body));
-        return ok && keep;
-    };
-
-    switch (plan.fault) {
-        case Fault::None:
-            break;
-        case Fault::Status404:
-        case Fault::Status500:
-        case Fault::Status429:
-        case Fault::Status503: {
-            const int status = faultStatus(plan.fault);
-            reply = htmlReply(status, errorPage(status), o.utf8);
-            if (status == 429 || status == 503) {
-                reply.extraHeaders.emplace_back("Retry-After", "1");
-            }
-            break;
-        }
-        case Fault::RedirectLoop:
-        case Fault::RedirectToFile: {
-            const std::string location = plan.fault == Fault::RedirectLoop
-                                             ? redirectPartner(target)
-                                             : std::string(kRedirectFileTarget);
-            reply = htmlReply(
-                302, "<html><body><a href=\"" + location + "\">moved</a></body></html>", o.utf8);
-            reply.extraHeaders.emplace_back("Location", location);
-            break;
-        }
-        case Fault::InvalidGbk: {
-            std::size_t at = reply.body.find("<body>\r\n");
-            at = at == std::string::npos ? 0 : at + 8;
-            reply.body.insert(at, "\x81\x20\xFF");
-            break;
-        }
-        case Fault::NoCharset:
-            reply.contentType = "text/html";
-            break;
-        case Fault::Empty:
-            reply.status = 200;
-            reply.body.clear();
-            break;
-        case Fault::DropBeforeBody:
-            guard.release();
-            return false;
-        case Fault::NeverAnswer:
-            conn.hold(-1);
-            return false;
-        case Fault::DropMidBody: {
-            contentFields(reply.body.size());
-            const std::string head = responseHead(reply.status, fields, false);
-            finish(head, std::string_view(reply.body).substr(0, reply.body.size() / 2), false);
-            return false;
-        }
-        case Fault::Trickle: {
-            contentFields(reply.body.size());
-            if (!conn.sendAll(responseHead(reply.status, fields, false))) {
-                return false;
-            }
-            for (std::size_t i = 0; i < reply.body.size(); ++i) {
-                if (i + 1 == reply.body.size()) {
-                    guard.release();
-                }
-                if (!conn.sendAll(std::string_view(reply.body).substr(i, 1)) ||
-                    conn.hold(1000) != Connection::Hold::Elapsed) {
-                    return false;
-                }
-            }
-            return false;
-        }
-        case Fault::EndlessBody: {
-            fields.emplace_back("Content-Type", reply.contentType);
-            fields.emplace_back("Transfer-Encoding", "chunked");
-            auto chunk = [](std::string_view data) {
-                char size[32];
-                std::snprintf(size, sizeof size, "%zx\r\n", data.size());
-                return std::string(size) + std::string(data) + "\r\n";
-            };
-            const std::string padding = chunk(std::string(kPaddingChunk, ' '));
-            if (!conn.sendAll(responseHead(reply.status, fields, false) + chunk(reply.body))) {
-                return false;
-            }
-            while (conn.sendAll(padding)) {
-            }
-            return false;
-        }
-        case Fault::OversizedBody: {
-            contentFields(kOversizedBodyBytes);
-            std::string body = reply.body.substr(0, kOversizedBodyBytes);
-            if (!conn.sendAll(responseHead(reply.status, fields, false) + body)) {
-                return false;
-            }
-            const std::string padding(kPaddingChunk, ' ');
-            std::size_t left = kOversizedBodyBytes - body.size();
-            while (left > 0) {
-                const std::size_t n = std::min(left, padding.size());
-                if (n == left) {
-                    guard.release();
-                }
-                if (!conn.sendAll(std::string_view(padding).substr(0, n))) {
-                    return false;
-                }
-                left -= n;
-            }
-            return false;
-        }
-        case Fault::GzipBomb: {
-            const auto& bombBody = gzipBomb();
-            if (!bombBody) {
-                reply = htmlReply(500, errorPage(500), o.utf8);
-                break;
-            }
-            fields.emplace_back("Content-Encoding", "gzip");
-            contentFields(bombBody->size());
-            finish(responseHead(reply.status, fields, false), *bombBody, false);
-            return false;
-        }
-    }
-    contentFields(reply.body.size());
-    return finish(responseHead(reply.status, fields, keepAlive), reply.body, keepAlive);
-}
-
-// ---- Public wrapper ----------------------------------------------------------------------------
+// ---- Public wrapper
+// ----------------------------------------------------------------------------
 
 MarketSim::MarketSim(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
