@@ -66,8 +66,11 @@ struct NumberSet {
 struct Element {
     enum Kind : std::uint8_t { Digit, Letter, Consonant, Vowel, Any, Variable, Literal };
     Kind kind = Any;
-    std::uint8_t variable = 0;  // 0..25 for A..Z
-    std::uint32_t offset = 0;   // the literal's bytes in Pattern::text
+    // Variables are numbered in the order they first appear, so at a variable's first use
+    // exactly the variables numbered below it are bound.
+    std::uint8_t variable = 0;
+    bool firstUse = false;
+    std::uint32_t offset = 0;  // the literal's bytes in Pattern::text
     std::uint32_t size = 0;
 };
 
@@ -101,9 +104,55 @@ bool isConsonant(char c) {
     return isLetter(c) && !isVowel(c) && c != 'v';
 }
 
-bool patternMatches(const Pattern& p, std::string_view name) noexcept {
+bool classHolds(Element::Kind kind, char c) {
+    switch (kind) {
+        case Element::Digit:
+            return isDigit(c);
+        case Element::Letter:
+            return isLetter(c);
+        case Element::Consonant:
+            return isConsonant(c);
+        case Element::Vowel:
+            return isVowel(c);
+        default:
+            return true;
+    }
+}
+
+// One byte per position: the common case, ASCII names.
+bool patternMatchesBytes(const Pattern& p, std::string_view name) noexcept {
+    std::array<char, 26> bound{};
+    for (std::size_t i = 0; i < p.elements.size(); ++i) {
+        const Element& e = p.elements[i];
+        const char c = name[i];
+        if (e.kind == Element::Literal) {
+            if (e.size != 1 || p.text[e.offset] != c) {
+                return false;
+            }
+        } else if (e.kind != Element::Variable) {
+            if (!classHolds(e.kind, c)) {
+                return false;
+            }
+        } else if (!e.firstUse) {
+            if (bound[e.variable] != c) {
+                return false;
+            }
+        } else {
+            // Different letters stand for different characters.
+            for (std::size_t v = 0; v < e.variable; ++v) {
+                if (bound[v] == c) {
+                    return false;
+                }
+            }
+            bound[e.variable] = c;
+        }
+    }
+    return true;
+}
+
+// Any name: positions are code points of one or more bytes.
+bool patternMatchesUnits(const Pattern& p, std::string_view name) noexcept {
     std::array<std::string_view, 26> bound{};
-    std::uint32_t boundSet = 0;
     std::size_t at = 0;
     for (const Element& e : p.elements) {
         if (at >= name.size()) {
@@ -111,57 +160,37 @@ bool patternMatches(const Pattern& p, std::string_view name) noexcept {
         }
         const std::size_t end = unitEnd(name, at);
         const std::string_view unit = name.substr(at, end - at);
-        const char c = unit.size() == 1 ? unit[0] : '\0';
         at = end;
-        switch (e.kind) {
-            case Element::Digit:
-                if (!isDigit(c)) {
-                    return false;
-                }
-                break;
-            case Element::Letter:
-                if (!isLetter(c)) {
-                    return false;
-                }
-                break;
-            case Element::Consonant:
-                if (!isConsonant(c)) {
-                    return false;
-                }
-                break;
-            case Element::Vowel:
-                if (!isVowel(c)) {
-                    return false;
-                }
-                break;
-            case Element::Any:
-                break;
-            case Element::Literal:
-                if (unit != std::string_view(p.text).substr(e.offset, e.size)) {
-                    return false;
-                }
-                break;
-            case Element::Variable: {
-                const std::uint32_t bit = std::uint32_t{1} << e.variable;
-                if ((boundSet & bit) != 0) {
-                    if (bound[e.variable] != unit) {
-                        return false;
-                    }
-                    break;
-                }
-                // Different letters stand for different characters.
-                for (std::size_t v = 0; v < bound.size(); ++v) {
-                    if ((boundSet >> v & 1U) != 0 && bound[v] == unit) {
-                        return false;
-                    }
-                }
-                bound[e.variable] = unit;
-                boundSet |= bit;
-                break;
+        if (e.kind == Element::Literal) {
+            if (unit != std::string_view(p.text).substr(e.offset, e.size)) {
+                return false;
             }
+        } else if (e.kind != Element::Variable) {
+            if (!classHolds(e.kind, unit.size() == 1 ? unit[0] : '\0')) {
+                return false;
+            }
+        } else if (!e.firstUse) {
+            if (bound[e.variable] != unit) {
+                return false;
+            }
+        } else {
+            for (std::size_t v = 0; v < e.variable; ++v) {
+                if (bound[v] == unit) {
+                    return false;
+                }
+            }
+            bound[e.variable] = unit;
         }
     }
     return at == name.size();
+}
+
+bool patternMatches(const Pattern& p, std::string_view name, int length) noexcept {
+    if (static_cast<std::size_t>(length) != p.elements.size()) {
+        return false;
+    }
+    return name.size() == p.elements.size() ? patternMatchesBytes(p, name)
+                                            : patternMatchesUnits(p, name);
 }
 
 struct Term {
@@ -212,9 +241,8 @@ bool holds(const Term& t, const NameFeatures& f, bool isNew) noexcept {
                 return name.find(s) != std::string_view::npos;
             });
         case Test::Pattern:
-            return std::any_of(t.patterns.begin(), t.patterns.end(), [&](const Pattern& p) {
-                return static_cast<int>(p.elements.size()) == f.length && patternMatches(p, name);
-            });
+            return std::any_of(t.patterns.begin(), t.patterns.end(),
+                               [&](const Pattern& p) { return patternMatches(p, name, f.length); });
     }
     return false;
 }
@@ -401,6 +429,9 @@ Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
 
 void compilePattern(std::string_view text, Pattern& p) {
     p.text = std::string(text);
+    std::array<int, 26> numberOf;
+    numberOf.fill(-1);
+    int variables = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = unitEnd(text, at);
         Element e;
@@ -421,7 +452,12 @@ void compilePattern(std::string_view text, Pattern& p) {
             e.kind = Element::Vowel;
         } else {
             e.kind = Element::Variable;
-            e.variable = static_cast<std::uint8_t>(c - 'A');
+            int& number = numberOf[static_cast<std::size_t>(c - 'A')];
+            e.firstUse = number < 0;
+            if (e.firstUse) {
+                number = variables++;
+            }
+            e.variable = static_cast<std::uint8_t>(number);
         }
         p.elements.push_back(e);
         at = end;
