@@ -1,0 +1,201 @@
+#include "export/xlsx_export.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
+namespace jilan::exporting {
+
+namespace {
+
+constexpr std::string_view kFailureHeader[] = {"域名", "原因"};
+constexpr std::size_t kFailureColumns = 2;
+// Spreadsheet programs stop at this many rows, the header included.
+constexpr std::size_t kMaxRows = 1'048'576;
+constexpr std::size_t kMaxWidth = 80;
+
+}  // namespace
+
+XlsxWriter::XlsxWriter(XlsxOptions options) : options_(std::move(options)) {}
+
+XlsxWriter::~XlsxWriter() {
+    if (workbook_ != nullptr) {
+        lxw_workbook_free(workbook_);  // discards the unfinished workbook without writing it
+    }
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
+io::WriteStatus XlsxWriter::libraryFailure(int error, const std::string& step) {
+    io::WriteFailure f;
+    f.path = path_;
+    f.detail = step + ": " + lxw_strerror(static_cast<lxw_error>(error));
+    failed_ = f;
+    return failed_;
+}
+
+io::WriteStatus XlsxWriter::open(const std::string& path) {
+    path_ = path;
+    if ((failed_ = target_.open(path))) {
+        return failed_;
+    }
+    std::string base = options_.workFolder;
+    if (base.empty()) {
+        const char* env = std::getenv("TMPDIR");
+        base = env != nullptr && *env != '\0' ? env : "/tmp";
+    }
+    std::string templ = base + "/jilan-xlsx-XXXXXX";
+    if (::mkdtemp(templ.data()) == nullptr) {
+        failed_ = io::WriteFailure{errno, false, path, "work folder " + base};
+        return failed_;
+    }
+    folder_ = templ;
+    book_ = folder_ + "/book.xlsx";
+    lxw_workbook_options lxwOptions{};
+    lxwOptions.constant_memory = options_.constantMemory ? LXW_TRUE : LXW_FALSE;
+    lxwOptions.tmpdir = folder_.data();
+    workbook_ = workbook_new_opt(book_.c_str(), &lxwOptions);
+    if (workbook_ == nullptr) {
+        return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_new");
+    }
+    bold_ = workbook_add_format(workbook_);
+    if (bold_ == nullptr) {
+        return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_add_format");
+    }
+    format_set_bold(bold_);
+    return startSheet(domains_, "域名", kHeader.data(), kColumnCount);
+}
+
+io::WriteStatus XlsxWriter::startSheet(Sheet& sheet, const char* name,
+                                       const std::string_view* header, std::size_t columns) {
+    sheet.sheet = workbook_add_worksheet(workbook_, name);
+    if (sheet.sheet == nullptr) {
+        return libraryFailure(LXW_ERROR_PARAMETER_VALIDATION, "workbook_add_worksheet");
+    }
+    for (std::size_t c = 0; c < columns; ++c) {
+        if (io::WriteStatus failed = writeCell(sheet, c, std::string(header[c]), bold_)) {
+            return failed;
+        }
+    }
+    worksheet_freeze_panes(sheet.sheet, 1, 0);
+    return std::nullopt;
+}
+
+io::WriteStatus XlsxWriter::writeCell(Sheet& sheet, std::size_t column, const std::string& text,
+                                      lxw_format* format) {
+    sheet.widths[column] = std::max(sheet.widths[column], displayWidth(text));
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const lxw_error error =
+        worksheet_write_string(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
+                               static_cast<lxw_col_t>(column), text.c_str(), format);
+    if (error != LXW_NO_ERROR) {
+        return libraryFailure(error, "worksheet_write_string");
+    }
+    return std::nullopt;
+}
+
+io::WriteStatus XlsxWriter::add(const DomainRow& row) {
+    if (failed_ || workbook_ == nullptr) {
+        return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "add");
+    }
+    if (domains_.rows + 1 >= kMaxRows) {
+        return libraryFailure(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, "add");
+    }
+    ++domains_.rows;
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+        if (io::WriteStatus failed = writeCell(domains_, c, row.cells[c])) {
+            return failed;
+        }
+    }
+    if (row.failure.empty()) {
+        return std::nullopt;
+    }
+    if (failures_.sheet == nullptr) {
+        if (io::WriteStatus failed =
+                startSheet(failures_, "失败", kFailureHeader, kFailureColumns)) {
+            return failed;
+        }
+    }
+    ++failures_.rows;
+    if (io::WriteStatus failed = writeCell(failures_, 0, row.domain())) {
+        return failed;
+    }
+    return writeCell(failures_, 1, row.failure);
+}
+
+io::WriteStatus XlsxWriter::finishSheet(Sheet& sheet, std::size_t columns) {
+    for (std::size_t c = 0; c < columns; ++c) {
+        const double width = static_cast<double>(std::min(sheet.widths[c], kMaxWidth) + 2);
+        const lxw_error error = worksheet_set_column(sheet.sheet, static_cast<lxw_col_t>(c),
+                                                     static_cast<lxw_col_t>(c), width, nullptr);
+        if (error != LXW_NO_ERROR) {
+            return libraryFailure(error, "worksheet_set_column");
+        }
+    }
+    const lxw_error error = worksheet_autofilter(
+        sheet.sheet, 0, 0, static_cast<lxw_row_t>(sheet.rows), static_cast<lxw_col_t>(columns - 1));
+    if (error != LXW_NO_ERROR) {
+        return libraryFailure(error, "worksheet_autofilter");
+    }
+    return std::nullopt;
+}
+
+io::WriteStatus XlsxWriter::commit() {
+    if (failed_ || workbook_ == nullptr) {
+        return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "commit");
+    }
+    if (io::WriteStatus failed = finishSheet(domains_, kColumnCount)) {
+        return failed;
+    }
+    if (failures_.sheet != nullptr) {
+        if (io::WriteStatus failed = finishSheet(failures_, kFailureColumns)) {
+            return failed;
+        }
+    }
+    // workbook_close frees the workbook whatever it answers.
+    const lxw_error closed = workbook_close(std::exchange(workbook_, nullptr));
+    if (closed != LXW_NO_ERROR) {
+        return libraryFailure(closed, "workbook_close");
+    }
+    const int book = ::open(book_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (book < 0) {
+        failed_ = io::WriteFailure{errno, false, path_, "read workbook"};
+        return failed_;
+    }
+    std::string chunk(1024 * 1024, '\0');
+    for (;;) {
+        const ssize_t n = ::read(book, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            failed_ = io::WriteFailure{errno, false, path_, "read workbook"};
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        if ((failed_ =
+                 target_.write(std::string_view(chunk.data(), static_cast<std::size_t>(n))))) {
+            break;
+        }
+    }
+    ::close(book);
+    if (failed_) {
+        return failed_;
+    }
+    failed_ = target_.commit();
+    return failed_;
+}
+
+}  // namespace jilan::exporting

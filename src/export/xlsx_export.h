@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "export/table_writer.h"
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+namespace jilan::exporting {
+
+// The table as a workbook: sheet "域名" with a bold, frozen header row, an autofilter and
+// every cell written as a string; sheet "失败" (name and reason) when any row carries a
+// failure reason. Column widths are computed here, wide characters counting two. The
+// workbook is built in a private temporary folder and then copied to the target through the
+// durable writer; every libxlsxwriter error comes back as a value (errnum 0, the library's
+// message in `detail`).
+class XlsxWriter : public TableWriter {
+public:
+    explicit XlsxWriter(XlsxOptions options = {});
+    ~XlsxWriter() override;
+    XlsxWriter(const XlsxWriter&) = delete;
+    XlsxWriter& operator=(const XlsxWriter&) = delete;
+
+    io::WriteStatus open(const std::string& path);
+    io::WriteStatus add(const DomainRow& row) override;
+    io::WriteStatus commit() override;
+
+private:
+    struct Sheet {
+        lxw_worksheet* sheet = nullptr;
+        std::size_t rows = 0;  // written below the header
+        std::array<std::size_t, kColumnCount> widths{};
+    };
+    io::WriteStatus startSheet(Sheet& sheet, const char* name, const std::string_view* header,
+                               std::size_t columns);
+    io::WriteStatus writeCell(Sheet& sheet, std::size_t column, const std::string& text,
+                              lxw_format* format = nullptr);
+    io::WriteStatus finishSheet(Sheet& sheet, std::size_t columns);
+    io::WriteStatus libraryFailure(int error, const std::string& step);
+
+    XlsxOptions options_;
+    std::string path_;
+    std::string folder_;  // the private work folder, removed with everything in it
+    std::string book_;
+    io::FileWriter target_;
+    lxw_workbook* workbook_ = nullptr;
+    lxw_format* bold_ = nullptr;
+    Sheet domains_;
+    Sheet failures_;
+    io::WriteStatus failed_;
+};
+
+}  // namespace jilan::exporting
