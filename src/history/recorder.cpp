@@ -1,5 +1,7 @@
 #include "history/recorder.h"
 
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace jilan::history {
@@ -11,12 +13,13 @@ INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, runs_
                   length, kind, structure, pinyin, syllables, features_version)
 VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)
 ON CONFLICT(key) DO UPDATE SET
-  runs_seen = runs_seen + (excluded.last_run > last_run),
+  runs_seen = runs_seen + ?13,
   last_run = max(last_run, excluded.last_run),
   last_seen = max(last_seen, excluded.last_seen)
 )sql";
-// A name on two pages of one run counts once; a run that ends before another one's last
-// sighting never moves last_run back.
+// ?13 is 1 for a run's first sighting of the name and 0 for any later one (the writer keeps
+// the keys each open run has counted: with two programs recording at once their runs
+// interleave, so the row alone cannot tell). last_run and last_seen never move back.
 
 void bindColumns(Statement& s, int first, const NameColumns& c) {
     s.bind(first, c.name);
@@ -76,12 +79,20 @@ public:
         if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
             return reasonFor(code);
         }
+        auto& counted = countedInRun_[runId];
+        std::vector<std::string> added;
         for (const std::string& domain : domains) {
             NameColumns columns;
             if (options_.columns) {
                 columns = options_.columns(domain);
             }
-            upsert_.bind(1, nameKey(domain));
+            std::string key = nameKey(domain);
+            const bool first = counted.insert(key).second;
+            if (first) {
+                added.push_back(key);
+            }
+            upsert_.bind(13, first ? 1 : 0);
+            upsert_.bind(1, key);
             upsert_.bind(2, domain);
             upsert_.bind(3, runId);
             upsert_.bind(4, seenUtc);
@@ -89,6 +100,9 @@ public:
             const int code = upsert_.step();
             upsert_.reset();
             if (code != SQLITE_DONE) {
+                for (const std::string& k : added) {
+                    counted.erase(k);
+                }
                 return rollback(code);
             }
         }
@@ -109,6 +123,7 @@ public:
         if (code != SQLITE_DONE) {
             return rollback(code);
         }
+        countedInRun_.erase(runId);
         std::string reason = commit();
         checkpoint();
         return reason;
@@ -194,6 +209,7 @@ private:
     const RecorderOptions& options_;
     Connection db_;
     Statement upsert_, insertRun_, endRun_;
+    std::unordered_map<std::int64_t, std::unordered_set<std::string>> countedInRun_;
 };
 
 Recorder::Recorder(RecorderOptions options) : options_(std::move(options)) {

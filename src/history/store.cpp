@@ -1,7 +1,9 @@
 #include "history/store.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace jilan::history {
 
@@ -66,6 +68,11 @@ CREATE INDEX names_first_run ON names(first_run);
 constexpr const char* kSteps[] = {kStep1, kStep2};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
+std::string tooNew(int version) {
+    return "历史记录不可用：数据库版本 " + std::to_string(version) + " 比本程序认识的版本 " +
+           std::to_string(kSchemaVersion) + " 新";
+}
+
 OpenedStore unavailable(std::string reason) {
     OpenedStore out;
     out.unavailableReason = std::move(reason);
@@ -74,38 +81,45 @@ OpenedStore unavailable(std::string reason) {
 
 // Applies the missing steps inside one write transaction; another process may have migrated
 // the store between our first look and the lock, so the version is read again under it.
-std::string migrate(sqlite3* db, int& version) {
+int migrate(sqlite3* db, int& version) {
     int code = beginImmediate(db);
     if (code != SQLITE_OK) {
-        return reasonFor(code);
+        return code;
     }
     version = static_cast<int>(queryInteger(db, "PRAGMA user_version", code));
-    if (code != SQLITE_OK) {
-        execute(db, "ROLLBACK");
-        return reasonFor(code);
-    }
-    for (int step = version; step < kSchemaVersion; ++step) {
+    for (int step = version; code == SQLITE_OK && step < kSchemaVersion; ++step) {
         code = execute(db, kSteps[step]);
-        if (code != SQLITE_OK) {
-            execute(db, "ROLLBACK");
-            return reasonFor(code);
-        }
     }
-    if (version < kSchemaVersion) {
+    if (code == SQLITE_OK && version < kSchemaVersion) {
         const std::string set = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
         code = execute(db, set.c_str());
-        if (code != SQLITE_OK) {
-            execute(db, "ROLLBACK");
-            return reasonFor(code);
-        }
     }
-    code = execute(db, "COMMIT");
+    if (code == SQLITE_OK) {
+        code = execute(db, "COMMIT");
+    }
     if (code != SQLITE_OK) {
         execute(db, "ROLLBACK");
-        return reasonFor(code);
+        return code;
     }
-    version = kSchemaVersion;
-    return {};
+    version = std::max(version, kSchemaVersion);
+    return SQLITE_OK;
+}
+
+// WAL, synchronous=NORMAL and the schema steps. While another program creates or converts the
+// same file SQLite may answer BUSY at once, without waiting in the busy handler (it would
+// deadlock otherwise), so the caller repeats this until the busy time-out has passed.
+int prepareForWriting(sqlite3* db, int& version) {
+    {
+        Statement wal(db, "PRAGMA journal_mode=WAL");
+        const int code = wal.step();
+        if (code != SQLITE_ROW) {
+            return code;
+        }
+    }  // finalized here: a pending statement would hold its read lock into the migration
+    if (int code = execute(db, "PRAGMA synchronous=NORMAL"); code != SQLITE_OK) {
+        return code;
+    }
+    return version < kSchemaVersion ? migrate(db, version) : SQLITE_OK;
 }
 
 }  // namespace
@@ -219,8 +233,7 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
         return unavailable(reasonFor(code));
     }
     if (version > kSchemaVersion) {
-        return unavailable("历史记录不可用：数据库版本 " + std::to_string(version) +
-                           " 比本程序认识的版本 " + std::to_string(kSchemaVersion) + " 新");
+        return unavailable(tooNew(version));
     }
     if (mode == OpenMode::ReadOnly) {
         if (version == 0) {
@@ -232,21 +245,19 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
         return out;
     }
 
-    {
-        Statement wal(db.get(), "PRAGMA journal_mode=WAL");
-        code = wal.step();
-        if (code != SQLITE_ROW) {
-            return unavailable(reasonFor(code));
+    const auto deadline = std::chrono::steady_clock::now() + options.busyTimeout;
+    for (;;) {
+        code = prepareForWriting(db.get(), version);
+        if ((code & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+            break;
         }
-    }  // finalized here: a pending statement would hold its read lock into the migration
-    code = execute(db.get(), "PRAGMA synchronous=NORMAL");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (code != SQLITE_OK) {
         return unavailable(reasonFor(code));
     }
-    if (version < kSchemaVersion) {
-        if (std::string reason = migrate(db.get(), version); !reason.empty()) {
-            return unavailable(std::move(reason));
-        }
+    if (version > kSchemaVersion) {  // another program moved it on meanwhile
+        return unavailable(tooNew(version));
     }
     OpenedStore out;
     out.db = std::move(db);

@@ -151,6 +151,10 @@ TEST_P(TwoWriters, BothRecordEveryPage) {
             recorder.endRun(t, RunStats{2000, kPages, 0, kPages * kNamesPerPage});
             recorder.close();
             const bool ok = !recorder.unavailable() && recorder.pagesCommitted() == kPages;
+            if (!ok) {
+                const std::string why = recorder.unavailableReason() + "\n";
+                (void)!::write(2, why.data(), why.size());
+            }
             ::_exit(ok ? 0 : 1);
         }
         children.push_back(child);
