@@ -1,0 +1,1 @@
+xn--fiqs8s.com
