@@ -43,7 +43,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/form1.h"
 #include "app/work_array.h"
 #include "harvest/listing_parser.h"
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     // The window as the program builds it (see src/ui/main.cpp).
     jilan::config::Urls urls = jilan::config::defaultUrls();
     urls.market = args.marketUrl;
-    jilan::ui::DesktopProgram program(jilan::app::AppOptions{urls, {}});
+    jilan::ui::DesktopProgram program(jilan::program::AppOptions{urls, {}});
     program.load();
     jilan::ui::MainWindow& window = program.window();
     jilan::app::Form1& form = program.form();

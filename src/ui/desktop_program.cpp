@@ -7,7 +7,7 @@
 
 namespace jilan::ui {
 
-DesktopProgram::DesktopProgram(app::AppOptions options)
+DesktopProgram::DesktopProgram(program::AppOptions options)
     : application_(form_, platform_, pool_, std::move(options)), window_(form_) {
     installQtChinese(qtChinese_);
     QGuiApplication::setDesktopFileName(QStringLiteral("jilan-harvester"));

@@ -2,7 +2,7 @@
 
 #include <QTranslator>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/form1.h"
 #include "main_window.h"
 #include "net/transfer_pool.h"
@@ -14,7 +14,7 @@ namespace jilan::ui {
 // handler wired, and the view, built in that order. Loaded but not yet shown.
 class DesktopProgram {
 public:
-    explicit DesktopProgram(app::AppOptions options);
+    explicit DesktopProgram(program::AppOptions options);
     DesktopProgram(const DesktopProgram&) = delete;
     DesktopProgram& operator=(const DesktopProgram&) = delete;
 
@@ -22,14 +22,14 @@ public:
     bool load();
     MainWindow& window() { return window_; }
     app::Form1& form() { return form_; }
-    app::Application& application() { return application_; }
+    program::Application& application() { return application_; }
 
 private:
     QTranslator qtChinese_;
     app::Form1 form_;
     QtPlatform platform_;
     net::TransferPool pool_;
-    app::Application application_;
+    program::Application application_;
     MainWindow window_;
 };
 

@@ -7,9 +7,9 @@
 
 #include <iostream>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/form1.h"
-#include "app/headless.h"
+#include "program/headless.h"
 #include "command_line.h"
 #include "desktop_program.h"
 #include "main_window.h"
@@ -46,7 +46,7 @@ int runWithoutWindow(const QStringList& args) {
         return reportErrors(parsed);
     }
     const jilan::ui::LaunchOptions& options = parsed.options;
-    jilan::app::HeadlessOptions headless;
+    jilan::program::HeadlessOptions headless;
     headless.urls = options.urls;
     headless.harvest = harvestOptions(options);
     switch (options.mode) {
@@ -57,10 +57,10 @@ int runWithoutWindow(const QStringList& args) {
             std::cout << jilan::ui::fromQt(jilan::ui::versionText()) << '\n';
             return 0;
         case jilan::ui::RunMode::Harvest:
-            return jilan::app::runHeadlessHarvest(options.pages, options.output, headless,
+            return jilan::program::runHeadlessHarvest(options.pages, options.output, headless,
                                                   std::cerr);
         case jilan::ui::RunMode::Query:
-            return jilan::app::runHeadlessQuery(options.domain, headless, std::cout, std::cerr);
+            return jilan::program::runHeadlessQuery(options.domain, headless, std::cout, std::cerr);
         case jilan::ui::RunMode::Window:
             break;
     }
@@ -70,7 +70,7 @@ int runWithoutWindow(const QStringList& args) {
 
 int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
     jilan::ui::DesktopProgram program(
-        jilan::app::AppOptions{options.urls, harvestOptions(options)});
+        jilan::program::AppOptions{options.urls, harvestOptions(options)});
     if (!program.load()) {
         return 0;
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "market_sim.h"
 #include "recording_platform.h"
 
@@ -27,10 +27,10 @@ struct HarvestRig {
                         net::HttpLimits limits = shortLimits())
         : sim(std::move(simOptions)), pool(limits) {
         EXPECT_TRUE(sim.start()) << sim.lastError();
-        app::AppOptions options;
+        program::AppOptions options;
         options.urls = urlsFor(sim.baseUrl());
         options.harvest = harvestOptions;
-        application = std::make_unique<app::Application>(form, platform, pool, options);
+        application = std::make_unique<program::Application>(form, platform, pool, options);
         platform.onProcessEvents = [this] { form.Timer1.tick(); };
         form.S1.changed.connect([this] { statuses.push_back(form.status()); });
     }
@@ -80,7 +80,7 @@ struct HarvestRig {
     app::Form1 form;
     RecordingPlatform platform;
     net::TransferPool pool;
-    std::unique_ptr<app::Application> application;
+    std::unique_ptr<program::Application> application;
     std::vector<std::string> statuses;
 };
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "app/form_pump.h"
+#include "program/form_pump.h"
 #include "market_sim.h"
 #include "net/page_fetcher.h"
 #include "net/transfer_pool.h"
@@ -75,7 +75,7 @@ struct Rig {
     Form1 form;
     jilan::testing::RecordingPlatform platform;
     jilan::net::TransferPool pool{shortLimits()};
-    jilan::app::FormPump pump{form, platform};
+    jilan::program::FormPump pump{form, platform};
     jilan::net::PageFetcher fetcher{pool, pump};
     std::unique_ptr<jilan::query::QueryCommands> queries;
 };

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "market_sim.h"
 #include "recording_platform.h"
 
@@ -171,10 +171,10 @@ std::string percentDecoded(std::string_view text) {
 // One run of the program: a new window, platform and pool, with the sites at `urls`.
 struct ProgramRun {
     explicit ProgramRun(const config::Urls& urls) : pool(hostileLimits()) {
-        app::AppOptions options;
+        program::AppOptions options;
         options.urls = urls;
         options.harvest = hostileHarvest();
-        application = std::make_unique<app::Application>(form, platform, pool, options);
+        application = std::make_unique<program::Application>(form, platform, pool, options);
         // A fetch that waits runs window events; the window's clock ticks meanwhile.
         platform.onProcessEvents = [this] { form.Timer1.tick(); };
     }
@@ -206,7 +206,7 @@ struct ProgramRun {
     app::Form1 form;
     RecordingPlatform platform;
     net::TransferPool pool;
-    std::unique_ptr<app::Application> application;
+    std::unique_ptr<program::Application> application;
 };
 
 config::Urls urlsFor(const std::string& market, const std::string& icpSite) {

@@ -51,7 +51,7 @@ private Q_SLOTS:
         app::Form1 form;
         NoBrowserPlatform platform;
         net::TransferPool pool;
-        app::Application program(form, platform, pool, app::AppOptions{urls, {}});
+        program::Application application(form, platform, pool, program::AppOptions{urls, {}});
         ui::MainWindow window(form);
         platform.setWindow(&window);
         form.Load.raise();
@@ -115,7 +115,7 @@ private Q_SLOTS:
         net::HttpLimits limits;
         limits.totalTimeoutMs = 1'500;  // the wait ends by itself after the question
         net::TransferPool pool(limits);
-        app::Application program(form, platform, pool, app::AppOptions{urls, {}});
+        program::Application application(form, platform, pool, program::AppOptions{urls, {}});
         ui::MainWindow window(form);
         platform.setWindow(&window);
         window.show();

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/form1.h"
 #include "net/transfer_pool.h"
 #include "ui/main_window.h"
@@ -65,7 +65,7 @@ struct Program {
     app::Form1 form;
     ScriptedPlatform platform;
     net::TransferPool pool;
-    app::Application application;
+    program::Application application;
     ui::MainWindow window;
 };
 

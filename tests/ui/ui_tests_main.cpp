@@ -47,7 +47,7 @@ std::vector<QString> menuEntries(app::Menu& menu) {
 }
 
 Program::Program(config::Urls urls)
-    : application(form, platform, pool, app::AppOptions{std::move(urls), {}}), window(form) {
+    : application(form, platform, pool, program::AppOptions{std::move(urls), {}}), window(form) {
     platform.setWindow(&window);
 }
 

@@ -7,7 +7,7 @@
 #include "harvest/harvester.h"
 #include "net/fetch_result.h"
 
-namespace jilan::app {
+namespace jilan::program {
 
 struct HeadlessOptions {
     config::Urls urls = config::defaultUrls();
@@ -28,4 +28,4 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
 int runHeadlessQuery(const std::string& domain, const HeadlessOptions& options, std::ostream& out,
                      std::ostream& err);
 
-}  // namespace jilan::app
+}  // namespace jilan::program

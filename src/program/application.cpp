@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace jilan::app {
+namespace jilan::program {
 
 template <typename... Args, typename F>
 auto Application::guarded(F f) {
@@ -13,7 +13,7 @@ auto Application::guarded(F f) {
     };
 }
 
-Application::Application(Form1& form, Platform& platform, net::TransferPool& pool,
+Application::Application(app::Form1& form, app::Platform& platform, net::TransferPool& pool,
                          AppOptions options)
     : form_(form),
       platform_(platform),
@@ -46,4 +46,4 @@ Application::Application(Form1& form, Platform& platform, net::TransferPool& poo
     form.ydym.Click.attach(guarded([this] { listActions_.ydym_Click(); }));
 }
 
-}  // namespace jilan::app
+}  // namespace jilan::program

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "app/form1.h"
+#include "app/platform.h"
+#include "app/shell.h"
 #include "config/urls.h"
-#include "form1.h"
 #include "form_pump.h"
 #include "harvest/harvester.h"
 #include "listactions/list_actions.h"
 #include "net/page_fetcher.h"
 #include "net/transfer_pool.h"
-#include "platform.h"
 #include "query/query_commands.h"
-#include "shell.h"
 
-namespace jilan::app {
+namespace jilan::program {
 
 struct AppOptions {
     config::Urls urls = config::defaultUrls();
@@ -22,28 +22,29 @@ struct AppOptions {
 // program has ended no handler runs any more.
 class Application {
 public:
-    Application(Form1& form, Platform& platform, net::TransferPool& pool, AppOptions options);
+    Application(app::Form1& form, app::Platform& platform, net::TransferPool& pool,
+                AppOptions options);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    Form1& form() { return form_; }
+    app::Form1& form() { return form_; }
     harvest::Harvester& harvester() { return harvester_; }
     query::QueryCommands& queries() { return queries_; }
     listactions::ListActions& listActions() { return listActions_; }
-    Shell& shell() { return shell_; }
+    app::Shell& shell() { return shell_; }
 
 private:
     template <typename... Args, typename F>
     auto guarded(F f);
 
-    Form1& form_;
-    Platform& platform_;
+    app::Form1& form_;
+    app::Platform& platform_;
     FormPump pump_;
     net::PageFetcher fetcher_;
-    Shell shell_;
+    app::Shell shell_;
     harvest::Harvester harvester_;
     query::QueryCommands queries_;
     listactions::ListActions listActions_;
 };
 
-}  // namespace jilan::app
+}  // namespace jilan::program

@@ -10,13 +10,14 @@
 #include <system_error>
 #include <vector>
 
-#include "app/application.h"
+#include "program/application.h"
 #include "recording_platform.h"
 #include "temp_dir.h"
 
 namespace {
 
 namespace app = jilan::app;
+namespace program = jilan::program;
 namespace fs = std::filesystem;
 using app::MessageAnswer;
 
@@ -35,11 +36,11 @@ using jilan::testing::TempDir;
 // reaches the network: the market URL points at a closed loopback port.
 struct ShellRig {
     ShellRig() {
-        app::AppOptions options;
+        program::AppOptions options;
         options.urls =
             jilan::config::Urls{"http://127.0.0.1:9", "http://127.0.0.1:9/icp/", kForum, kHome};
         platform.folder = "/nonexistent-jilan-program-folder";
-        application = std::make_unique<app::Application>(form, platform, pool, options);
+        application = std::make_unique<program::Application>(form, platform, pool, options);
     }
 
     // Everything a Cancel must leave as it was.
@@ -85,7 +86,7 @@ struct ShellRig {
     app::Form1 form;
     jilan::testing::RecordingPlatform platform;
     jilan::net::TransferPool pool;
-    std::unique_ptr<app::Application> application;
+    std::unique_ptr<program::Application> application;
 };
 
 TEST(StartUpTest, ClearsTheIconAndAppliesAReadableSkinFileOnly) {

@@ -1,4 +1,4 @@
-#include "app/headless.h"
+#include "program/headless.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "market_sim.h"
 
-namespace jilan::app {
+namespace jilan::program {
 namespace {
 
 namespace fs = std::filesystem;
@@ -123,4 +123,4 @@ TEST_F(HeadlessHarvestTest, QueryPrintsTheDetailAreaLineByLine) {
 }
 
 }  // namespace
-}  // namespace jilan::app
+}  // namespace jilan::program

@@ -8,17 +8,17 @@
 #include "application.h"
 #include "listactions/list_actions.h"
 
-namespace jilan::app {
+namespace jilan::program {
 
 namespace {
 
 // No desktop at all: nothing to pump, nothing to ask, nothing to launch.
-class HeadlessPlatform : public Platform {
+class HeadlessPlatform : public app::Platform {
 public:
     void processEvents() override {}
-    MessageAnswer messageBox(const std::string&, const std::string&, MessageButtons,
-                             MessageIcon) override {
-        return MessageAnswer::Ok;
+    app::MessageAnswer messageBox(const std::string&, const std::string&, app::MessageButtons,
+                                  app::MessageIcon) override {
+        return app::MessageAnswer::Ok;
     }
     bool clearClipboard() override { return false; }
     bool setClipboardText(const std::string&) override { return false; }
@@ -27,14 +27,14 @@ public:
                                               const std::string&) override {
         return std::nullopt;
     }
-    void popupMenu(Menu&) override {}
+    void popupMenu(app::Menu&) override {}
     void endProgram() override {}
     std::string programFolder() override { return {}; }
     void applySkin(const std::string&) override {}
 };
 
 // Mirrors the status line to a stream, one line per change.
-void echoStatus(Form1& form, std::ostream& err) {
+void echoStatus(app::Form1& form, std::ostream& err) {
     form.S1.changed.connect([&form, &err] { err << form.status() << '\n' << std::flush; });
 }
 
@@ -46,7 +46,7 @@ struct HeadlessProgram {
         echoStatus(form, err);
     }
 
-    Form1 form;
+    app::Form1 form;
     HeadlessPlatform platform;
     net::TransferPool pool;
     Application application;
@@ -88,7 +88,7 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
     }
 
     HeadlessProgram program(options, err);
-    Form1& form = program.form;
+    app::Form1& form = program.form;
     form.Text1.setText(pages);
     form.Command1.click();
     // The batch timer's clock: wait briefly on the network, then tick.
@@ -110,17 +110,17 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
 int runHeadlessQuery(const std::string& domain, const HeadlessOptions& options, std::ostream& out,
                      std::ostream& err) {
     HeadlessProgram program(options, err);
-    Form1& form = program.form;
+    app::Form1& form = program.form;
     form.List1.addItem(domain);
     form.List1.setListIndex(0);
     form.List1.DblClick.raise();
 
-    for (const Label* label : {&form.Label1, &form.Label2, &form.Label13, &form.Label12,
-                               &form.Label8, &form.Label9, &form.Label10, &form.Label11}) {
+    for (const app::Label* label : {&form.Label1, &form.Label2, &form.Label13, &form.Label12,
+                                    &form.Label8, &form.Label9, &form.Label10, &form.Label11}) {
         out << label->caption() << '\n';
     }
     out << form.Text2.text() << '\n';
     return 0;
 }
 
-}  // namespace jilan::app
+}  // namespace jilan::program

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "form1.h"
+#include "app/form1.h"
+#include "app/platform.h"
 #include "net/page_fetcher.h"
-#include "platform.h"
 
-namespace jilan::app {
+namespace jilan::program {
 
 // The wait of a fetch: one round of window events, unless the program is ending.
 class FormPump : public net::EventPump {
 public:
-    FormPump(Form1& form, Platform& platform) : form_(form), platform_(platform) {}
+    FormPump(app::Form1& form, app::Platform& platform) : form_(form), platform_(platform) {}
     bool pumpOnce() override {
         if (form_.ended()) {
             return false;
@@ -19,8 +19,8 @@ public:
     }
 
 private:
-    Form1& form_;
-    Platform& platform_;
+    app::Form1& form_;
+    app::Platform& platform_;
 };
 
-}  // namespace jilan::app
+}  // namespace jilan::program
