@@ -28,9 +28,14 @@ XlsxWriter::~XlsxWriter() {
     if (workbook_ != nullptr) {
         lxw_workbook_free(workbook_);  // discards the unfinished workbook without writing it
     }
+    removeWorkFolder();
+}
+
+void XlsxWriter::removeWorkFolder() {
     if (!folder_.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
+        folder_.clear();
     }
 }
 
@@ -151,8 +156,19 @@ io::WriteStatus XlsxWriter::finishSheet(Sheet& sheet, std::size_t columns) {
 }
 
 io::WriteStatus XlsxWriter::commit() {
+    if (io::WriteStatus failed = build()) {
+        // Nothing of a failed workbook stays behind: neither the work folder nor the
+        // target's temporary file.
+        removeWorkFolder();
+        target_ = io::FileWriter{};
+        return failed;
+    }
+    return std::nullopt;
+}
+
+io::WriteStatus XlsxWriter::build() {
     if (failed_ || workbook_ == nullptr) {
-        return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "commit");
+        return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "build");
     }
     if (io::WriteStatus failed = finishSheet(domains_, kColumnCount)) {
         return failed;
@@ -163,9 +179,19 @@ io::WriteStatus XlsxWriter::commit() {
         }
     }
     // workbook_close frees the workbook whatever it answers.
+    errno = 0;
     const lxw_error closed = workbook_close(std::exchange(workbook_, nullptr));
+    const int systemError = errno;
     if (closed != LXW_NO_ERROR) {
-        return libraryFailure(closed, "workbook_close");
+        libraryFailure(closed, "workbook_close");
+        // For file and zip errors the library's message names no cause; errno does (a full
+        // disk, a file-size limit, a vanished folder).
+        if (closed == LXW_ERROR_CREATING_XLSX_FILE || closed == LXW_ERROR_CREATING_TMPFILE ||
+            closed == LXW_ERROR_READING_TMPFILE || closed == LXW_ERROR_ZIP_FILE_OPERATION ||
+            closed == LXW_ERROR_ZIP_FILE_ADD || closed == LXW_ERROR_ZIP_CLOSE) {
+            failed_->errnum = systemError;
+        }
+        return failed_;
     }
     const int book = ::open(book_.c_str(), O_RDONLY | O_CLOEXEC);
     if (book < 0) {
@@ -191,6 +217,7 @@ io::WriteStatus XlsxWriter::commit() {
         }
     }
     ::close(book);
+    removeWorkFolder();
     if (failed_) {
         return failed_;
     }

@@ -41,6 +41,8 @@ private:
                               lxw_format* format = nullptr);
     io::WriteStatus finishSheet(Sheet& sheet, std::size_t columns);
     io::WriteStatus libraryFailure(int error, const std::string& step);
+    void removeWorkFolder();
+    io::WriteStatus build();
 
     XlsxOptions options_;
     std::string path_;

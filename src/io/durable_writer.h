@@ -17,6 +17,8 @@ struct WriteFailure {
     bool notRegularFile = false;  // the target is of a kind nothing can be written to (a socket)
     std::string path;             // the target as the caller named it
     std::string detail;           // the step that failed, for logs and "未知错误（...）"
+
+    friend bool operator==(const WriteFailure&, const WriteFailure&) = default;
 };
 
 // Empty when every byte reached its place.
