@@ -40,9 +40,8 @@ public:
     // No terms at all: every name passes.
     bool matchesEverything() const noexcept { return compiled_ == nullptr; }
 
-    struct Compiled;
-
 private:
+    struct Compiled;
     std::shared_ptr<const Compiled> compiled_;
     bool usesNew_ = false;
 };
