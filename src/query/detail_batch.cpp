@@ -252,6 +252,11 @@ void DetailBatch::settle(std::size_t name, Part part, PartOutcome value) {
     NameResult& result = results_[name];
     result.outcome = outcomeText(result.detail, result.icp);
     ++finishedCount_;
+    if (conclusive(result.detail) && conclusive(result.icp)) {
+        const bool bothCached =
+            result.detail.source == PartSource::Cache && result.icp.source == PartSource::Cache;
+        ++(bothCached ? fromCacheCount_ : fetchedCount_);
+    }
     newlyFinished_.push_back(name);
 }
 
@@ -305,19 +310,9 @@ DetailBatchProgress DetailBatch::progress(Clock::time_point now) const {
     DetailBatchProgress p;
     p.total = names_.size();
     p.done = finishedCount_;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (settledParts_[i] != 3) {
-            continue;
-        }
-        const NameResult& r = results_[i];
-        if (!conclusive(r.detail) || !conclusive(r.icp)) {
-            ++p.failed;
-        } else if (r.detail.source == PartSource::Cache && r.icp.source == PartSource::Cache) {
-            ++p.fromCache;
-        } else {
-            ++p.fetched;
-        }
-    }
+    p.fromCache = fromCacheCount_;
+    p.fetched = fetchedCount_;
+    p.failed = finishedCount_ - fromCacheCount_ - fetchedCount_;
 
     // The sites work side by side: the slower one decides.
     Clock::duration longest{};

@@ -104,6 +104,7 @@ struct DetailBatchOptions {
     int refusalsToGiveUp = 3;
 };
 
+// What the runner does not know itself; every hook must be set.
 struct DetailBatchHooks {
     PartUrl detailUrl;
     PartUrl icpUrl;
@@ -211,6 +212,8 @@ private:
     std::array<SiteState, kSiteCount> sites_{};
     std::vector<std::size_t> newlyFinished_;
     std::size_t finishedCount_ = 0;
+    std::size_t fromCacheCount_ = 0;
+    std::size_t fetchedCount_ = 0;
     bool started_ = false;
     bool cancelled_ = false;
     bool stoppedBySite_ = false;
