@@ -62,4 +62,8 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
 // two, every other character one. Invalid UTF-8 bytes count one each.
 std::size_t displayWidth(std::string_view utf8);
 
+// The text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: a
+// workbook's XML with such a byte is refused whole by spreadsheet programs.
+std::string validUtf8(std::string_view text);
+
 }  // namespace jilan::exporting

@@ -96,13 +96,14 @@ io::WriteStatus XlsxWriter::startSheet(Sheet& sheet, const char* name,
 
 io::WriteStatus XlsxWriter::writeCell(Sheet& sheet, std::size_t column, const std::string& text,
                                       lxw_format* format) {
-    sheet.widths[column] = std::max(sheet.widths[column], displayWidth(text));
     if (text.empty()) {
         return std::nullopt;
     }
+    const std::string valid = validUtf8(text);
+    sheet.widths[column] = std::max(sheet.widths[column], displayWidth(valid));
     const lxw_error error =
         worksheet_write_string(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
-                               static_cast<lxw_col_t>(column), text.c_str(), format);
+                               static_cast<lxw_col_t>(column), valid.c_str(), format);
     if (error != LXW_NO_ERROR) {
         return libraryFailure(error, "worksheet_write_string");
     }

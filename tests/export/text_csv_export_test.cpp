@@ -170,5 +170,28 @@ TEST(DisplayWidth, WideCharactersCountTwo) {
     }
 }
 
+TEST(ValidUtf8, OnlyIllFormedBytesAreReplaced) {
+    const std::string bad = "\xEF\xBF\xBD";
+    struct Case {
+        const char* rule;
+        std::string text;
+        std::string valid;
+    } cases[] = {
+        {"well-formed text unchanged", "霁岚 abc \xF0\xA0\x80\x80", "霁岚 abc \xF0\xA0\x80\x80"},
+        {"stray byte",
+         "e\xFF"
+         "f",
+         "e" + bad + "f"},
+        {"truncated sequence at the end", "a\xE9\x9C", "a" + bad + bad},
+        {"overlong slash", "\xC0\xAF", bad + bad},
+        {"overlong three-byte form", "\xE0\x80\xAF", bad + bad + bad},
+        {"surrogate half", "\xED\xA0\x80", bad + bad + bad},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", bad + bad + bad + bad},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(validUtf8(c.text), c.valid) << c.rule;
+    }
+}
+
 }  // namespace
 }  // namespace jilan::exporting
