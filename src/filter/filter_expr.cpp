@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -43,8 +44,12 @@ struct Range {
 struct NumberSet {
     std::uint64_t mask = 0;
     std::vector<Range> ranges;
+    int lowest = std::numeric_limits<int>::max();
+    int highest = std::numeric_limits<int>::min();
 
     void add(Range r) {
+        lowest = std::min(lowest, r.low);
+        highest = std::max(highest, r.high);
         for (int v = r.low; v <= r.high && v < kMaskedValues; ++v) {
             mask |= std::uint64_t{1} << v;
         }
@@ -206,6 +211,7 @@ struct Term {
 
 struct Filter::Compiled {
     std::vector<Term> terms;
+    Filter::Bounds bounds;
 };
 
 namespace {
@@ -584,6 +590,58 @@ std::vector<std::string_view> splitTerms(std::string_view expression) {
 
 }  // namespace
 
+namespace {
+
+// Only what holds for every kept name: a negated length or pattern term says nothing about the
+// length, while a class is one value, so a negated class term removes it exactly.
+Filter::Bounds boundsOf(const std::vector<Term>& terms) {
+    Filter::Bounds b;
+    const auto narrowLength = [&b](int low, int high) {
+        b.minLength = std::max(b.minLength, low);
+        b.maxLength = std::min(b.maxLength, high);
+    };
+    const std::uint8_t letters = kindBit(NameClass::Letters);
+    for (const Term& t : terms) {
+        switch (t.test) {
+            case Test::Kind:
+                b.kinds &= static_cast<std::uint8_t>(t.negated ? ~t.kinds : t.kinds);
+                break;
+            case Test::Length:
+                if (!t.negated) {
+                    narrowLength(t.numbers.lowest, t.numbers.highest);
+                }
+                break;
+            case Test::Pattern:
+                if (!t.negated) {
+                    const auto [shortest, longest] =
+                        std::minmax_element(t.patterns.begin(), t.patterns.end(),
+                                            [](const Pattern& x, const Pattern& y) {
+                                                return x.elements.size() < y.elements.size();
+                                            });
+                    narrowLength(static_cast<int>(shortest->elements.size()),
+                                 static_cast<int>(longest->elements.size()));
+                }
+                break;
+            case Test::Pinyin:
+                // Only letter names have syllables.
+                if (!t.negated && !t.numbers.contains(0)) {
+                    b.kinds &= letters;
+                }
+                break;
+            case Test::Initials:
+                if (!t.negated) {
+                    b.kinds &= letters;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return b;
+}
+
+}  // namespace
+
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
     const std::vector<std::string_view> texts = splitTerms(expression);
     if (texts.empty()) {
@@ -606,6 +664,7 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
     }
     std::stable_sort(compiled->terms.begin(), compiled->terms.end(),
                      [](const Term& a, const Term& b) { return a.test < b.test; });
+    compiled->bounds = boundsOf(compiled->terms);
     Filter filter;
     filter.usesNew_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
                                   [](const Term& t) { return t.test == Test::New; });
@@ -623,6 +682,10 @@ bool Filter::matches(const NameFeatures& f, bool isNew) const noexcept {
         }
     }
     return true;
+}
+
+Filter::Bounds Filter::bounds() const noexcept {
+    return compiled_ ? compiled_->bounds : Bounds{};
 }
 
 }  // namespace jilan::filter

@@ -6,6 +6,8 @@
 // ！ negates a term; commas (also ，) inside a value mean "any of". docs/filter-language.md
 // lists every term.
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,6 +41,22 @@ public:
 
     // No terms at all: every name passes.
     bool matchesEverything() const noexcept { return compiled_ == nullptr; }
+
+    // Conditions every name the filter keeps meets, for narrowing a search before the names
+    // are read (a history query on its length and class columns). Wider than the filter:
+    // the kept names still have to pass matches().
+    struct Bounds {
+        int minLength = 0;
+        int maxLength = std::numeric_limits<int>::max();
+        std::uint8_t kinds = 0x3F;  // bit (1 << NameClass) set for each class a kept name can have
+
+        bool allows(NameClass k) const noexcept {
+            return ((kinds >> static_cast<int>(k)) & 1U) != 0;
+        }
+        // No name can pass.
+        bool empty() const noexcept { return minLength > maxLength || kinds == 0; }
+    };
+    Bounds bounds() const noexcept;
 
 private:
     struct Compiled;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <variant>
 
@@ -230,6 +231,62 @@ TEST(FilterValue, ReportsWhetherTheNewTermIsUsed) {
         EXPECT_EQ(std::get<Filter>(Filter::compile(expression)).usesNew(), uses) << expression;
     }
 }
+
+}  // namespace
+}  // namespace jilan::filter
+
+namespace jilan::filter {
+namespace {
+
+struct BoundsCase {
+    const char* rule;
+    std::string expression;
+    int minLength;
+    int maxLength;
+    std::string classes;  // the classes a kept name can have, in NameClass order
+    bool empty;
+};
+
+class FilterBoundsTest : public ::testing::TestWithParam<BoundsCase> {};
+
+TEST_P(FilterBoundsTest, NarrowsOnlyWhatEveryKeptNameMeets) {
+    const BoundsCase& c = GetParam();
+    const Filter::Bounds b = std::get<Filter>(Filter::compile(c.expression)).bounds();
+    std::string classes;
+    for (NameClass k : {NameClass::Chinese, NameClass::Hyphen, NameClass::Digits,
+                        NameClass::Letters, NameClass::Mixed, NameClass::Other}) {
+        if (b.allows(k)) {
+            classes += std::string(classes.empty() ? "" : " ") + std::string(classText(k));
+        }
+    }
+    EXPECT_EQ(b.minLength, c.minLength);
+    EXPECT_EQ(b.maxLength, c.maxLength);
+    EXPECT_EQ(classes, c.classes);
+    EXPECT_EQ(b.empty(), c.empty);
+}
+
+constexpr int kAny = std::numeric_limits<int>::max();
+const std::string kAll = "中文 含横杠 纯数字 纯字母 杂米 其他";
+
+INSTANTIATE_TEST_SUITE_P(
+    Expressions, FilterBoundsTest,
+    ::testing::Values(
+        BoundsCase{"no_terms_no_bounds", "", 0, kAny, kAll, false},
+        BoundsCase{"length_and_class", "len<=5 纯数字", 0, 5, "纯数字", false},
+        BoundsCase{"length_terms_intersect", "len=3..5 len>=4", 4, 5, kAll, false},
+        BoundsCase{"negated_length_says_nothing", "!len=3", 0, kAny, kAll, false},
+        BoundsCase{"pattern_lengths", "pattern=AABB,ABCDE", 4, 5, kAll, false},
+        BoundsCase{"negated_class_is_removed", "!纯数字", 0, kAny, "中文 含横杠 纯字母 杂米 其他",
+                   false},
+        BoundsCase{"class_terms_intersect", "kind=digits,letters !纯字母", 0, kAny, "纯数字",
+                   false},
+        BoundsCase{"syllables_mean_letters", "双拼", 0, kAny, "纯字母", false},
+        BoundsCase{"pinyin_zero_allows_any_class", "pinyin=0,1", 0, kAny, kAll, false},
+        BoundsCase{"initials_mean_letters", "声母", 0, kAny, "纯字母", false},
+        BoundsCase{"negated_initials_say_nothing", "!声母", 0, kAny, kAll, false},
+        BoundsCase{"impossible_length", "len<0", kAny, std::numeric_limits<int>::min(), kAll, true},
+        BoundsCase{"impossible_class", "纯数字 纯字母", 0, kAny, "", true}),
+    [](const auto& info) { return std::string(info.param.rule); });
 
 }  // namespace
 }  // namespace jilan::filter
