@@ -1,7 +1,7 @@
 // The filter language on arbitrary text. Properties: compiling never fails other than with a
 // FilterError that names a term; a compiled filter answers for any name without throwing;
 // "!term" answers the opposite of "term"; a term written twice changes nothing; only `new`
-// looks at the newness flag.
+// looks at the newness flag; every kept name is within the filter's bounds.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool fresh = f.matches(n, true);
             const bool old = f.matches(n, false);
             check(f.usesNew() || fresh == old, "only the new term looks at newness");
+            const filter::Filter::Bounds b = f.bounds();
+            const bool within =
+                n.length >= b.minLength && n.length <= b.maxLength && b.allows(n.kind);
+            check(within || (!fresh && !old), "every kept name is within the bounds");
         } catch (...) {
             check(false, "a compiled filter never throws");
         }
