@@ -357,6 +357,23 @@ TEST(CommandLine, ParsesOptionsAndRejectsBadValues) {
                        (std::map<int, Fault>{{3, Fault::Status503}, {9, Fault::Empty}}));
              EXPECT_EQ(o.pageLatencyMs, (std::map<int, int>{{2, 300}}));
          }},
+        {{"--day", "2", "--throttle-every", "5", "--retry-after=7", "--request-log", "/tmp/r.log",
+          "--icp-fault", "icp-404-filed", "--detail-fault", "no-markers", "--fault",
+          "throttle-429-no-retry-after"},
+         true,
+         [](const Options& o) {
+             EXPECT_EQ(o.day, 2);
+             EXPECT_EQ(o.throttleEvery, 5);
+             EXPECT_EQ(o.retryAfterSeconds, 7);
+             EXPECT_EQ(o.requestLogPath, "/tmp/r.log");
+             EXPECT_EQ(o.icpFault, Fault::IcpFiled404);
+             EXPECT_EQ(o.detailFault, Fault::NoMarkers);
+             EXPECT_EQ(o.allFault, Fault::Throttle429NoRetry);
+         }},
+        {{"--day", "0"}, false, nullptr},
+        {{"--day", "3651"}, false, nullptr},
+        {{"--retry-after", "-1"}, false, nullptr},
+        {{"--request-log"}, false, nullptr},
         {{"--port"}, false, nullptr},
         {{"--port", "65536"}, false, nullptr},
         {{"--port", "-1"}, false, nullptr},

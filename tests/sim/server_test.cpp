@@ -273,6 +273,50 @@ TEST(Faults, EachModeIsObservableOnTheSocket) {
              EXPECT_EQ(r.body, "");
              EXPECT_FALSE(r.timedOut);
          }},
+        // An error status around the normal listing: the rows are still there to be read.
+        {Fault::Page404, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 404);
+             EXPECT_EQ(r.body, full);
+         }},
+        {Fault::Page500, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 500);
+             EXPECT_EQ(r.body, full);
+         }},
+        // The ICP modes on a listing page behave as page-404.
+        {Fault::IcpNotFiled404, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 404);
+             EXPECT_EQ(r.body, full);
+         }},
+        {Fault::IcpFiled404, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 404);
+             EXPECT_EQ(r.body, full);
+         }},
+        {Fault::NoMarkers, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string&) {
+             EXPECT_EQ(r.status, 200);
+             EXPECT_EQ(decodeToUtf8(r.body, "GBK"), noMarkersPage());
+             EXPECT_EQ(countOf(r.body, "booking"), 0u);
+         }},
+        // The throttle modes pass the first request of a site.
+        {Fault::Throttle429, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 200);
+             EXPECT_EQ(r.body, full);
+         }},
+        {Fault::Throttle429NoRetry, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 200);
+             EXPECT_EQ(r.body, full);
+         }},
+        {Fault::Throttle503, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 200);
+             EXPECT_EQ(r.body, full);
+         }},
     };
     Options o;
     const std::string full = *utf8ToGbk(listingPage(o, 2));

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 
+#include "day_listing.h"
+
 namespace jilan::sim {
 
 namespace {
@@ -39,13 +41,27 @@ std::string usageText() {
            "                  [--jitter-ms N] [--seed N] [--utf8] [--log] [--fault MODE]\n"
            "                  [--page-fault N=MODE]... [--page-latency N=MS]...\n"
            "                  [--detail-fault MODE] [--icp-fault MODE] [--fail-first N]\n"
-           "                  [--hostile-rows] [--help]\n"
+           "                  [--hostile-rows] [--day N] [--throttle-every N]\n"
+           "                  [--retry-after S] [--request-log FILE] [--help]\n"
            "Serves the simulated marketplace on loopback and prints\n"
            "  market-sim listening on http://ADDR:PORT\n"
            "then runs until SIGTERM or SIGINT.\n"
            "MODE: none status-404 status-500 status-429 status-503 drop-before-body\n"
            "      drop-mid-body never-answer trickle endless-body oversized-body redirect-loop\n"
-           "      redirect-to-file gzip-bomb invalid-gbk no-charset empty\n";
+           "      redirect-to-file gzip-bomb invalid-gbk no-charset empty\n"
+           "      page-404 page-500        error status carrying the normal page (listing rows)\n"
+           "      icp-404-not-filed        ICP answers 404 with a page saying 该域名未备案\n"
+           "      icp-404-filed            ICP answers 404 with the filing-number row\n"
+           "      no-markers               200 page holding none of the sites' markers\n"
+           "      throttle-429 throttle-429-no-retry-after throttle-503\n"
+           "                               per site, every (N+1)-th request is refused\n"
+           "                               (N = --throttle-every, default 3; Retry-After from\n"
+           "                               --retry-after, default 1)\n"
+           "      (a site that drops every connection: drop-before-body)\n"
+           "--day N (1..3650): realistic names of day N instead of the default listing;\n"
+           "      consecutive days share about 80 %; detail and ICP pages follow the day.\n"
+           "--request-log FILE: one line per completed request:\n"
+           "      ARRIVAL_MS COMPLETION_MS SITE STATUS METHOD TARGET (steady clock ms)\n";
 }
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
@@ -142,6 +158,30 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 return fail(bad);
             }
             o.failFirstN = static_cast<int>(*v);
+        } else if (name == "--day") {
+            auto v = number(1, kMaxDay);
+            if (!v) {
+                return fail(bad + " (1.." + std::to_string(kMaxDay) + ")");
+            }
+            o.day = static_cast<int>(*v);
+        } else if (name == "--throttle-every") {
+            auto v = number(0, 1000000);
+            if (!v) {
+                return fail(bad);
+            }
+            o.throttleEvery = static_cast<int>(*v);
+        } else if (name == "--retry-after") {
+            auto v = number(0, 86400);
+            if (!v) {
+                return fail(bad);
+            }
+            o.retryAfterSeconds = static_cast<int>(*v);
+        } else if (name == "--request-log") {
+            auto v = value();
+            if (!v || v->empty()) {
+                return fail(bad);
+            }
+            o.requestLogPath = std::string(*v);
         } else if (name == "--fault" || name == "--detail-fault" || name == "--icp-fault") {
             auto f = fault();
             if (!f) {

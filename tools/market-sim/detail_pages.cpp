@@ -148,6 +148,11 @@ DetailInfo detailInfo(std::string_view domain) {
 
 std::string detailPage(std::string_view domain, bool utf8) {
     const DetailInfo info = detailInfo(domain);
+    return detailPageWith(domain, info, info.variant == DetailVariant::BookingOver, utf8);
+}
+
+std::string detailPageWith(std::string_view domain, const DetailInfo& info, bool bookingOver,
+                           bool utf8) {
     const std::string shown = htmlEscape(domain);
     std::string s = pageHead(shown + " 域名详情 - " + std::string(kSiteName), utf8);
     s += stylePadding("detail", 8500);
@@ -155,7 +160,7 @@ std::string detailPage(std::string_view domain, bool utf8) {
     s += "</head>\r\n<body>\r\n";
     s += navBar();
     s += "<div class=\"detail\">\r\n<h1>" + shown + "</h1>\r\n";
-    if (info.variant == DetailVariant::BookingOver) {
+    if (bookingOver) {
         s += "<p class=\"alert\">";
         s += kBookingOverText;
         s += "，以下价格仅供参考。</p>\r\n";

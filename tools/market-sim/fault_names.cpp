@@ -13,7 +13,7 @@ struct FaultEntry {
     std::string_view name;
 };
 
-constexpr std::array<FaultEntry, 17> kFaultNames = {{
+constexpr std::array<FaultEntry, 25> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::Status404, "status-404"},
     {Fault::Status500, "status-500"},
@@ -31,6 +31,14 @@ constexpr std::array<FaultEntry, 17> kFaultNames = {{
     {Fault::InvalidGbk, "invalid-gbk"},
     {Fault::NoCharset, "no-charset"},
     {Fault::Empty, "empty"},
+    {Fault::Page404, "page-404"},
+    {Fault::Page500, "page-500"},
+    {Fault::IcpNotFiled404, "icp-404-not-filed"},
+    {Fault::IcpFiled404, "icp-404-filed"},
+    {Fault::NoMarkers, "no-markers"},
+    {Fault::Throttle429, "throttle-429"},
+    {Fault::Throttle429NoRetry, "throttle-429-no-retry-after"},
+    {Fault::Throttle503, "throttle-503"},
 }};
 
 constexpr std::array<Fault, kFaultNames.size()> kAllFaults = [] {

@@ -81,6 +81,7 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
     };
     // Sends head + body (body skipped for HEAD) as the request's last bytes.
     auto finish = [&](const std::string& head, std::string_view body, bool keep) {
+        guard.setStatus(reply.status);
         guard.release();
         bool ok = conn.sendAll(headOnly ? std::string_view(head) : head + std::string(body));
         return ok && keep;
@@ -97,6 +98,34 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
             reply = htmlReply(status, errorPage(status), o.utf8);
             if (status == 429 || status == 503) {
                 reply.extraHeaders.emplace_back("Retry-After", "1");
+            }
+            break;
+        }
+        case Fault::Page404:
+        case Fault::Page500:
+            reply.status = plan.fault == Fault::Page404 ? 404 : 500;
+            break;
+        case Fault::IcpNotFiled404:
+        case Fault::IcpFiled404:
+            if (target.route == Route::Icp) {
+                const std::string number = plan.fault == Fault::IcpFiled404
+                                               ? assignedFilingNumber(target.domain)
+                                               : std::string();
+                reply = htmlReply(404, icpPageWith(target.domain, number, o.utf8), o.utf8);
+            }
+            reply.status = 404;
+            break;
+        case Fault::NoMarkers:
+            reply = htmlReply(200, noMarkersPage(o.utf8), o.utf8);
+            break;
+        case Fault::Throttle429:
+        case Fault::Throttle429NoRetry:
+        case Fault::Throttle503: {
+            // admit() leaves a throttle mode in the plan only for the refused requests.
+            const int status = plan.fault == Fault::Throttle503 ? 503 : 429;
+            reply = htmlReply(status, errorPage(status), o.utf8);
+            if (plan.fault != Fault::Throttle429NoRetry) {
+                reply.extraHeaders.emplace_back("Retry-After", std::to_string(o.retryAfterSeconds));
             }
             break;
         }
@@ -137,6 +166,7 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
         }
         case Fault::Trickle: {
             contentFields(reply.body.size());
+            guard.setStatus(reply.status);
             if (!conn.sendAll(responseHead(reply.status, fields, false))) {
                 return false;
             }
@@ -160,6 +190,7 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
                 return std::string(size) + std::string(data) + "\r\n";
             };
             const std::string padding = chunk(std::string(kPaddingChunk, ' '));
+            guard.setStatus(reply.status);
             if (!conn.sendAll(responseHead(reply.status, fields, false) + chunk(reply.body))) {
                 return false;
             }
@@ -169,6 +200,7 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
         }
         case Fault::OversizedBody: {
             contentFields(kOversizedBodyBytes);
+            guard.setStatus(reply.status);
             std::string body = reply.body.substr(0, kOversizedBodyBytes);
             if (!conn.sendAll(responseHead(reply.status, fields, false) + body)) {
                 return false;

@@ -2,6 +2,7 @@
 // error status, cut, stalled, endless, oversized, redirected, compressed...).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -21,25 +22,29 @@ struct Plan {
     Options opts;
     Fault fault = Fault::None;
     int delayMs = 0;
+    std::uint64_t requestId = 0;  // RequestRecord::id
 };
 
 // Marks the end of a request (its last bytes written, or the connection given up) exactly once:
-// on release() or on destruction.
+// on release() or on destruction, passing the status sent (0 when no status line went out).
 class RequestGuard {
 public:
-    explicit RequestGuard(std::function<void()> onRelease) : onRelease_(std::move(onRelease)) {}
+    explicit RequestGuard(std::function<void(int status)> onRelease)
+        : onRelease_(std::move(onRelease)) {}
     RequestGuard(const RequestGuard&) = delete;
     RequestGuard& operator=(const RequestGuard&) = delete;
     ~RequestGuard() { release(); }
+    void setStatus(int status) { status_ = status; }
     void release() {
         if (onRelease_) {
             auto done = std::exchange(onRelease_, nullptr);
-            done();
+            done(status_);
         }
     }
 
 private:
-    std::function<void()> onRelease_;
+    std::function<void(int)> onRelease_;
+    int status_ = 0;
 };
 
 // The gzip bomb body, built once per server on first use (std::nullopt when zlib failed).

@@ -18,9 +18,10 @@ bool isFiled(std::string_view domain) {
 }
 
 std::string filingNumber(std::string_view domain) {
-    if (!isFiled(domain)) {
-        return {};
-    }
+    return isFiled(domain) ? assignedFilingNumber(domain) : std::string();
+}
+
+std::string assignedFilingNumber(std::string_view domain) {
     static constexpr std::array<std::string_view, 10> kProvinces = {"京", "沪", "粤", "浙", "苏",
                                                                     "川", "鲁", "闽", "湘", "鄂"};
     const std::uint64_t h = hashOf("icp-number", lowerAscii(domain));
@@ -31,6 +32,10 @@ std::string filingNumber(std::string_view domain) {
 }
 
 std::string icpPage(std::string_view domain, bool utf8) {
+    return icpPageWith(domain, filingNumber(domain), utf8);
+}
+
+std::string icpPageWith(std::string_view domain, std::string_view number, bool utf8) {
     const std::string shown = htmlEscape(domain);
     const std::uint64_t h = hashOf("icp-owner", lowerAscii(domain));
     std::string s = pageHead("ICP备案查询 - " + shown, utf8);
@@ -40,7 +45,7 @@ std::string icpPage(std::string_view domain, bool utf8) {
     s += "<form action=\"/icp/\" method=\"get\"><input type=\"text\" name=\"domain\" value=\"" +
          shown + "\" /> <input type=\"submit\" value=\"查询\" /></form>\r\n";
     s += "<div class=\"result\">\r\n";
-    if (isFiled(domain)) {
+    if (!number.empty()) {
         static constexpr std::array<std::string_view, 4> kOwners = {
             "北京青岚网络科技有限公司", "上海远山信息技术有限公司", "广州北辰数据服务有限公司",
             "个人"};
@@ -52,7 +57,7 @@ std::string icpPage(std::string_view domain, bool utf8) {
         s += owner == "个人" ? "个人" : "企业";
         s += "</td></tr>\r\n";
         s += kIcpNumberLabel;
-        s += filingNumber(domain) + "</td></tr>\r\n";
+        s += std::string(number) + "</td></tr>\r\n";
         s += "<tr><td>网站名称</td><td>" + shown + " 官方网站</td></tr>\r\n";
         s += "<tr><td>网站首页网址</td><td>www." + shown + "</td></tr>\r\n";
         s += "<tr><td>审核时间</td><td>20" + twoDigits(15 + (h >> 8) % 10) + "-" +

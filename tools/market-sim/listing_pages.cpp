@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "day_listing.h"
 #include "page_parts.h"
 
 namespace jilan::sim {
@@ -31,15 +32,20 @@ bool pageHasRows(const Options& options, int page) {
     return page >= 1 && page <= options.pages;
 }
 
+// The row's name before hostile rows replace it: the default listing or the day's list.
+std::string plainRowDomain(const DayListing* listing, int page, int row) {
+    return listing != nullptr ? listing->nameAt(page, row) : domainFor(page, row);
+}
+
 // Text served in the href of a row (for hostile rows this may run past the extracted part).
-std::string servedRowDomain(const Options& options, int page, int row) {
+std::string servedRowDomain(const Options& options, const DayListing* listing, int page, int row) {
     if (options.hostileRows && row >= 2 && (row - 2) % 3 == 0) {
         auto k = static_cast<std::size_t>((row - 2) / 3);
         if (k < kHostileCount) {
             return hostileServedText(k);
         }
     }
-    return domainFor(page, row);
+    return plainRowDomain(listing, page, row);
 }
 
 std::string hostileServedText(std::size_t index) {
@@ -81,9 +87,10 @@ std::string extractedText(std::string_view served) {
     return std::string(served.substr(0, served.find('"')));
 }
 
-std::string rowHtml(const Options& options, int page, int row) {
-    const std::string domain = servedRowDomain(options, page, row);
-    const std::uint64_t h = hashOf("row", domainFor(page, row));
+std::string rowHtml(const Options& options, const DayListing* listing, int page, int row) {
+    const std::string domain = servedRowDomain(options, listing, page, row);
+    const std::string plain = plainRowDomain(listing, page, row);
+    const std::uint64_t h = hashOf("row", plain);
     static constexpr std::array<int, 8> kPrices = {38, 68, 88, 128, 168, 198, 368, 888};
     const std::size_t dot = domain.find('.');
     const std::string label = domain.substr(0, dot);
@@ -92,8 +99,14 @@ std::string rowHtml(const Options& options, int page, int row) {
     std::string s;
     s += kRowMarker;
     s += domain + "\" target=\"_blank\">" + domain + "</a></td>\r\n";
-    s += "    <td>2026-12-07 " + twoDigits(8 + h % 12) + ":" + twoDigits((h >> 8) % 60) +
-         "</td>\r\n";
+    if (listing != nullptr) {
+        // The day listing shows the deletion time its detail page gives, to the minute.
+        s += "    <td>" + dayDomainFacts(listing->day(), plain).deleteTime.substr(0, 16) +
+             "</td>\r\n";
+    } else {
+        s += "    <td>2026-12-07 " + twoDigits(8 + h % 12) + ":" + twoDigits((h >> 8) % 60) +
+             "</td>\r\n";
+    }
     s += "    <td>" + std::to_string(kPrices[(h >> 16) % kPrices.size()]) + "元</td>\r\n";
     s += "    <td>" + std::to_string(label.size()) + "</td>\r\n";
     s += "    <td>" + suffix + "</td>\r\n";
@@ -167,12 +180,20 @@ std::vector<std::string> hostileDomains() {
 }
 
 std::vector<std::string> rowDomains(const Options& options, int page) {
+    if (options.day > 0) {
+        const DayListing listing(options.day, dayListingSize(options));
+        return rowDomains(options, page, &listing);
+    }
+    return rowDomains(options, page, nullptr);
+}
+
+std::vector<std::string> rowDomains(const Options& options, int page, const DayListing* listing) {
     std::vector<std::string> out;
     if (!pageHasRows(options, page)) {
         return out;
     }
     for (int row = 1; row <= clampedRows(options); ++row) {
-        out.push_back(extractedText(servedRowDomain(options, page, row)));
+        out.push_back(extractedText(servedRowDomain(options, listing, page, row)));
     }
     return out;
 }
@@ -192,6 +213,14 @@ int canonicalPage(std::string_view raw) {
 }
 
 std::string listingPage(const Options& options, int page) {
+    if (options.day > 0) {
+        const DayListing listing(options.day, dayListingSize(options));
+        return listingPage(options, page, &listing);
+    }
+    return listingPage(options, page, nullptr);
+}
+
+std::string listingPage(const Options& options, int page, const DayListing* listing) {
     std::string title = "删除域名列表";
     if (page >= 1) {
         title += " 第" + std::to_string(page) + "页";
@@ -220,7 +249,7 @@ std::string listingPage(const Options& options, int page) {
          "    <th>长度</th>\r\n    <th>后缀</th>\r\n    <th>操作</th>\r\n</tr>\r\n";
     if (pageHasRows(options, page)) {
         for (int row = 1; row <= clampedRows(options); ++row) {
-            s += rowHtml(options, page, row);
+            s += rowHtml(options, listing, page, row);
         }
     }
     s += "</table>\r\n";

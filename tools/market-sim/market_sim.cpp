@@ -17,15 +17,27 @@
 #include <cstring>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
 
+#include "day_listing.h"
 #include "fault_player.h"
 #include "http_io.h"
 #include "routes.h"
 
 namespace jilan::sim {
+
+long long RequestRecord::arrivalMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(received.time_since_epoch())
+        .count();
+}
+
+long long RequestRecord::completionMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(completed.time_since_epoch())
+        .count();
+}
 
 std::string RequestRecord::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
@@ -62,7 +74,10 @@ struct MarketSim::Impl {
     Options opts;
     std::mt19937 rng;
     std::vector<RequestRecord> log;
-    std::map<std::string, int> hits;  // requests per target, for failFirstN
+    std::map<std::string, int> hits;                       // requests per target, for failFirstN
+    std::map<std::string, int, std::less<>> throttleHits;  // per site, for the throttle modes
+    std::uint64_t nextRequestId = 1;
+    Fd requestLogFile;  // Options::requestLogPath, opened by start()
     int inFlight = 0;
     int maxInFlight = 0;
     int connections = 0;
@@ -87,6 +102,12 @@ struct MarketSim::Impl {
     std::list<Conn> conns;
 
     GzipBombBody bomb;
+
+    // The list of the day being served (built on first use, rebuilt when day or size change).
+    std::mutex dayMu;
+    std::shared_ptr<const DayListing> dayListing;
+    std::shared_ptr<const DayListing> dayListingFor(const Options& o);
+    void complete(std::uint64_t id, int status);
 
     bool start();
     void stop();
@@ -144,6 +165,16 @@ bool MarketSim::Impl::start() {
     if (::getsockname(sock.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         error = std::string("getsockname: ") + std::strerror(errno);
         return false;
+    }
+    if (!o.requestLogPath.empty()) {
+        Fd file(::open(o.requestLogPath.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
+        if (!file) {
+            error = "request log " + o.requestLogPath + ": " + std::strerror(errno);
+            return false;
+        }
+        std::lock_guard lock(mu);
+        requestLogFile = std::move(file);
     }
     boundPort = ntohs(addr.sin_port);
     host = o.bindAddress == "0.0.0.0" ? "127.0.0.1" : o.bindAddress;
@@ -259,11 +290,14 @@ Plan MarketSim::Impl::admit(const HttpRequest& req, const Target& target, int co
     rec.headers = req.headers;
     rec.connection = connectionId;
     rec.received = std::chrono::steady_clock::now();
+    rec.site = std::string(siteOf(target.route));
 
     std::lock_guard lock(mu);
     Plan plan;
     plan.opts = opts;
     const Options& o = plan.opts;
+    rec.id = nextRequestId++;
+    plan.requestId = rec.id;
 
     Fault specific = Fault::None;
     switch (target.route) {
@@ -285,6 +319,14 @@ Plan MarketSim::Impl::admit(const HttpRequest& req, const Target& target, int co
     plan.fault = specific != Fault::None ? specific : o.allFault;
     if (o.failFirstN > 0 && ++hits[req.target] > o.failFirstN) {
         plan.fault = Fault::None;
+    }
+    if (plan.fault == Fault::Throttle429 || plan.fault == Fault::Throttle429NoRetry ||
+        plan.fault == Fault::Throttle503) {
+        // Requests 1..N of every N+1 pass; the throttle mode is served only to the last one.
+        const int every = std::max(o.throttleEvery, 0) + 1;
+        if (++throttleHits[rec.site] % every != 0) {
+            plan.fault = Fault::None;
+        }
     }
 
     plan.delayMs = o.latencyMs;
@@ -308,10 +350,7 @@ bool MarketSim::Impl::answer(Connection& conn, const HttpRequest& req, int conne
     const Target target = classify(req.target);
     Plan plan = admit(req, target, connectionId);
     // The request counts as in flight until its last bytes are written or it is given up.
-    RequestGuard guard([this] {
-        std::lock_guard lock(mu);
-        --inFlight;
-    });
+    RequestGuard guard([this, id = plan.requestId](int status) { complete(id, status); });
     if (plan.opts.logRequests) {
         writeLogLine(req);
     }
@@ -325,9 +364,48 @@ bool MarketSim::Impl::answer(Connection& conn, const HttpRequest& req, int conne
         reply = htmlReply(405, errorPage(405), plan.opts.utf8);
         reply.extraHeaders.emplace_back("Allow", "GET, HEAD");
     } else {
-        reply = routeReply(target, plan.opts);
+        reply = routeReply(target, plan.opts, dayListingFor(plan.opts).get());
     }
     return sendReply(conn, plan, target, std::move(reply), keepAlive, headOnly, guard, bomb);
+}
+
+std::shared_ptr<const DayListing> MarketSim::Impl::dayListingFor(const Options& o) {
+    if (o.day <= 0) {
+        return nullptr;
+    }
+    std::lock_guard lock(dayMu);
+    const int size = dayListingSize(o);
+    if (!dayListing || dayListing->day() != o.day ||
+        dayListing->names().size() != static_cast<std::size_t>(size)) {
+        dayListing = std::make_shared<const DayListing>(o.day, size);
+    }
+    return dayListing;
+}
+
+void MarketSim::Impl::complete(std::uint64_t id, int status) {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mu);
+    --inFlight;
+    // The record may be gone (clearRequests); recent ones sit at the back.
+    for (auto it = log.rbegin(); it != log.rend(); ++it) {
+        if (it->id == id) {
+            it->completed = now;
+            it->isComplete = true;
+            it->status = status;
+            if (requestLogFile) {
+                const std::string line = std::to_string(it->arrivalMs()) + " " +
+                                         std::to_string(it->completionMs()) + " " + it->site + " " +
+                                         std::to_string(status) + " " + it->method + " " +
+                                         it->target + "\n";
+                [[maybe_unused]] ssize_t n =
+                    ::write(requestLogFile.get(), line.data(), line.size());
+            }
+            break;
+        }
+        if (it->id < id) {
+            break;
+        }
+    }
 }
 
 // ---- Public wrapper

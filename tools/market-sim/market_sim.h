@@ -20,6 +20,15 @@
 // chunks until the client leaves. OversizedBody is the page plus ASCII padding, exactly
 // kOversizedBodyBytes long. GzipBomb's body (about 1 MiB) is built once per server on first use.
 // InvalidGbk puts the bytes 0x81 0x20 0xFF right after "<body>\r\n" (before every marker).
+// Page404 / Page500 send the route's normal page under an error status; IcpNotFiled404 and
+// IcpFiled404 answer /icp/ with 404 and a page that is forced to "not filed" (it contains
+// "该域名未备案") or to "filed" (the filing-number row with assignedFilingNumber()); NoMarkers
+// answers 200 with noMarkersPage(). The throttle modes refuse every (throttleEvery+1)-th request
+// per site (ICP vs. the rest) with 429 or 503, Retry-After: retryAfterSeconds (Throttle429NoRetry
+// without it); the requests in between are answered normally.
+//
+// With Options::day > 0 the listing holds the names of that day (see day_listing.h) and the
+// detail and ICP routes answer from dayDomainFacts(day, DOMAIN).
 //
 // Every request waits latencyMs (or pageLatencyMs[N] for /search?p=N) plus a jitter of
 // 0..jitterMs before it is answered, whatever its fault. A request counts as in flight from the
@@ -28,6 +37,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,7 +58,19 @@ struct RequestRecord {
     std::vector<std::pair<std::string, std::string>> headers;  // in order, names as sent
     int connection = 0;  // 1-based number of the TCP connection that carried it
     std::chrono::steady_clock::time_point received;  // when the request had been read
-    Fault fault = Fault::None;                       // fault actually served, after failFirstN
+    Fault fault = Fault::None;  // fault actually served, after failFirstN and throttling
+    std::uint64_t id = 0;       // 1, 2, ... in arrival order since start
+    std::string site;           // "icp" for /icp/..., "market" for everything else
+    // Completion: when the last bytes were written or the request was given up (connection
+    // closed, server stopped). Until then isComplete is false.
+    bool isComplete = false;
+    std::chrono::steady_clock::time_point completed;
+    int status = 0;  // status line sent, 0 when none was
+
+    // Steady-clock milliseconds (since the clock's epoch, comparable with any steady_clock
+    // reading in this machine) of arrival and completion.
+    long long arrivalMs() const;
+    long long completionMs() const;
 
     // Value of the first header with that name (case-insensitive), "" when absent.
     std::string header(std::string_view name) const;
@@ -79,7 +101,8 @@ public:
     void setOptions(Options options);
     void modifyOptions(const std::function<void(Options&)>& change);
 
-    // Every request since start or the last clearRequests(), in arrival order.
+    // Every request since start or the last clearRequests(), in arrival order, with arrival and
+    // completion times: per site, tests can see overlaps and the gaps between requests.
     std::vector<RequestRecord> requests() const;
     // Empties the log, restarts the failFirstN counts and sets maxConcurrent to the requests
     // in flight right now.

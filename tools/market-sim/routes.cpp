@@ -1,5 +1,6 @@
 #include "routes.h"
 
+#include "day_listing.h"
 #include "sim_content.h"
 #include "text_codec.h"
 
@@ -126,16 +127,24 @@ Reply htmlReply(int status, const std::string& utf8Text, bool utf8) {
     return r;
 }
 
-Reply routeReply(const Target& t, const Options& o) {
+Reply routeReply(const Target& t, const Options& o, const DayListing* listing) {
+    const bool dayMode = o.day > 0;
     switch (t.route) {
         case Route::Index:
             return htmlReply(200, indexPage(o.utf8), o.utf8);
         case Route::Listing:
-            return htmlReply(200, listingPage(o, t.page), o.utf8);
+            return htmlReply(
+                200, listing != nullptr ? listingPage(o, t.page, listing) : listingPage(o, t.page),
+                o.utf8);
         case Route::Detail:
-            return htmlReply(200, detailPage(t.domain, o.utf8), o.utf8);
+            return htmlReply(
+                200,
+                dayMode ? dayDetailPage(o.day, t.domain, o.utf8) : detailPage(t.domain, o.utf8),
+                o.utf8);
         case Route::Icp:
-            return htmlReply(200, icpPage(t.domain, o.utf8), o.utf8);
+            return htmlReply(
+                200, dayMode ? dayIcpPage(o.day, t.domain, o.utf8) : icpPage(t.domain, o.utf8),
+                o.utf8);
         case Route::Vendor:
             return htmlReply(200, vendorPage(t.path.substr(8), o.utf8), o.utf8);
         case Route::Help:
@@ -144,6 +153,10 @@ Reply routeReply(const Target& t, const Options& o) {
             break;
     }
     return htmlReply(404, errorPage(404), o.utf8);
+}
+
+std::string_view siteOf(Route route) {
+    return route == Route::Icp ? "icp" : "market";
 }
 
 }  // namespace jilan::sim

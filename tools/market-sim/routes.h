@@ -11,6 +11,8 @@
 
 namespace jilan::sim {
 
+class DayListing;
+
 enum class Route { Index, Listing, Detail, Icp, Vendor, Help, Unknown };
 
 struct Target {
@@ -37,7 +39,12 @@ struct Reply {
 // The page text in the served charset (GBK unless `utf8`); a 500 when GBK cannot hold it.
 Reply htmlReply(int status, const std::string& utf8Text, bool utf8);
 
-// The normal answer of a route (404 with an error page for unknown targets).
-Reply routeReply(const Target& t, const Options& o);
+// The normal answer of a route (404 with an error page for unknown targets). With o.day > 0 the
+// listing, detail and ICP pages are those of the day; `listing` is that day's list when the
+// caller has it built (nullptr: built here).
+Reply routeReply(const Target& t, const Options& o, const DayListing* listing = nullptr);
+
+// The site a route belongs to, as the request log names it: "icp" for /icp/..., else "market".
+std::string_view siteOf(Route route);
 
 }  // namespace jilan::sim

@@ -14,6 +14,8 @@
 
 namespace jilan::sim {
 
+class DayListing;
+
 // ---- Listing: GET /search?p=N -----------------------------------------------------------
 //
 // Only a canonical page number (decimal digits, no sign, no leading zero, "1".."pages") carries
@@ -41,8 +43,13 @@ std::string domainFor(int page, int row);
 // quote), in row order. Empty for pages without rows. Honours rowsPerPage and hostileRows.
 std::vector<std::string> rowDomains(const Options& options, int page);
 
-// Listing page text. Uses options.pages, rowsPerPage, hostileRows and utf8 (meta charset).
+// Listing page text. Uses options.pages, rowsPerPage, hostileRows and utf8 (meta charset), and
+// with options.day > 0 the names of that day (see DayListing; rows then show the deletion time
+// of dayDomainFacts to the minute).
 std::string listingPage(const Options& options, int page);
+// The same with the day's list already built (nullptr: the default listing, options.day ignored).
+std::string listingPage(const Options& options, int page, const DayListing* listing);
+std::vector<std::string> rowDomains(const Options& options, int page, const DayListing* listing);
 
 // Canonical page number of a raw "p" query value, or 0 when it is not canonical.
 int canonicalPage(std::string_view raw);
@@ -92,6 +99,9 @@ DetailInfo detailInfo(std::string_view domain);
 
 // Text of a detail page; answers any domain (it is HTML-escaped where it is shown).
 std::string detailPage(std::string_view domain, bool utf8 = false);
+// The same page around given marker values; `bookingOver` adds the kBookingOverText alert.
+std::string detailPageWith(std::string_view domain, const DetailInfo& info, bool bookingOver,
+                           bool utf8 = false);
 
 // ---- ICP lookup: GET /icp/DOMAIN ---------------------------------------------------------
 //
@@ -102,12 +112,19 @@ inline constexpr std::string_view kNotFiledText = "未备案";
 bool isFiled(std::string_view domain);
 // e.g. "京ICP备12345678号-1"; empty when the domain is not filed.
 std::string filingNumber(std::string_view domain);
+// The number the domain would carry if filed, whether or not it is (used by IcpFiled404).
+std::string assignedFilingNumber(std::string_view domain);
 std::string icpPage(std::string_view domain, bool utf8 = false);
+// The ICP page answering "filed with `number`", or "not filed" when `number` is empty.
+std::string icpPageWith(std::string_view domain, std::string_view number, bool utf8 = false);
 
 // ---- Small pages ---------------------------------------------------------------------------
 std::string indexPage(bool utf8 = false);                           // GET /
 std::string vendorPage(std::string_view which, bool utf8 = false);  // "forum" or "home"
 std::string helpPage(bool utf8 = false);                            // GET /help/booking
+// A 200 page of the site (a maintenance notice) holding none of the markers above: no row
+// marker, no "booking", no detail label, <pre> or price block, no ICP label and no "未备案".
+std::string noMarkersPage(bool utf8 = false);
 // Error body for a status, e.g. "<html><body><h1>404 Not Found</h1>页面不存在</body></html>".
 std::string errorPage(int status);
 

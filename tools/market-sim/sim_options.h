@@ -31,6 +31,17 @@ enum class Fault {
     InvalidGbk,      // normal page with invalid bytes 0x81 0x20 0xFF right after <body>
     NoCharset,       // normal page bytes, Content-Type: text/html without a charset
     Empty,           // 200 with an empty body
+    // Error statuses whose body still answers the question (a client must read it as page text).
+    Page404,         // 404 carrying the route's normal page (a listing page with its rows, ...)
+    Page500,         // 500 carrying the route's normal page
+    IcpNotFiled404,  // 404 with an ICP page saying "该域名未备案" (other routes: as Page404)
+    IcpFiled404,     // 404 with an ICP page holding the filing-number row (other routes: Page404)
+    NoMarkers,       // 200 with an ordinary page that holds none of the sites' markers
+    // Throttling: per site (ICP vs. everything else), requests 1..N of each run of N+1 subject to
+    // the mode are answered normally and request N+1 is refused (N = Options::throttleEvery).
+    Throttle429,         // 429 + Retry-After: Options::retryAfterSeconds
+    Throttle429NoRetry,  // 429 without Retry-After
+    Throttle503,         // 503 + Retry-After: Options::retryAfterSeconds
 };
 
 // Canonical names are lower-case with dashes ("status-404", "drop-mid-body", ...). parseFault
@@ -63,7 +74,16 @@ struct Options {
     // When > 0, a fault is served only for the first N requests of each target (path + query as
     // received); later requests for that target are answered normally. Lets tests check retries.
     int failFirstN = 0;
-    bool hostileRows = false;  // listing pages carry hostile domain names, see hostileDomains()
+    bool hostileRows = false;   // listing pages carry hostile domain names, see hostileDomains()
+    int throttleEvery = 3;      // the throttle modes refuse every (N+1)-th request of a site
+    int retryAfterSeconds = 1;  // Retry-After of Throttle429 and Throttle503
+    // 0: the default listing (domainFor). N >= 1: the realistic names of day N (see DayListing),
+    // with detail and ICP pages from dayDomainFacts().
+    int day = 0;
+    // When not empty, every request is also appended to this file when it completes, one line:
+    // "ARRIVAL_MS COMPLETION_MS SITE STATUS METHOD TARGET" (steady clock ms; SITE market or icp;
+    // STATUS 0 when no status line was sent). The file is truncated at start().
+    std::string requestLogPath;
 };
 
 }  // namespace jilan::sim

@@ -50,6 +50,17 @@ std::string helpPage(bool utf8) {
     return s;
 }
 
+std::string noMarkersPage(bool utf8) {
+    std::string s = pageHead("系统维护 - " + std::string(kSiteName), utf8);
+    s += stylePadding("maint", 2000);
+    s += "</head>\r\n<body>\r\n";
+    s += navBar();
+    s += "<h1>系统维护中</h1>\r\n<p>本站正在进行例行维护，部分数据暂时无法显示，请稍后再试。</"
+         "p>\r\n";
+    s += "<p>维护期间已提交的预订不受影响。</p>\r\n</body>\r\n</html>\r\n";
+    return s;
+}
+
 std::string errorPage(int status) {
     std::string_view title = "Error";
     std::string_view text = "请求出错";
