@@ -12,12 +12,16 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "http_io.h"
+#include "sim_content.h"
 #include "sim_test_support.h"
+#include "temp_dir.h"
 
 extern char** environ;
 
@@ -182,9 +186,49 @@ TEST(Cli, LogsEachRequestWithIfModifiedSince) {
     EXPECT_EQ(sim.signalAndWait(SIGTERM, 5000ms), 0);
 }
 
+TEST(Cli, DayListingAndRequestLogFile) {
+    jilan::testing::TempDir dir("sim-cli");
+    const std::string logPath = dir.file("requests.log");
+    SimProcess sim({"--day", "2", "--pages", "2", "--request-log", logPath, "--icp-fault",
+                    "throttle-503", "--throttle-every", "1", "--retry-after", "9"});
+    const auto line = sim.readStdoutLine(5000ms);
+    ASSERT_TRUE(line.has_value());
+    const int port = portFromLine(*line);
+    Options day2;
+    day2.day = 2;
+    day2.pages = 2;
+    EXPECT_EQ(test::extractRowDomains(rawExchange(port, getRequest("/search?p=2"), 3000ms).body),
+              rowDomains(day2, 2));
+    EXPECT_EQ(rawExchange(port, getRequest("/icp/a.com"), 3000ms).status, 200);
+    const auto refused = rawExchange(port, getRequest("/icp/b.com"), 3000ms);
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.header("Retry-After"), "9");
+    EXPECT_EQ(sim.signalAndWait(SIGTERM, 5000ms), 0);
+
+    // ARRIVAL_MS COMPLETION_MS SITE STATUS METHOD TARGET, in completion order.
+    std::ifstream in(logPath);
+    std::vector<std::string> rest;
+    long long previousCompletion = 0;
+    for (std::string entry; std::getline(in, entry);) {
+        std::istringstream fields(entry);
+        long long arrival = 0;
+        long long completion = 0;
+        std::string remainder;
+        fields >> arrival >> completion;
+        std::getline(fields, remainder);
+        EXPECT_LE(arrival, completion) << entry;
+        EXPECT_GE(arrival, previousCompletion) << "the requests were sent one after another";
+        previousCompletion = completion;
+        rest.push_back(remainder);
+    }
+    EXPECT_EQ(rest,
+              (std::vector<std::string>{" market 200 GET /search?p=2", " icp 200 GET /icp/a.com",
+                                        " icp 503 GET /icp/b.com"}));
+}
+
 TEST(Cli, BadArgumentsExitWithTwo) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--port", "x"}, {"--fault", "melt"}, {"--nope"}, {"--page-fault", "3"}};
+        {"--port", "x"}, {"--fault", "melt"}, {"--nope"}, {"--page-fault", "3"}, {"--day", "0"}};
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0]);
         SimProcess sim(args);
