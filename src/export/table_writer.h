@@ -28,6 +28,11 @@ struct XlsxOptions {
 // Above this many rows a workbook is built in constant memory.
 inline constexpr std::size_t kConstantMemoryRows = 50'000;
 
+// The workbook options for a table of about `rows` rows.
+inline XlsxOptions xlsxOptionsFor(std::size_t rows) {
+    return XlsxOptions{.constantMemory = rows > kConstantMemoryRows};
+}
+
 struct OpenedTable {
     std::unique_ptr<TableWriter> writer;  // set when `failure` is empty
     io::WriteStatus failure;
