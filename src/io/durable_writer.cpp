@@ -319,7 +319,11 @@ int reserve(int fd, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    if (::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) {
+    int result = 0;
+    do {
+        result = ::fallocate(fd, 0, 0, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
         return 0;
     }
     const int err = errno;
