@@ -25,6 +25,7 @@
 #include "day_listing.h"
 #include "fault_player.h"
 #include "http_io.h"
+#include "request_log.h"
 #include "routes.h"
 
 namespace jilan::sim {
@@ -393,10 +394,7 @@ void MarketSim::Impl::complete(std::uint64_t id, int status) {
             it->isComplete = true;
             it->status = status;
             if (requestLogFile) {
-                const std::string line = std::to_string(it->arrivalMs()) + " " +
-                                         std::to_string(it->completionMs()) + " " + it->site + " " +
-                                         std::to_string(status) + " " + it->method + " " +
-                                         it->target + "\n";
+                const std::string line = requestLogLine(*it) + "\n";
                 [[maybe_unused]] ssize_t n =
                     ::write(requestLogFile.get(), line.data(), line.size());
             }
