@@ -71,6 +71,7 @@ struct Scene {
     int childStdout = -1;      // becomes the child's standard output
     int readEnd = -1;          // pipe or FIFO read end: its bytes are the written content
     std::vector<int> close{};  // descriptors the test closes when the row is done
+    std::string unlock{};      // a folder made writable again when the row is done
 };
 
 enum class Child { AsIs, AsNobody, SmallFileLimit };
@@ -80,6 +81,7 @@ struct Row {
     std::function<Scene(const TempDir&)> prepare{};
     Child child = Child::AsIs;
     bool needsRoot = false;
+    bool needsNonRoot = false;  // root writes into any folder: no fallback to see
     std::string bytes = kNew;
     int checkErrnum = 0;                   // what checkWritable answers
     int writeErrnum = 0;                   // what writeFile answers
@@ -244,6 +246,21 @@ const Row kRows[] = {
      .content = kNew,
      .owner = kNobody,
      .sameInode = true},
+    {.rule = "OwnFileInOwnReadOnlyFolderIsWrittenInPlace",
+     .prepare =
+         [](const TempDir& d) {
+             const std::string folder = d.file("locked");
+             ::mkdir(folder.c_str(), 0755);
+             Scene s;
+             s.target = s.inspect = folder + "/domains.txt";
+             putFile(s.target, kOld);
+             ::chmod(folder.c_str(), 0555);
+             s.unlock = folder;
+             return s;
+         },
+     .needsNonRoot = true,
+     .content = kNew,
+     .sameInode = true},
     {.rule = "ReadOnlyFileInReadOnlyFolderIsRefused",
      .prepare = [](const TempDir& d) { return readOnlyFolderScene(d, 0444); },
      .child = Child::AsNobody,
@@ -326,6 +343,9 @@ protected:
         if (GetParam().needsRoot && ::geteuid() != 0) {
             GTEST_SKIP() << "needs root to own files as another user";
         }
+        if (GetParam().needsNonRoot && ::geteuid() == 0) {
+            GTEST_SKIP() << "root is not stopped by a folder's permissions";
+        }
     }
 };
 
@@ -372,6 +392,9 @@ TEST_P(WriterTable, WritesWhereWritingWorksAndSaysWhyNot) {
     for (const int fd : scene.close) {
         ::close(fd);
     }
+    if (!scene.unlock.empty()) {
+        ::chmod(scene.unlock.c_str(), 0755);
+    }
 }
 
 TEST_P(WriterTable, CheckAnswersAsTheWriterWouldAndWritesNothing) {
@@ -395,6 +418,9 @@ TEST_P(WriterTable, CheckAnswersAsTheWriterWouldAndWritesNothing) {
     EXPECT_EQ(dir.names(), namesBefore);
     for (const int fd : scene.close) {
         ::close(fd);
+    }
+    if (!scene.unlock.empty()) {
+        ::chmod(scene.unlock.c_str(), 0755);
     }
 }
 
