@@ -57,7 +57,7 @@ void judge(std::uint8_t mode, std::string_view page) {
     answer.status = kStatuses[(mode >> 1) % kStatuses.size()];
     if ((mode & 0x20) != 0) {
         answer.error = net::FetchError::Transport;
-        answer.reason = "连接中断";
+        answer.cause.kind = net::FailureKind::ConnectionCut;
     }
     const std::string_view prefix =
         (mode & 0x40) != 0 ? query::kFiledPrefixMenu : query::kFiledPrefixList;

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "app/failure_text.h"
 #include "listing_parser.h"
 #include "net/market_requests.h"
 
@@ -45,10 +46,8 @@ bool pageFailed(const net::FetchResult& r) {
 }
 
 std::string failureReason(const net::FetchResult& r) {
-    if (r.failed()) {
-        return r.reason;
-    }
-    return "HTTP " + std::to_string(r.status);
+    const net::FailureKind kind = r.failed() ? r.cause.kind : net::FailureKind::HttpStatus;
+    return app::failureText(net::causeCode(kind), r.status, r.cause.curlMessage);
 }
 
 }  // namespace
@@ -327,7 +326,8 @@ void Harvester::collectAnswers() {
         // Pages that were waiting for a retry get none after a stop: they failed.
         for (auto& page : batch.pages) {
             if (!page.transfer && !page.result) {
-                page.result = net::FetchResult{{}, 0, net::FetchError::Cancelled, "已停止"};
+                page.result = net::FetchResult::failure(net::FetchError::Cancelled,
+                                                        net::FailureKind::Cancelled);
             }
         }
     }

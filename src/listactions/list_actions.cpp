@@ -13,8 +13,9 @@
 #include <system_error>
 #include <utility>
 
+#include "app/failure_text.h"
 #include "net/market_requests.h"
-#include "net/transfer_pool.h"
+#include "net/url_check.h"
 
 namespace jilan::listactions {
 
@@ -29,7 +30,7 @@ constexpr const char* kSaved = "域名保存成功!";
 constexpr const char* kSaveFailed = "域名保存失败: ";
 
 std::string errnoText(int code) {
-    return std::generic_category().message(code);
+    return app::fileFailureText(code, {});
 }
 
 // A temporary file that is removed again unless it was renamed into place.
@@ -222,7 +223,7 @@ void ListActions::ydym_Click() {
     }
     // The entry is percent-encoded, so it can only ever be a path segment.
     const std::string url = net::detailUrl(marketBase_, form_.List1.text());
-    if (!net::sendableUrl(url)) {
+    if (!net::openableUrl(url)) {
         return;
     }
     // A browser that fails to start is not reported; the status line keeps its text.

@@ -12,7 +12,7 @@ FetchResult PageFetcher::GetBody(const std::string& url, const std::string& codi
         }
         if (!pump_.pumpOnce()) {
             pool_.cancel(id);
-            return FetchResult{{}, 0, FetchError::Cancelled, "已取消"};
+            return FetchResult::failure(FetchError::Cancelled, FailureKind::Cancelled);
         }
         // A handler run by the pump may have driven the pool and finished us.
         if (auto result = pool_.take(id)) {
@@ -22,11 +22,11 @@ FetchResult PageFetcher::GetBody(const std::string& url, const std::string& codi
 }
 
 FetchResult PageFetcher::HtmlStr(const std::string& url) {
-    return pool_.fetchBlocking(Request{url, false, Decoding::CodePage});
+    return pool_.fetchBlocking(Request{url, false, Decoding::Gb18030});
 }
 
 FetchResult PageFetcher::OpenURL(const std::string& url) {
-    return pool_.fetchBlocking(Request{url, false, Decoding::CodePage});
+    return pool_.fetchBlocking(Request{url, false, Decoding::Gb18030});
 }
 
 }  // namespace jilan::net

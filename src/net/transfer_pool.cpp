@@ -4,22 +4,9 @@
 #include <utility>
 
 #include "text_decoding.h"
+#include "url_check.h"
 
 namespace jilan::net {
-
-bool sendableUrl(const std::string& url) {
-    const bool http = url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
-    if (!http) {
-        return false;
-    }
-    for (unsigned char c : url) {
-        // Nothing that could end a request line or start a header.
-        if (c <= 0x20 || c == 0x7F) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // One GET on one easy handle: its options, its body buffer and the way its
 // outcome becomes a FetchResult.
@@ -67,10 +54,15 @@ public:
         }
         if (code != CURLE_OK) {
             result.error = classify(code);
-            result.reason = reasonFor(result.error);
+            result.cause = {.kind = causeOf(code),
+                            .curlCode = static_cast<int>(code),
+                            .curlMessage = errorBuffer_[0] != '\0'
+                                               ? std::string(errorBuffer_.data())
+                                               : curl_easy_strerror(code)};
             body_.clear();
             return result;
         }
+        result.retryAfter = headerValue("Retry-After");
         std::optional<std::string> charset;
         if (decoding_ == Decoding::Declared) {
             char* contentType = nullptr;
@@ -88,27 +80,11 @@ public:
     }
 
     static FetchResult refused() {
-        return FetchResult{{}, 0, FetchError::InvalidUrl, reasonFor(FetchError::InvalidUrl)};
+        return FetchResult::failure(FetchError::InvalidUrl, FailureKind::UnsupportedAddress);
     }
 
-    static std::string reasonFor(FetchError error) {
-        switch (error) {
-            case FetchError::None:
-                return {};
-            case FetchError::InvalidUrl:
-                return "地址无效";
-            case FetchError::Transport:
-                return "连接失败";
-            case FetchError::Timeout:
-                return "请求超时";
-            case FetchError::TooLarge:
-                return "页面过大";
-            case FetchError::BadRedirect:
-                return "重定向无效";
-            case FetchError::Cancelled:
-                return "已取消";
-        }
-        return "连接失败";
+    static FetchResult notStarted() {
+        return FetchResult::failure(FetchError::Transport, FailureKind::Unknown);
     }
 
 private:
@@ -140,6 +116,52 @@ private:
         }
     }
 
+    // The precise cause; a time-out before any connection is told apart from one after it.
+    FailureKind causeOf(CURLcode code) const {
+        if (overCap_) {
+            return FailureKind::TooLarge;
+        }
+        switch (code) {
+            case CURLE_COULDNT_CONNECT:
+                return FailureKind::Refused;
+            case CURLE_COULDNT_RESOLVE_HOST:
+            case CURLE_COULDNT_RESOLVE_PROXY:
+                return FailureKind::HostNotResolved;
+            case CURLE_OPERATION_TIMEDOUT: {
+                curl_off_t connectedAfter = 0;
+                curl_easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connectedAfter);
+                return connectedAfter == 0 ? FailureKind::ConnectTimeout
+                                           : FailureKind::ResponseTimeout;
+            }
+            case CURLE_TOO_MANY_REDIRECTS:
+                return FailureKind::TooManyRedirects;
+            case CURLE_UNSUPPORTED_PROTOCOL:
+                return FailureKind::RedirectRefused;
+            case CURLE_URL_MALFORMAT:
+                return FailureKind::UnsupportedAddress;
+            case CURLE_RECV_ERROR:
+            case CURLE_SEND_ERROR:
+            case CURLE_GOT_NOTHING:
+            case CURLE_PARTIAL_FILE:
+            case CURLE_BAD_CONTENT_ENCODING:
+            case CURLE_HTTP2:
+            case CURLE_HTTP2_STREAM:
+                return FailureKind::ConnectionCut;
+            default:
+                return FailureKind::Unknown;
+        }
+    }
+
+    // The named header of the last answer (after redirects), or empty.
+    std::string headerValue(const char* name) const {
+        curl_header* header = nullptr;
+        if (curl_easy_header(easy_.get(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK ||
+            header == nullptr || header->value == nullptr) {
+            return {};
+        }
+        return header->value;
+    }
+
     CurlEasy easy_;
     CurlSlist headers_;
     Decoding decoding_;
@@ -166,9 +188,7 @@ TransferPool::Id TransferPool::start(const Request& request) {
     auto transfer = std::make_unique<Transfer>(request, limits_);
     if (transfer->handle() == nullptr || !multi_ ||
         curl_multi_add_handle(multi_.get(), transfer->handle()) != CURLM_OK) {
-        done_.emplace(
-            id,
-            FetchResult{{}, 0, FetchError::Transport, Transfer::reasonFor(FetchError::Transport)});
+        done_.emplace(id, Transfer::notStarted());
         return id;
     }
     curl_easy_setopt(transfer->handle(), CURLOPT_PRIVATE, reinterpret_cast<void*>(id));
@@ -231,8 +251,7 @@ FetchResult TransferPool::fetchBlocking(const Request& request) const {
     }
     Transfer transfer(request, limits_);
     if (transfer.handle() == nullptr) {
-        return FetchResult{
-            {}, 0, FetchError::Transport, Transfer::reasonFor(FetchError::Transport)};
+        return Transfer::notStarted();
     }
     return transfer.finish(curl_easy_perform(transfer.handle()));
 }

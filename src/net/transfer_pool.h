@@ -14,7 +14,7 @@ namespace jilan::net {
 // How the bytes of an answer become text.
 enum class Decoding {
     Declared,  // by the charset the answer declares; else UTF-8 if valid, else GB18030
-    CodePage,  // GB18030, the code page of the systems the program is built for
+    Gb18030,   // always GB18030, the code page of the systems the program is built for
 };
 
 struct Request {
@@ -61,8 +61,5 @@ private:
     std::map<Id, std::unique_ptr<Transfer>> running_;
     std::map<Id, FetchResult> done_;
 };
-
-// A URL that may go on the wire: http or https, no whitespace or control bytes.
-bool sendableUrl(const std::string& url);
 
 }  // namespace jilan::net

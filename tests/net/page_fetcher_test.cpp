@@ -9,6 +9,7 @@
 #include "market_sim.h"
 #include "net/market_requests.h"
 #include "net/text_decoding.h"
+#include "net/url_check.h"
 
 namespace jilan::net {
 namespace {
@@ -92,17 +93,18 @@ TEST_P(EveryPathTest, FailuresEndTheFetchWithinTheLimits) {
     struct Case {
         sim::Fault fault;
         FetchError error;
+        FailureKind kind;
     };
     const Case cases[] = {
-        {sim::Fault::DropBeforeBody, FetchError::Transport},
-        {sim::Fault::DropMidBody, FetchError::Transport},
-        {sim::Fault::NeverAnswer, FetchError::Timeout},
-        {sim::Fault::Trickle, FetchError::Timeout},
-        {sim::Fault::EndlessBody, FetchError::TooLarge},
-        {sim::Fault::OversizedBody, FetchError::TooLarge},
-        {sim::Fault::GzipBomb, FetchError::TooLarge},
-        {sim::Fault::RedirectLoop, FetchError::BadRedirect},
-        {sim::Fault::RedirectToFile, FetchError::BadRedirect},
+        {sim::Fault::DropBeforeBody, FetchError::Transport, FailureKind::ConnectionCut},
+        {sim::Fault::DropMidBody, FetchError::Transport, FailureKind::ConnectionCut},
+        {sim::Fault::NeverAnswer, FetchError::Timeout, FailureKind::ResponseTimeout},
+        {sim::Fault::Trickle, FetchError::Timeout, FailureKind::ResponseTimeout},
+        {sim::Fault::EndlessBody, FetchError::TooLarge, FailureKind::TooLarge},
+        {sim::Fault::OversizedBody, FetchError::TooLarge, FailureKind::TooLarge},
+        {sim::Fault::GzipBomb, FetchError::TooLarge, FailureKind::TooLarge},
+        {sim::Fault::RedirectLoop, FetchError::BadRedirect, FailureKind::TooManyRedirects},
+        {sim::Fault::RedirectToFile, FetchError::BadRedirect, FailureKind::RedirectRefused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(sim::faultName(c.fault)));
@@ -117,7 +119,8 @@ TEST_P(EveryPathTest, FailuresEndTheFetchWithinTheLimits) {
         EXPECT_EQ(r.error, c.error);
         EXPECT_TRUE(r.failed());
         EXPECT_EQ(r.text, "");
-        EXPECT_FALSE(r.reason.empty());
+        EXPECT_EQ(r.cause.kind, c.kind);
+        EXPECT_NE(r.cause.curlCode, 0);
         EXPECT_LT(took, std::chrono::seconds(10));
     }
 }
@@ -128,6 +131,7 @@ TEST_P(EveryPathTest, RefusedConnectionIsATransportFailure) {
     rig.sim.stop();
     const FetchResult r = fetchBy(rig, GetParam(), url);
     EXPECT_EQ(r.error, FetchError::Transport);
+    EXPECT_EQ(r.cause.kind, FailureKind::Refused);
     EXPECT_EQ(r.text, "");
 }
 
@@ -141,6 +145,28 @@ TEST_P(EveryPathTest, UrlWithLineBreaksOrAnotherSchemeIsNeverSent) {
         EXPECT_EQ(r.error, FetchError::InvalidUrl);
     }
     EXPECT_TRUE(rig.sim.requests().empty());
+}
+
+TEST_P(EveryPathTest, RetryAfterOfTheAnswerIsKeptAsSent) {
+    struct Case {
+        const char* rule;
+        sim::Fault fault;
+        std::string retryAfter;
+    };
+    const Case cases[] = {
+        {"busy answer names its pause", sim::Fault::Status503, "1"},
+        {"throttled answer names its pause", sim::Fault::Status429, "1"},
+        {"plain page has none", sim::Fault::None, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        sim::Options o;
+        o.detailFault = c.fault;
+        Rig rig(o, quick());
+        const FetchResult r = fetchBy(rig, GetParam(), rig.url("/backorder/a.com"));
+        EXPECT_FALSE(r.failed());
+        EXPECT_EQ(r.retryAfter, c.retryAfter);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, EveryPathTest,

@@ -254,7 +254,7 @@ using jilan::net::FetchError;
 using jilan::net::FetchResult;
 
 FetchResult page200(std::string text) {
-    return FetchResult{std::move(text), 200, FetchError::None, {}};
+    return FetchResult::answer(std::move(text), 200);
 }
 
 struct FilingCase {
@@ -291,14 +291,16 @@ std::vector<FilingCase> filingCases() {
         {"marker in other letter case", page200("<TD>网站备案/许可证号</TD><TD>京ICP备1号</td>"),
          "是否备案：未备案", "是否备案：未备案", "", true},
         {"empty page", page200(""), "是否备案：未备案", "是否备案：未备案", "", true},
-        {"failed transfer", FetchResult{{}, 0, FetchError::Transport, "连接失败"},
+        {"failed transfer",
+         FetchResult::failure(FetchError::Transport, jilan::net::FailureKind::ConnectionCut),
          "是否备案：查询失败", "是否备案：查询失败", "", false},
-        {"time-out", FetchResult{{}, 0, FetchError::Timeout, "超时"}, "是否备案：查询失败",
+        {"time-out",
+         FetchResult::failure(FetchError::Timeout, jilan::net::FailureKind::ResponseTimeout),
+         "是否备案：查询失败", "是否备案：查询失败", "", false},
+        {"500 with a number in its body", FetchResult::answer(row, 500), "是否备案：查询失败",
          "是否备案：查询失败", "", false},
-        {"500 with a number in its body", FetchResult{row, 500, FetchError::None, {}},
-         "是否备案：查询失败", "是否备案：查询失败", "", false},
-        {"404 saying 未备案", FetchResult{"未备案", 404, FetchError::None, {}},
-         "是否备案：查询失败", "是否备案：查询失败", "", false},
+        {"404 saying 未备案", FetchResult::answer("未备案", 404), "是否备案：查询失败",
+         "是否备案：查询失败", "", false},
     };
 }
 
