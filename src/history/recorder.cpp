@@ -46,6 +46,11 @@ public:
             return store.unavailableReason;
         }
         db_ = std::move(store.db);
+        // A run's pages touch random leaves of a large table: a bigger page cache saves their
+        // reads, and fewer automatic checkpoints (each one syncs) keep a page's commit short.
+        // The run's end checkpoints anyway.
+        execute(db_.get(), "PRAGMA cache_size=-32768");
+        execute(db_.get(), "PRAGMA wal_autocheckpoint=10000");
         upsert_ = Statement(db_.get(), kUpsert);
         insertRun_ = Statement(db_.get(), "INSERT INTO runs(started, page_limit) VALUES(?1, ?2)");
         endRun_ = Statement(db_.get(),
@@ -156,6 +161,18 @@ private:
         if (!options_.columns) {
             return {};
         }
+        int code = SQLITE_OK;
+        Statement stored(db_.get(), "SELECT value FROM settings WHERE name = 'features_version'");
+        if (stored.prepareResult() != SQLITE_OK) {
+            return reasonFor(stored.prepareResult());
+        }
+        if ((code = stored.step()) == SQLITE_ROW && stored.integer(0) == options_.featuresVersion) {
+            return {};
+        }
+        if (code != SQLITE_ROW && code != SQLITE_DONE) {
+            return reasonFor(code);
+        }
+        stored.reset();
         constexpr int kBatch = 5000;
         Statement select(db_.get(),
                          "SELECT key, domain FROM names WHERE key > ?1 AND features_version <> ?2 "
@@ -174,7 +191,6 @@ private:
             select.bind(1, after);
             select.bind(2, options_.featuresVersion);
             select.bind(3, kBatch);
-            int code = SQLITE_ROW;
             while ((code = select.step()) == SQLITE_ROW) {
                 batch.emplace_back(std::string(select.text(0)), std::string(select.text(1)));
             }
@@ -183,7 +199,7 @@ private:
                 return reasonFor(code);
             }
             if (batch.empty()) {
-                return {};
+                return setFeaturesVersion();
             }
             if (code = beginImmediate(db_.get()); code != SQLITE_OK) {
                 return reasonFor(code);
@@ -204,6 +220,20 @@ private:
             }
             after = batch.back().first;
         }
+    }
+
+    std::string setFeaturesVersion() {
+        Statement set(
+            db_.get(),
+            "INSERT OR REPLACE INTO settings(name, value) VALUES('features_version', ?1)");
+        set.bind(1, options_.featuresVersion);
+        if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
+            return reasonFor(code);
+        }
+        if (int code = set.step(); code != SQLITE_DONE) {
+            return rollback(code);
+        }
+        return commit();
     }
 
     const RecorderOptions& options_;

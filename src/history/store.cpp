@@ -44,7 +44,9 @@ CREATE INDEX names_last_seen ON names(last_seen);
 )sql";
 
 // Version 2: the detail and ICP parts of a queried name, each with its fetch time (a query is
-// not a sighting, so these never touch names), and an index for "new in run R".
+// not a sighting, so these never touch names), an index for "new in run R", and settings,
+// which holds the features version every name row was last brought to (so opening a store
+// does not have to look at a million rows to learn that nothing needs recomputing).
 constexpr const char* kStep2 = R"sql(
 CREATE TABLE detail_cache(
   key TEXT PRIMARY KEY,
@@ -63,6 +65,9 @@ CREATE TABLE icp_cache(
   state TEXT NOT NULL,
   filing_number TEXT NOT NULL) WITHOUT ROWID;
 CREATE INDEX names_first_run ON names(first_run);
+CREATE TABLE settings(
+  name TEXT PRIMARY KEY,
+  value INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
 constexpr const char* kSteps[] = {kStep1, kStep2};
