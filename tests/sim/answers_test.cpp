@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "day_listing.h"
+#include "fault_player.h"
 #include "market_sim.h"
 #include "sim_test_support.h"
 #include "temp_dir.h"
@@ -182,6 +184,46 @@ TEST(Throttle, RefusesEveryNPlusFirstRequestOfTheSite) {
             EXPECT_EQ(log[i].fault, c.statuses[i] == 200 ? Fault::None : c.mode);
         }
     }
+}
+
+TEST(HttpDate, ImfFixdateInGmt) {
+    const std::vector<std::pair<long long, std::string>> cases = {
+        {0, "Thu, 01 Jan 1970 00:00:00 GMT"},
+        {784111777, "Sun, 06 Nov 1994 08:49:37 GMT"},
+        {1796669100, "Mon, 07 Dec 2026 18:45:00 GMT"},
+        {1835440496, "Tue, 29 Feb 2028 12:34:56 GMT"},
+        {-1, "Wed, 31 Dec 1969 23:59:59 GMT"},
+    };
+    for (const auto& [seconds, expected] : cases) {
+        EXPECT_EQ(httpDate(std::chrono::system_clock::time_point(std::chrono::seconds(seconds))),
+                  expected);
+    }
+}
+
+TEST(Throttle, RetryAfterAsAnHttpDateLiesThatFarAhead) {
+    Options o;
+    o.icpFault = Fault::Throttle503;
+    o.throttleEvery = 0;
+    o.retryAfterSeconds = 120;
+    o.retryAfterAsDate = true;
+    auto sim = startedSim(o);
+    auto secondsNow = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const long long before = secondsNow();
+    const RawResponse r = get(*sim, "/icp/a.com");
+    const long long after = secondsNow();
+    EXPECT_EQ(r.status, 503);
+    const std::string value = r.header("Retry-After").value_or("");
+    std::tm tm{};
+    const char* end = ::strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    ASSERT_NE(end, nullptr) << value;
+    EXPECT_EQ(*end, '\0') << value;
+    const long long at = ::timegm(&tm);
+    EXPECT_GE(at, before + 120) << value;
+    EXPECT_LE(at, after + 120) << value;
 }
 
 TEST(Throttle, EachSiteCountsOnItsOwn) {

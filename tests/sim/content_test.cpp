@@ -318,6 +318,13 @@ struct CliCase {
     std::function<void(const Options&)> check;
 };
 
+TEST(CommandLine, HelpNamesEveryFaultMode) {
+    const std::string usage = usageText();
+    for (Fault f : allFaults()) {
+        EXPECT_NE(usage.find(std::string(faultName(f))), std::string::npos) << faultName(f);
+    }
+}
+
 TEST(CommandLine, ParsesOptionsAndRejectsBadValues) {
     const std::vector<CliCase> cases = {
         {{}, true, [](const Options& o) { EXPECT_EQ(o.port, 0); }},
@@ -370,6 +377,8 @@ TEST(CommandLine, ParsesOptionsAndRejectsBadValues) {
              EXPECT_EQ(o.detailFault, Fault::NoMarkers);
              EXPECT_EQ(o.allFault, Fault::Throttle429NoRetry);
          }},
+        {{"--retry-after-date"}, true, [](const Options& o) { EXPECT_TRUE(o.retryAfterAsDate); }},
+        {{"--retry-after-date=1"}, false, nullptr},
         {{"--day", "0"}, false, nullptr},
         {{"--day", "3651"}, false, nullptr},
         {{"--retry-after", "-1"}, false, nullptr},

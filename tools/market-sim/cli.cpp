@@ -42,7 +42,8 @@ std::string usageText() {
            "                  [--page-fault N=MODE]... [--page-latency N=MS]...\n"
            "                  [--detail-fault MODE] [--icp-fault MODE] [--fail-first N]\n"
            "                  [--hostile-rows] [--day N] [--throttle-every N]\n"
-           "                  [--retry-after S] [--request-log FILE] [--help]\n"
+           "                  [--retry-after S] [--retry-after-date] [--request-log FILE]\n"
+           "                  [--help]\n"
            "Serves the simulated marketplace on loopback and prints\n"
            "  market-sim listening on http://ADDR:PORT\n"
            "then runs until SIGTERM or SIGINT.\n"
@@ -56,7 +57,8 @@ std::string usageText() {
            "      throttle-429 throttle-429-no-retry-after throttle-503\n"
            "                               per site, every (N+1)-th request is refused\n"
            "                               (N = --throttle-every, default 3; Retry-After from\n"
-           "                               --retry-after, default 1)\n"
+           "                               --retry-after, default 1; as an HTTP date, now + S,\n"
+           "                               with --retry-after-date)\n"
            "      (a site that drops every connection: drop-before-body)\n"
            "--day N (1..3650): realistic names of day N instead of the default listing;\n"
            "      consecutive days share about 80 %; detail and ICP pages follow the day.\n"
@@ -107,6 +109,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             o.utf8 = true;
         } else if (name == "--log" && flag()) {
             o.logRequests = true;
+        } else if (name == "--retry-after-date" && flag()) {
+            o.retryAfterAsDate = true;
         } else if (name == "--hostile-rows" && flag()) {
             o.hostileRows = true;
         } else if (name == "--port") {

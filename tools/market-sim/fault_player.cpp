@@ -1,6 +1,8 @@
 #include "fault_player.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdio>
 
 #include "gzip_bomb.h"
@@ -28,6 +30,29 @@ int faultStatus(Fault fault) {
 }
 
 }  // namespace
+
+std::string httpDate(std::chrono::system_clock::time_point when) {
+    static constexpr std::array<std::string_view, 7> kDays = {"Thu", "Fri", "Sat", "Sun",
+                                                              "Mon", "Tue", "Wed"};
+    static constexpr std::array<std::string_view, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+    const auto days = std::chrono::floor<std::chrono::days>(
+        std::chrono::sys_seconds(std::chrono::seconds(seconds)));
+    const std::chrono::year_month_day date(days);
+    const long long inDay = seconds - days.time_since_epoch().count() * 86400LL;
+    auto two = [](long long v) {
+        return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    };
+    // 1970-01-01 was a Thursday.
+    const long long weekday = ((days.time_since_epoch().count() % 7) + 7) % 7;
+    return std::string(kDays[static_cast<std::size_t>(weekday)]) + ", " +
+           two(static_cast<unsigned>(date.day())) + " " +
+           std::string(kMonths[static_cast<unsigned>(date.month()) - 1]) + " " +
+           std::to_string(static_cast<int>(date.year())) + " " + two(inDay / 3600) + ":" +
+           two(inDay / 60 % 60) + ":" + two(inDay % 60) + " GMT";
+}
 
 const std::optional<std::string>& GzipBombBody::get() {
     std::call_once(once_, [this] { body_ = makeGzipBomb(kGzipBombInflatedBytes); });
@@ -125,7 +150,11 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
             const int status = plan.fault == Fault::Throttle503 ? 503 : 429;
             reply = htmlReply(status, errorPage(status), o.utf8);
             if (plan.fault != Fault::Throttle429NoRetry) {
-                reply.extraHeaders.emplace_back("Retry-After", std::to_string(o.retryAfterSeconds));
+                reply.extraHeaders.emplace_back(
+                    "Retry-After", o.retryAfterAsDate
+                                       ? httpDate(std::chrono::system_clock::now() +
+                                                  std::chrono::seconds(o.retryAfterSeconds))
+                                       : std::to_string(o.retryAfterSeconds));
             }
             break;
         }

@@ -2,6 +2,7 @@
 // error status, cut, stalled, endless, oversized, redirected, compressed...).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -58,6 +59,8 @@ private:
 };
 
 std::string_view reasonPhrase(int status);
+// IMF-fixdate, e.g. "Mon, 07 Dec 2026 18:45:00 GMT" (the form of Retry-After as a date).
+std::string httpDate(std::chrono::system_clock::time_point when);
 std::string responseHead(int status, const std::vector<std::pair<std::string, std::string>>& fields,
                          bool keepAlive);
 

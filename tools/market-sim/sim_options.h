@@ -77,6 +77,9 @@ struct Options {
     bool hostileRows = false;   // listing pages carry hostile domain names, see hostileDomains()
     int throttleEvery = 3;      // the throttle modes refuse every (N+1)-th request of a site
     int retryAfterSeconds = 1;  // Retry-After of Throttle429 and Throttle503
+    // Send that Retry-After as an HTTP date (now + retryAfterSeconds, IMF-fixdate in GMT)
+    // instead of a number of seconds.
+    bool retryAfterAsDate = false;
     // 0: the default listing (domainFor). N >= 1: the realistic names of day N (see DayListing),
     // with detail and ICP pages from dayDomainFacts().
     int day = 0;
