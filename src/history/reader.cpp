@@ -57,7 +57,8 @@ WalkResult Reader::walk(Statement& statement, const RowSink& sink) {
     return result;
 }
 
-WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink) {
+WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink,
+                          const SearchHints& hints) {
     if (!ok()) {
         return WalkResult{0, store_.unavailableReason};
     }
@@ -65,10 +66,24 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
     // the wanted order without a sort and in constant memory, whatever share of them the
     // range keeps. The unary + keeps the planner off the last_seen index, whose rows would
     // have to be sorted (1 000 000 of them for a long range) before the first one is given.
-    Statement s(store_.db.get(),
-                sqlOf("WHERE +last_seen >= ?1 AND +last_seen < ?2 ORDER BY first_seen, domain"));
+    std::string where =
+        "WHERE +last_seen >= ?1 AND +last_seen < ?2 AND +length >= ?3 AND +length <= ?4";
+    if (!hints.kinds.empty()) {
+        where += " AND +kind IN (";
+        for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
+            where += i == 0 ? "?" : ", ?";
+            where += std::to_string(5 + i);
+        }
+        where += ")";
+    }
+    Statement s(store_.db.get(), sqlOf((where + " ORDER BY first_seen, domain").c_str()));
     s.bind(1, sinceUtc);
     s.bind(2, untilUtc);
+    s.bind(3, hints.minLength);
+    s.bind(4, hints.maxLength);
+    for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
+        s.bind(static_cast<int>(5 + i), hints.kinds[i]);
+    }
     return walk(s, sink);
 }
 

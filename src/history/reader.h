@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "history/store.h"
 
@@ -38,6 +40,15 @@ struct WalkResult {
     bool ok() const { return error.empty(); }
 };
 
+// Conditions a caller's filter implies on the stored columns. Rows that fail them are skipped
+// inside SQLite before their other columns are read; the caller still applies its own filter
+// to what it is given.
+struct SearchHints {
+    int minLength = 0;
+    int maxLength = std::numeric_limits<int>::max();
+    std::vector<std::string> kinds;  // any of these; empty = every kind
+};
+
 // A read-only connection of its own; never writes, never migrates.
 class Reader {
 public:
@@ -48,7 +59,8 @@ public:
 
     // Names whose last sighting lies in [sinceUtc, untilUtc), in order of first sighting then
     // domain, streamed one row at a time.
-    WalkResult search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink);
+    WalkResult search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink,
+                      const SearchHints& hints = {});
     // Names first recorded by run `runId`, in the same order.
     WalkResult newInRun(std::int64_t runId, const RowSink& sink);
     std::optional<NameRow> lookup(std::string_view domain);

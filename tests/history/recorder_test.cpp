@@ -211,3 +211,76 @@ TEST(HistoryRuns, FiguresOfAnEndedRunAreStored) {
 
 }  // namespace
 }  // namespace jilan::history
+
+namespace jilan::history {
+namespace {
+
+struct HintCase {
+    const char* rule;
+    SearchHints hints;
+    std::vector<std::string> expected;
+};
+
+class Hints : public ::testing::TestWithParam<HintCase> {};
+
+// Hints narrow the walk inside SQLite; the order and the range stay as without them.
+TEST_P(Hints, SkipRowsThatCannotPass) {
+    const HintCase& c = GetParam();
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    {
+        RecorderOptions options = testing::recorderOptions(path);
+        options.columns = [](std::string_view d) {
+            NameColumns columns = testing::simpleColumns(d, 1);
+            const bool digits = columns.name.find_first_not_of("0123456789") == std::string::npos;
+            columns.kind = digits ? "纯数字" : "纯字母";
+            return columns;
+        };
+        Recorder r(std::move(options));
+        const RunTicket t = r.beginRun(1, 1000);
+        r.recordPage(t, {"88.com", "abc.com", "12345.cn", "abcdef.com", "1234567.com"}, 1000);
+        r.recordPage(t, {"9.net"}, 1001);
+    }
+    std::vector<std::string> got;
+    Reader reader = Reader::open(path);
+    const WalkResult r = reader.search(
+        0, 5000,
+        [&](const NameRow& row) {
+            got.push_back(row.domain);
+            return true;
+        },
+        c.hints);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(got, c.expected);
+}
+
+SearchHints lengths(int min, int max) {
+    SearchHints h;
+    h.minLength = min;
+    h.maxLength = max;
+    return h;
+}
+SearchHints kinds(std::vector<std::string> k, int max = std::numeric_limits<int>::max()) {
+    SearchHints h;
+    h.kinds = std::move(k);
+    h.maxLength = max;
+    return h;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, Hints,
+    ::testing::Values(
+        HintCase{"NoHintsKeepEveryRow",
+                 {},
+                 {"12345.cn", "1234567.com", "88.com", "abc.com", "abcdef.com", "9.net"}},
+        HintCase{
+            "MaximumLengthIsInclusive", lengths(0, 5), {"12345.cn", "88.com", "abc.com", "9.net"}},
+        HintCase{"MinimumLengthIsInclusive", lengths(6, 100), {"1234567.com", "abcdef.com"}},
+        HintCase{"OneKind", kinds({"纯字母"}), {"abc.com", "abcdef.com"}},
+        HintCase{"KindsAndLengthTogether", kinds({"纯数字"}, 5), {"12345.cn", "88.com", "9.net"}},
+        HintCase{"AnyOfSeveralKinds", kinds({"纯字母", "纯数字"}, 2), {"88.com", "9.net"}},
+        HintCase{"UnknownKindKeepsNothing", kinds({"杂米"}), {}}),
+    [](const auto& info) { return std::string(info.param.rule); });
+
+}  // namespace
+}  // namespace jilan::history
