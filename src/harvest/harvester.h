@@ -1,30 +1,24 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/form1.h"
+#include "listing_batch.h"
 #include "net/page_fetcher.h"
+#include "page_limit.h"
 
 namespace jilan::harvest {
 
 struct HarvestOptions {
-    // Listing requests a batch keeps in flight at once (1..8).
+    // Listing requests a batch keeps in flight at once (kMinParallel..kMaxParallel).
     int parallel = 4;
     // A failed listing fetch is tried again this many times before it counts as failed.
     int retries = 2;
     // Pause before the first retry; each further retry waits one step longer.
     int retryPauseMs = 300;
 };
-
-// The page limit as Text1 holds it: optional spaces, an optional sign, digits
-// with an optional decimal fraction, optional spaces. nullopt for anything else.
-std::optional<double> parsePageLimit(std::string_view text);
 
 // Start/stop, the batch timer, and the page-count box with its scroll bar.
 class Harvester {
@@ -49,25 +43,27 @@ public:
     std::size_t inFlight() const;
 
 private:
-    struct Batch;
+    class PoolTransport;
 
     void singlePage();
     void startBatch();
     void stopBatch();
     void finishBatch();
-    void startRequests(double limit);
-    void collectAnswers();
-    void deliverInOrder();
+    // One step of the batch: hand over what has arrived, request what the cap allows.
+    void pollBatch(double limit);
     // Slot 0 -> slots 1 and 2: the text after "booking", then the listing text.
     void cutListing();
     void appendRows();
-    std::string failureSummary() const;
 
     app::Form1& form_;
     net::PageFetcher& fetcher_;
     std::string marketBase_;
     HarvestOptions options_;
-    std::unique_ptr<Batch> batch_;
+    std::unique_ptr<PoolTransport> transport_;
+    std::unique_ptr<ListingBatch> batch_;
+    // Counts the batches started. A stop waits for its last pages while window events
+    // run, and one of them may start a new batch: the waiting stop sees the number change
+    // and leaves the new batch alone.
     std::uint64_t generation_ = 0;
 };
 

@@ -7,13 +7,15 @@
 #include <vector>
 
 #include "config/urls.h"
+#include "harvest/listing_batch.h"
 
 namespace jilan::ui {
 
-enum class RunMode { Window, Harvest, Query, Help, Version };
+enum class RunMode { Window, Harvest, Query, SearchHistory, DetailsFrom, Help, Version };
 
-inline constexpr int kMinParallel = 1;
-inline constexpr int kMaxParallel = 8;
+// The range the batch scheduler accepts, so that the option and the scheduler agree.
+inline constexpr int kMinParallel = harvest::kMinParallel;
+inline constexpr int kMaxParallel = harvest::kMaxParallel;
 
 struct LaunchOptions {
     RunMode mode = RunMode::Window;
@@ -22,6 +24,19 @@ struct LaunchOptions {
     std::string pages;   // --harvest, as typed; the harvest checks it like the page box
     std::string output;  // --output
     std::string domain;  // --query
+
+    // The history: --history FILE, else the default place; --no-history turns it off.
+    std::string historyPath;
+    bool noHistory = false;
+    std::string filter;  // --filter, checked to compile
+    bool newOnly = false;
+    std::string format;        // --format txt|csv|xlsx; empty: from the output's name
+    std::string since, until;  // --search-history range, YYYY-MM-DD (checked)
+    bool details = false;      // --details
+    std::string detailsFrom;   // --details-from LIST
+    int maxNames = 1000;       // --max-names
+    int pauseMs = 1000;        // --pause-ms
+    int maxAgeHours = 12;      // --max-age-hours, 0: always fetch
 };
 
 struct ParsedCommandLine {

@@ -1,0 +1,152 @@
+#include "listing_batch.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace jilan::harvest {
+
+namespace {
+
+// Worth another try: the transfer failed, or the server said it is busy or broken.
+bool retriable(const net::FetchResult& r) {
+    if (r.failed()) {
+        return r.error != net::FetchError::Cancelled && r.error != net::FetchError::InvalidUrl;
+    }
+    return r.status == 429 || r.status >= 500;
+}
+
+bool pageFailed(const net::FetchResult& r) {
+    return r.failed() || r.httpError();
+}
+
+}  // namespace
+
+ListingBatch::ListingBatch(ListingTransport& transport, BatchSettings settings)
+    : transport_(transport), settings_(settings) {
+    settings_.parallel = std::clamp(settings_.parallel, kMinParallel, kMaxParallel);
+    settings_.retries = std::max(settings_.retries, 0);
+    inFlightCap_ = settings_.parallel;
+}
+
+ListingBatch::~ListingBatch() {
+    for (const Page& page : pages_) {
+        if (page.transfer) {
+            transport_.cancel(*page.transfer);
+        }
+    }
+}
+
+std::size_t ListingBatch::inFlight() const {
+    return static_cast<std::size_t>(std::count_if(
+        pages_.begin(), pages_.end(), [](const Page& p) { return p.transfer.has_value(); }));
+}
+
+bool ListingBatch::morePagesBelow(double limit) const {
+    return nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
+}
+
+bool ListingBatch::finished(double limit) const {
+    return drained() && (stopping_ || !morePagesBelow(limit));
+}
+
+void ListingBatch::poll(Clock::time_point now, double limit, const Deliver& deliver,
+                        const Requested& requested) {
+    collectAnswers(now);
+    deliverInOrder(deliver);
+    if (!stopping_) {
+        startRequests(now, limit, requested);
+    }
+}
+
+void ListingBatch::collectAnswers(Clock::time_point now) {
+    for (Page& page : pages_) {
+        if (!page.transfer) {
+            continue;
+        }
+        std::optional<net::FetchResult> result = transport_.take(*page.transfer);
+        if (!result) {
+            continue;
+        }
+        page.transfer.reset();
+        if (result->status == 429 || result->status == 503) {
+            // The server asks for less: one request at a time from here on.
+            inFlightCap_ = 1;
+        }
+        if (retriable(*result) && !stopping_ && page.attempts <= settings_.retries) {
+            page.retryAt = now + settings_.retryPause * page.attempts;
+            continue;
+        }
+        page.result = std::move(result);
+    }
+    if (stopping_) {
+        // Pages that were waiting for a retry get none after a stop: they failed.
+        for (Page& page : pages_) {
+            if (!page.transfer && !page.result) {
+                page.result = net::FetchResult::failure(net::FetchError::Cancelled,
+                                                        net::FailureKind::Cancelled);
+            }
+        }
+    }
+}
+
+void ListingBatch::deliverInOrder(const Deliver& deliver) {
+    while (!pages_.empty() && pages_.front().result) {
+        const Page page = std::move(pages_.front());
+        pages_.pop_front();
+        if (pageFailed(*page.result)) {
+            failed_.push_back(page.number);
+            continue;
+        }
+        deliver(page.number, *page.result);
+    }
+}
+
+void ListingBatch::startRequests(Clock::time_point now, double limit, const Requested& requested) {
+    std::size_t inFlight = this->inFlight();
+    const auto cap = static_cast<std::size_t>(inFlightCap_);
+    // Retries first: they hold back the pages after them.
+    for (Page& page : pages_) {
+        if (inFlight >= cap) {
+            return;
+        }
+        if (!page.transfer && !page.result && page.retryAt <= now) {
+            page.transfer = transport_.start(page.number);
+            ++page.attempts;
+            ++inFlight;
+        }
+    }
+    while (inFlight < cap && morePagesBelow(limit)) {
+        Page page;
+        page.number = nextPage_++;
+        page.attempts = 1;
+        page.transfer = transport_.start(page.number);
+        pages_.push_back(std::move(page));
+        ++inFlight;
+        if (requested) {
+            requested(pages_.back().number);
+        }
+    }
+}
+
+std::string ListingBatch::failureSummary() const {
+    if (failed_.empty()) {
+        return {};
+    }
+    std::vector<int> failed = failed_;
+    std::sort(failed.begin(), failed.end());
+    std::string text(" ");
+    text += std::to_string(failed.size());
+    text += "页失败: ";
+    for (std::size_t i = 0; i < failed.size() && i < kFailuresListed; ++i) {
+        if (i > 0) {
+            text += ", ";
+        }
+        text += std::to_string(failed[i]);
+    }
+    if (failed.size() > kFailuresListed) {
+        text += " 等";
+    }
+    return text;
+}
+
+}  // namespace jilan::harvest

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/fetch_result.h"
+
+namespace jilan::harvest {
+
+// Listing requests a batch may keep in flight at once: the --parallel option accepts this
+// range and the scheduler clamps to it.
+inline constexpr int kMinParallel = 1;
+inline constexpr int kMaxParallel = 8;
+// The page counter is a 16-bit integer: a batch never asks for a page past this one.
+inline constexpr int kLastPage = std::numeric_limits<std::int16_t>::max();
+// The failure summary names this many pages, then " 等".
+inline constexpr std::size_t kFailuresListed = 20;
+
+// What the batch needs from the network: start the request of one listing page, take
+// its answer once it has arrived, give it up.
+class ListingTransport {
+public:
+    using Id = std::uint64_t;
+    virtual ~ListingTransport() = default;
+    virtual Id start(int page) = 0;
+    // The finished answer of `id`, handed over once; nullopt while it is still running.
+    virtual std::optional<net::FetchResult> take(Id id) = 0;
+    virtual void cancel(Id id) = 0;
+};
+
+struct BatchSettings {
+    int parallel = 4;  // clamped to kMinParallel..kMaxParallel
+    int retries = 2;   // further tries of a page whose fetch failed or was refused as busy
+    std::chrono::milliseconds retryPause{300};  // before try n+1 the batch waits n pauses
+};
+
+// The scheduler of a multi-page harvest: a queue of pages in page order, at most
+// `inFlightCap` of them on the wire, retries with growing pauses, a drop to one request
+// at a time when the server answers 429 or 503, and pages handed over strictly in page
+// order. It never waits: whoever drives it calls poll(now) from the loop it has, with a
+// monotonic clock's time.
+class ListingBatch {
+public:
+    using Clock = std::chrono::steady_clock;
+    // Receives each page, in page order, with its answer; failed pages are not handed over.
+    using Deliver = std::function<void(int page, const net::FetchResult& answer)>;
+    // Told each time a new page is requested for the first time.
+    using Requested = std::function<void(int page)>;
+
+    ListingBatch(ListingTransport& transport, BatchSettings settings);
+    ~ListingBatch();  // gives up every request still on the wire
+    ListingBatch(const ListingBatch&) = delete;
+    ListingBatch& operator=(const ListingBatch&) = delete;
+
+    // One step: takes the answers that have arrived, hands over what is ready in order,
+    // then (unless stopped) requests pages up to the cap while pages up to `limit` remain.
+    void poll(Clock::time_point now, double limit, const Deliver& deliver,
+              const Requested& requested = {});
+    // Marks the batch: no new page and no retry is requested from here on; the pages on
+    // the wire are still handed over by later polls, the ones waiting for a retry fail.
+    void stop() { stopping_ = true; }
+
+    bool stopping() const { return stopping_; }
+    // Nothing on the wire, nothing waiting for a retry, nothing waiting for its turn.
+    bool drained() const { return pages_.empty(); }
+    // Drained, and no page left to request below `limit` and the last page.
+    bool finished(double limit) const;
+    std::size_t inFlight() const;
+    int inFlightCap() const { return inFlightCap_; }
+    // " N页失败: 1, 2, ... 等" (sorted, at most kFailuresListed named); empty when none failed.
+    std::string failureSummary() const;
+
+private:
+    struct Page {
+        int number = 0;
+        int attempts = 0;
+        std::optional<ListingTransport::Id> transfer;
+        Clock::time_point retryAt{};
+        std::optional<net::FetchResult> result;
+    };
+
+    bool morePagesBelow(double limit) const;
+    void collectAnswers(Clock::time_point now);
+    void deliverInOrder(const Deliver& deliver);
+    void startRequests(Clock::time_point now, double limit, const Requested& requested);
+
+    ListingTransport& transport_;
+    BatchSettings settings_;
+    std::deque<Page> pages_;  // requested and not yet handed over, in page order
+    int nextPage_ = 1;
+    // Starts at `parallel`; a 429 or 503 answer lowers it to 1 for the rest of the batch.
+    int inFlightCap_ = 1;
+    bool stopping_ = false;
+    std::vector<int> failed_;
+};
+
+}  // namespace jilan::harvest

@@ -1,0 +1,59 @@
+#include "page_limit.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace jilan::harvest {
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::optional<double> parsePageLimit(std::string_view text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && isSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    double value = 0;
+    std::size_t digits = 0;
+    while (i < n && isDigit(text[i])) {
+        value = value * 10 + (text[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (i < n && text[i] == '.') {
+        ++i;
+        double scale = 0.1;
+        while (i < n && isDigit(text[i])) {
+            value += (text[i] - '0') * scale;
+            scale /= 10;
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    while (i < n && isSpace(text[i])) {
+        ++i;
+    }
+    if (i != n || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace jilan::harvest
