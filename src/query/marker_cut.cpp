@@ -1,0 +1,91 @@
+#include "marker_cut.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace jilan::query {
+
+namespace {
+
+// Length in bytes of the UTF-8 character that `text` starts with.
+std::size_t firstCharLength(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    std::size_t n = 1;
+    if (lead >= 0xF0) {
+        n = 4;
+    } else if (lead >= 0xE0) {
+        n = 3;
+    } else if (lead >= 0xC0) {
+        n = 2;
+    }
+    return n <= text.size() ? n : text.size();
+}
+
+}  // namespace
+
+bool pieceBehind(std::string_view source, std::string_view start, std::string_view& piece) {
+    if (start.empty()) {
+        return false;
+    }
+    const std::size_t first = source.find(start);
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t from = first + start.size();
+    const std::size_t second = source.find(start, from);
+    piece =
+        second == std::string_view::npos ? source.substr(from) : source.substr(from, second - from);
+    return true;
+}
+
+void removeAll(std::string& text, std::string_view what) {
+    if (what.empty()) {
+        return;
+    }
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t hit = text.find(what, at);
+        if (hit == std::string::npos) {
+            out.append(text, at, std::string::npos);
+            break;
+        }
+        out.append(text, at, hit - at);
+        at = hit + what.size();
+    }
+    text = std::move(out);
+}
+
+std::string trimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string markerCut(std::string_view source, std::string_view start, std::string_view end,
+                      std::string* piece) {
+    std::string_view found;
+    if (!pieceBehind(source, start, found)) {
+        return {};
+    }
+    if (piece != nullptr) {
+        *piece = std::string(found);
+    }
+    if (end.empty()) {
+        return {};
+    }
+    const std::size_t at = found.find(end);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    std::string kept(found.substr(0, at));
+    kept += end.substr(0, firstCharLength(end));
+    removeAll(kept, "<");
+    return trimSpaces(kept);
+}
+
+}  // namespace jilan::query
