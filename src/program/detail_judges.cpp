@@ -1,11 +1,11 @@
 #include "detail_judges.h"
 
-#include <array>
 #include <string>
 
 #include "app/form1.h"
 #include "net/fetch_result.h"
-#include "query/query_commands.h"
+#include "query/detail_parser.h"
+#include "query/icp_judgement.h"
 #include "query/table_value.h"
 
 namespace jilan::program {
