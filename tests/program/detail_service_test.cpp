@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 constexpr int kDay = 1;
 
 std::vector<std::string> dayNames(std::size_t count) {
-    const sim::DayListing listing(kDay, 100);
+    const sim::DayListing listing(kDay, 500);
     std::vector<std::string> names = listing.names();
     names.resize(std::min(count, names.size()));
     return names;
@@ -266,6 +266,67 @@ TEST_F(DetailServiceTest, PerSiteNoOverlapAndThePauseAfterEveryAnswer) {
         }
     }
 }
+
+TEST_F(DetailServiceTest, CachedNamesAreNotAskedAgainInALargerList) {
+    const std::vector<std::string> names = dayNames(500);
+    ASSERT_EQ(names.size(), 500U);
+    const std::vector<std::string> first(names.begin(), names.begin() + 300);
+    run(first);
+    server_->clearRequests();
+    const program::DetailRunOutcome outcome = run(names);
+    auto sites = bySite();
+    EXPECT_EQ(sites["market"].size(), 200U);
+    EXPECT_EQ(sites["icp"].size(), 200U);
+    EXPECT_EQ(std::count_if(outcome.details.begin(), outcome.details.end(),
+                            [](const auto& d) { return d.result == "成功"; }),
+              500);
+}
+
+struct RetryCase {
+    const char* rule;
+    bool asDate;
+    int seconds;
+};
+
+class RetryAfterTest : public DetailServiceTest, public ::testing::WithParamInterface<RetryCase> {};
+
+// The wait a refusal asks for reaches the runner: the refused name is asked again after it,
+// well before the minute a refusal without the header would wait.
+TEST_P(RetryAfterTest, RefusedNameAskedAgainAfterTheWait) {
+    const RetryCase& c = GetParam();
+    server_->modifyOptions([&](sim::Options& o) {
+        o.icpFault = sim::Fault::Throttle429;
+        o.throttleEvery = 3;
+        o.retryAfterSeconds = c.seconds;
+        o.retryAfterAsDate = c.asDate;
+    });
+    const std::vector<std::string> names = dayNames(5);
+    const program::DetailRunOutcome outcome = run(names);
+    for (const program::NameDetails& d : outcome.details) {
+        EXPECT_EQ(d.result, "成功") << d.domain;
+    }
+    EXPECT_FALSE(outcome.stoppedBySite);
+    auto icp = bySite()["icp"];
+    std::sort(icp.begin(), icp.end(),
+              [](const auto& a, const auto& b) { return a.received < b.received; });
+    std::size_t refusals = 0;
+    for (std::size_t i = 0; i + 1 < icp.size(); ++i) {
+        if (icp[i].status != 429) {
+            continue;
+        }
+        ++refusals;
+        EXPECT_EQ(icp[i + 1].target, icp[i].target);
+        const auto gap = icp[i + 1].received - icp[i].completed;
+        EXPECT_GE(gap, std::chrono::seconds(1));
+        EXPECT_LT(gap, std::chrono::seconds(60));
+    }
+    EXPECT_EQ(refusals, 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(DetailService, RetryAfterTest,
+                         ::testing::Values(RetryCase{"delta_seconds", false, 1},
+                                           RetryCase{"http_date", true, 2}),
+                         [](const auto& info) { return std::string(info.param.rule); });
 
 TEST_F(DetailServiceTest, WorkerDeliversEveryNameAndTheCacheAnswersLookups) {
     const std::vector<std::string> names = dayNames(12);
