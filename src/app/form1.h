@@ -47,57 +47,65 @@ public:
     Event<int&, int> QueryUnload;
     Signal<> endedSignal;
 
+    // The window's short names, kept so the handlers read like the events they answer:
+    //   sj    the work array of texts a handler cuts pages into (see Slot)
+    //   ys    the page the running batch asked for last
+    //   jl    the batch step (Harvester::jl): one fetched page cut into rows
+    //   jx    the row step (Harvester::jx): the rows of the cut listing into List1
+    //   csh   the query's reset (QueryCommands::csh): empties sj before a query
+    //   cxcd  the list's right-click menu, with fz "复制域名" (copy), cx "查询信息"
+    //         (query), ydym "预定域名" (book the domain); x1 and x2 are its separators
     WorkArray sj;
     std::int16_t ys = 0;
 
     // Containers first, so that the controls inside them can name them.
-    Frame Frame1;
-    Frame Frame2;
-    Frame Frame3;
-    Frame Frame4;
+    Frame Frame1;  // "查询今日已删除域名": holds the domain list
+    Frame Frame2;  // "请选择采集的页数": the page count box and its scroll bar
+    Frame Frame3;  // "域名信息": the detail and filing captions of the queried domain
+    Frame Frame4;  // "whois信息": the whois text
 
-    Button Command5;
-    Button Command4;
-    Button Command3;
-    Button Command2;
-    StatusBar S1;
-    InetControl Inet2;
-    InetControl Inet1;
-    HScrollBar HScroll1;
-    TextBox Text1;
-    SaveDialog C1;
-    TimerControl Timer1;
-    TextBox Text2;
-    Label Label13;
-    Label Label12;
-    Label Label11;
-    Label Label10;
-    Label Label9;
-    Label Label8;
-    Label Label7;
-    Label Label6;
-    Label Label5;
-    Label Label4;
-    Line Line9;
+    Button Command5;      // "域名保存": writes the list to a text file
+    Button Command4;      // "霁岚官方网站": opens the home page
+    Button Command3;      // "退出程序": asks, then ends the program
+    Button Command2;      // "霁岚官方论坛": opens the forum
+    StatusBar S1;         // status line; panel 2 holds the running status text
+    InetControl Inet2;    // transfer control of the detail fetch by menu
+    InetControl Inet1;    // transfer control of the list fetches
+    HScrollBar HScroll1;  // sets the page count (0..32767) into Text1
+    TextBox Text1;        // page count: 1 fetches one page, more runs a batch
+    SaveDialog C1;        // the save dialog of Command5
+    TimerControl Timer1;  // drives a running batch: one tick, one step, never a wait
+    TextBox Text2;        // whois text of the queried domain
+    Label Label13;        // "预定截止：" booking deadline
+    Label Label12;        // "是否备案：" filing state and number
+    Label Label11;        // price cell 4 (under Label7, 保证金)
+    Label Label10;        // price cell 3 (under Label6, 折合人民币)
+    Label Label9;         // price cell 2 (under Label5, 预定价格)
+    Label Label8;         // price cell 1 (under Label4, 预定平台)
+    Label Label7;         // column heading "保证金"
+    Label Label6;         // column heading "折合人民币"
+    Label Label5;         // column heading "预定价格"
+    Label Label4;         // column heading "预定平台"
+    Line Line9;           // Line1..Line9: the ruling of the price table
     Line Line8;
     Line Line7;
-    Label Label3;
+    Label Label3;  // table title "域名价格"
     Line Line6;
     Line Line5;
     Line Line4;
     Line Line3;
     Line Line2;
     Line Line1;
-    Label Label2;
-    Label Label1;
-    Button Command1;
-    ListBox List1;
-    Menu cxcd;
-    MenuItem fz;
+    Label Label2;     // "删除时间：" deletion time
+    Label Label1;     // "删除类型：" deletion type
+    Button Command1;  // "开始采集"/"停止采集": one page, or starts and stops a batch
+    ListBox List1;    // the harvested domains; double-click queries one
+    Menu cxcd;        // right-click menu of List1
+    MenuItem fz;      // "复制域名"
     MenuItem x1;
-    MenuItem cx;
+    MenuItem cx;  // "查询信息"
     MenuItem x2;
-    MenuItem ydym;
+    MenuItem ydym;  // "预定域名": opens the booking page in the browser
 
 private:
     std::string title_;
