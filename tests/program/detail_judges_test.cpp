@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "day_listing.h"
+#include "rule_name.h"
 #include "sim_content.h"
 
 namespace {
@@ -111,13 +112,7 @@ TEST_P(PageJudgeTest, Judged) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, PageJudgeTest, ::testing::ValuesIn(pageCases()),
                          [](const auto& info) {
-                             std::string name = info.param.rule;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
+                             return jilan::testing::ruleName(info.param.rule);
                          });
 
 TEST(DetailJudges, FilingNumberIsDecoded) {

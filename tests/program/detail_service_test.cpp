@@ -15,6 +15,7 @@
 #include "day_listing.h"
 #include "market_sim.h"
 #include "program/detail_judges.h"
+#include "rule_name.h"
 #include "temp_dir.h"
 
 namespace {
@@ -55,7 +56,9 @@ protected:
     program::DetailRunOutcome run(const std::vector<std::string>& names, int pauseMs = 0) {
         std::ostringstream err;
         const std::atomic<bool> never{false};
-        return program::runDetails(names, settings(pauseMs), never, err);
+        auto outcome = program::runDetails(names, settings(pauseMs), never, err);
+        lastErr_ = err.str();
+        return outcome;
     }
 
     // Requests per site ("market", "icp") since the log was last cleared.
@@ -69,6 +72,7 @@ protected:
 
     jilan::testing::TempDir dir_;
     std::unique_ptr<sim::MarketSim> server_;
+    std::string lastErr_;  // what the last run() printed
 };
 
 void expectSimulatorValues(const program::NameDetails& d) {
@@ -104,10 +108,14 @@ TEST_F(DetailServiceTest, ValuesOfTheSitesThenASecondRunSendsNothing) {
     EXPECT_FALSE(first.stoppedBySite);
     EXPECT_EQ(first.historyProblem, "");
     EXPECT_EQ(server_->requests().size(), 2 * names.size());
+    EXPECT_NE(lastErr_.find("已完成 30/30（缓存 0，新查询 30，失败 0）"), std::string::npos)
+        << lastErr_;
 
     server_->clearRequests();
     const program::DetailRunOutcome second = run(names);
     EXPECT_EQ(server_->requests().size(), 0U);
+    EXPECT_NE(lastErr_.find("已完成 30/30（缓存 30，新查询 0，失败 0）"), std::string::npos)
+        << lastErr_;
     ASSERT_EQ(second.details.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(second.details[i].result, "成功");
@@ -131,7 +139,7 @@ std::vector<FaultCase> faultCases() {
     using F = sim::Fault;
     return {
         {"site that drops every connection", F::DropBeforeBody, F::None, F::None,
-         "详情查询失败：连接失败；备案查询失败：连接失败", "查询失败", true, false, 1, 1},
+         "详情查询失败：连接中断；备案查询失败：连接中断", "查询失败", true, false, 1, 1},
         {"detail page without markers", F::None, F::NoMarkers, F::None,
          "详情查询失败：页面无法识别", "未备案", true, false, 1, 0},
         {"icp page that fails", F::None, F::None, F::Status500, "备案查询失败：服务器返回 500",
@@ -187,11 +195,7 @@ TEST_P(DetailFaultTest, ReasonInTheTableAndOnlyConclusivePartsCached) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, DetailFaultTest, ::testing::ValuesIn(faultCases()),
                          [](const auto& info) {
-                             std::string name = info.param.rule;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
+                             return jilan::testing::ruleName(info.param.rule);
                          });
 
 TEST_F(DetailServiceTest, InterruptedRunKeepsWhatWasDoneAndTheNextAsksOnlyTheRest) {

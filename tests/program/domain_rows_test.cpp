@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "filter/name_features.h"
+#include "rule_name.h"
 
 namespace {
 
@@ -90,11 +91,7 @@ TEST_P(DomainRowTest, Columns) {
 
 INSTANTIATE_TEST_SUITE_P(DomainRows, DomainRowTest, ::testing::ValuesIn(rowCases()),
                          [](const auto& info) {
-                             std::string name = info.param.rule;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
+                             return jilan::testing::ruleName(info.param.rule);
                          });
 
 TEST(DomainRows, LocalTimeHasTheTableShape) {

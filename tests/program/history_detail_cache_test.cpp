@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "program/detail_judges.h"
+#include "rule_name.h"
 #include "temp_dir.h"
 
 namespace {
@@ -71,11 +72,7 @@ TEST_P(CacheRoundTrip, StoredPartComesBackUnderAnyLetterCase) {
 
 INSTANTIATE_TEST_SUITE_P(HistoryDetailCache, CacheRoundTrip, ::testing::ValuesIn(roundTrips()),
                          [](const auto& info) {
-                             std::string name = info.param.rule;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
+                             return jilan::testing::ruleName(info.param.rule);
                          });
 
 TEST(HistoryDetailCache, UnusableStoreKeepsNothingAndSaysWhy) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/text_decoding.h"
+#include "rule_name.h"
 #include "temp_dir.h"
 
 namespace {
@@ -112,13 +113,7 @@ TEST_P(NameListTest, NamesAndSkippedLines) {
 
 INSTANTIATE_TEST_SUITE_P(ListFile, NameListTest, ::testing::ValuesIn(listCases()),
                          [](const auto& info) {
-                             std::string name = info.param.rule;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
+                             return jilan::testing::ruleName(info.param.rule);
                          });
 
 TEST(NameListFile, ReadsTheFileAndReportsAMissingOne) {
