@@ -1,0 +1,107 @@
+#include "harvest_history.h"
+
+#include <chrono>
+#include <utility>
+
+#include "filter/name_features.h"
+
+namespace jilan::program {
+
+namespace {
+
+std::int64_t systemUtc() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+history::NameColumns nameColumnsOf(std::string_view domain) {
+    const filter::NameFeatures f = filter::computeFeatures(domain);
+    history::NameColumns columns;
+    columns.name = f.name;
+    columns.tld = f.tld;
+    columns.kind = std::string(filter::classText(f.kind));
+    columns.structure = f.structure;
+    columns.pinyin = f.pinyin;
+    columns.length = f.length;
+    columns.syllables = f.syllables;
+    columns.featuresVersion = filter::kFeaturesVersion;
+    return columns;
+}
+
+history::RecorderOptions recorderOptionsFor(const std::string& path) {
+    history::RecorderOptions options;
+    options.path = path;
+    options.columns = nameColumnsOf;
+    options.featuresVersion = filter::kFeaturesVersion;
+    return options;
+}
+
+HarvestHistory::HarvestHistory(std::string path, UtcClock nowUtc)
+    : path_(std::move(path)), nowUtc_(nowUtc ? std::move(nowUtc) : UtcClock(systemUtc)) {
+    if (!path_.empty()) {
+        recorder_ = std::make_unique<history::Recorder>(recorderOptionsFor(path_));
+    }
+}
+
+void HarvestHistory::runStarted(int pageLimit) {
+    if (!recorder_) {
+        return;
+    }
+    if (open_) {
+        // A new press while a run is open (a batch restarted): the old run ends here.
+        runEnded(0, 0);
+    }
+    run_ = recorder_->beginRun(pageLimit, nowUtc_());
+    open_ = true;
+    entries_ = 0;
+}
+
+void HarvestHistory::pageAppended(std::vector<std::string> domains) {
+    if (!recorder_ || !open_ || domains.empty()) {
+        return;
+    }
+    entries_ += static_cast<int>(domains.size());
+    recorder_->recordPage(*run_, std::move(domains), nowUtc_());
+}
+
+void HarvestHistory::runEnded(int pagesRequested, int pagesFailed) {
+    if (!recorder_ || !open_) {
+        return;
+    }
+    history::RunStats stats;
+    stats.endedUtc = nowUtc_();
+    stats.pagesRequested = pagesRequested;
+    stats.pagesFailed = pagesFailed;
+    stats.entries = entries_;
+    recorder_->endRun(*run_, stats);
+    open_ = false;
+}
+
+bool HarvestHistory::unavailable() const {
+    return !recorder_ || recorder_->unavailable();
+}
+
+std::string HarvestHistory::unavailableReason() const {
+    if (!recorder_) {
+        return "历史记录已关闭";
+    }
+    return recorder_->unavailableReason();
+}
+
+std::optional<std::int64_t> HarvestHistory::currentRunId() const {
+    if (!recorder_ || !run_) {
+        return std::nullopt;
+    }
+    return recorder_->runId(*run_);
+}
+
+void HarvestHistory::flush() {
+    if (recorder_) {
+        recorder_->flush();
+    }
+}
+
+}  // namespace jilan::program
