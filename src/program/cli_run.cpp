@@ -1,10 +1,9 @@
 #include "cli_run.h"
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 
+#include "app/failure_text.h"
 #include "io/durable_writer.h"
 
 namespace jilan::program {
@@ -37,31 +36,6 @@ std::optional<filter::NameClass> classNamed(std::string_view text) {
         }
     }
     return std::nullopt;
-}
-
-std::string errnoText(int errnum) {
-    switch (errnum) {
-        case ENOENT:
-            return "文件夹不存在";
-        case EACCES:
-        case EPERM:
-            return "没有写入权限";
-        case EROFS:
-            return "文件系统只读";
-        case ENOSPC:
-        case EDQUOT:
-            return "磁盘空间不足";
-        case EISDIR:
-            return "这是一个文件夹";
-        case ENOTDIR:
-            return "路径中有一项不是文件夹";
-        case EFBIG:
-            return "文件太大";
-        case EPIPE:
-            return "读取的一方已关闭";
-        default:
-            return "系统错误 " + std::to_string(errnum) + "（" + std::strerror(errnum) + "）";
-    }
 }
 
 }  // namespace
@@ -148,15 +122,8 @@ std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& outpu
 }
 
 std::string writeFailureMessage(const io::WriteFailure& failure) {
-    std::string reason;
-    if (failure.notRegularFile) {
-        reason = "这种文件无法写入";
-    } else if (failure.errnum > 0) {
-        reason = errnoText(failure.errnum);
-    } else {
-        reason = "未知错误（" + failure.detail + "）";
-    }
-    return "无法写入 " + failure.path + "：" + reason;
+    return "无法写入 " + failure.path + "：" +
+           app::fileFailureText(failure.errnum, failure.detail, failure.notRegularFile);
 }
 
 }  // namespace jilan::program
