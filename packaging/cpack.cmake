@@ -41,9 +41,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd | cron")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "霁岚域名回收采集器 - deleted domain harvester for domain investors")
+# The long description; CPack puts the summary above it as the first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-按页采集域名交易平台上已删除、可预定的域名，查询单个域名的删除类型、
+    "按页采集域名交易平台上已删除、可预定的域名，查询单个域名的删除类型、
 删除时间、预定截止、whois、预定价格和 ICP 备案，记住采集过的域名，
 按长度、后缀、类别、拼音、数字规律等条件筛选，导出为文本、CSV 或
 Excel 工作簿。附带每日自动采集的 systemd 用户定时器和 cron 行

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -56,8 +57,16 @@ ChildResult runChild(const std::vector<std::string>& argv, const Environment& en
     posix_spawn_file_actions_addopen(actions.get(), 2, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<std::string> args = argv;
+    Environment withTools = env;
+    // The sanitizer build's settings (suppressions, abort on error) reach the child too; they
+    // are the test's tooling, not part of what a launcher would give the program.
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name); value != nullptr && !withTools.contains(name)) {
+            withTools[name] = value;
+        }
+    }
     std::vector<std::string> vars;
-    for (const auto& [name, value] : env) {
+    for (const auto& [name, value] : withTools) {
         vars.push_back(name + "=" + value);
     }
     auto argp = pointers(args);
