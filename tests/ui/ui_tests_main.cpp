@@ -1,6 +1,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QTest>
+
+#include <cstdio>
+#include <string>
 
 #include "ui/view_text.h"
 #include "ui_test_support.h"
@@ -11,6 +15,11 @@ app::MessageAnswer ScriptedPlatform::messageBox(const std::string& prompt, const
                                                 app::MessageButtons buttons, app::MessageIcon) {
     messages.push_back({prompt, title, buttons});
     if (answers.empty()) {
+        if (buttons != app::MessageButtons::Ok) {
+            // A question nobody scripted would block a real user: the test is wrong or the
+            // program asks where it should not.
+            QTest::qFail(("unscripted question: " + prompt).c_str(), __FILE__, __LINE__);
+        }
         return buttons == app::MessageButtons::Ok ? app::MessageAnswer::Ok
                                                   : app::MessageAnswer::Cancel;
     }
@@ -22,6 +31,7 @@ app::MessageAnswer ScriptedPlatform::messageBox(const std::string& prompt, const
 std::optional<std::string> ScriptedPlatform::saveFileDialog(const std::string&, const std::string&,
                                                             const std::string&) {
     if (saveAnswers.empty()) {
+        QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
     auto answer = saveAnswers.front();
@@ -78,13 +88,45 @@ void WhenShown::poll() {
 
 }  // namespace jilan::uitest
 
+namespace {
+
+struct TestClass {
+    const char* name;
+    int (*run)(int, char**);
+};
+
+const TestClass kClasses[] = {
+    {"CommandLineTest", jilan::uitest::runCommandLineTests},
+    {"LayoutTest", jilan::uitest::runLayoutTests},
+    {"EventsTest", jilan::uitest::runEventsTests},
+    {"ListTest", jilan::uitest::runListTests},
+    {"PlatformTest", jilan::uitest::runPlatformTests},
+    {"ShellTest", jilan::uitest::runShellTests},
+    {"ScreenshotTest", jilan::uitest::runScreenshotTests},
+    {"EndToEndTest", jilan::uitest::runEndToEndTests},
+};
+
+}  // namespace
+
+// ui_tests runs every class; "ui_tests <ClassName> [QTest options]" runs that one alone
+// (CTest registers each class so that they run apart, each with its own folders).
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    using namespace jilan::uitest;
+    if (argc > 1 && argv[1][0] != '-') {
+        const std::string wanted = argv[1];
+        for (const TestClass& c : kClasses) {
+            if (wanted == c.name) {
+                // QTest sees the program name and the options after the class name.
+                argv[1] = argv[0];
+                return c.run(argc - 1, argv + 1) == 0 ? 0 : 1;
+            }
+        }
+        std::fprintf(stderr, "ui_tests: no test class %s\n", argv[1]);
+        return 2;
+    }
     int failures = 0;
-    for (auto* run : {runCommandLineTests, runLayoutTests, runEventsTests, runListTests,
-                      runPlatformTests, runShellTests, runScreenshotTests, runEndToEndTests}) {
-        failures += run(argc, argv);
+    for (const TestClass& c : kClasses) {
+        failures += c.run(argc, argv);
     }
     return failures == 0 ? 0 : 1;
 }
