@@ -8,26 +8,34 @@ namespace jilan::history {
 
 namespace {
 
-constexpr const char* kUpsert = R"sql(
+// A name seen before gets its sighting here: one look-up in the key index and one row rewritten
+// (with its last-seen index entry), and no feature columns computed or bound. ?2 is 1 for a
+// run's first sighting of the name and 0 for any later one (the writer keeps the keys each open
+// run has counted: with two programs recording at once their runs interleave, so the row alone
+// cannot tell). last_run and last_seen never move back.
+constexpr const char* kSighting = R"sql(
+UPDATE names SET
+  runs_seen = runs_seen + ?2,
+  last_run = max(last_run, ?3),
+  last_seen = max(last_seen, ?4)
+WHERE key = ?1
+)sql";
+// A name that changed nothing above is new to the store. The page's transaction holds the
+// write lock, so no other program can insert it in between.
+constexpr const char* kInsert = R"sql(
 INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld,
                   length, kind, structure, pinyin, syllables, features_version)
 VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)
-ON CONFLICT(key) DO UPDATE SET
-  runs_seen = runs_seen + ?13,
-  last_run = max(last_run, excluded.last_run),
-  last_seen = max(last_seen, excluded.last_seen)
 )sql";
-// ?13 is 1 for a run's first sighting of the name and 0 for any later one (the writer keeps
-// the keys each open run has counted: with two programs recording at once their runs
-// interleave, so the row alone cannot tell). last_run and last_seen never move back.
 
+// The texts are bound without a copy: `c` outlives the step that reads them.
 void bindColumns(Statement& s, int first, const NameColumns& c) {
-    s.bind(first, c.name);
-    s.bind(first + 1, c.tld);
+    s.bindStatic(first, c.name);
+    s.bindStatic(first + 1, c.tld);
     s.bind(first + 2, c.length);
-    s.bind(first + 3, c.kind);
-    s.bind(first + 4, c.structure);
-    s.bind(first + 5, c.pinyin);
+    s.bindStatic(first + 3, c.kind);
+    s.bindStatic(first + 4, c.structure);
+    s.bindStatic(first + 5, c.pinyin);
     s.bind(first + 6, c.syllables);
     s.bind(first + 7, c.featuresVersion);
 }
@@ -54,12 +62,13 @@ public:
         // Pages read through a memory map cost no system call and no copy; only the pages a
         // run touches become resident.
         execute(db_.get(), "PRAGMA mmap_size=1073741824");
-        upsert_ = Statement(db_.get(), kUpsert);
+        sighting_ = Statement(db_.get(), kSighting);
+        insert_ = Statement(db_.get(), kInsert);
         insertRun_ = Statement(db_.get(), "INSERT INTO runs(started, page_limit) VALUES(?1, ?2)");
         endRun_ = Statement(db_.get(),
                             "UPDATE runs SET ended = ?2, pages_requested = ?3, pages_failed = ?4, "
                             "entries = ?5 WHERE id = ?1");
-        for (const Statement* s : {&upsert_, &insertRun_, &endRun_}) {
+        for (const Statement* s : {&sighting_, &insert_, &insertRun_, &endRun_}) {
             if (s->prepareResult() != SQLITE_OK) {
                 return reasonFor(s->prepareResult());
             }
@@ -89,30 +98,26 @@ public:
         }
         auto& counted = countedInRun_[runId];
         std::vector<std::string> added;
+        int code = SQLITE_DONE;
         for (const std::string& domain : domains) {
-            NameColumns columns;
-            if (options_.columns) {
-                columns = options_.columns(domain);
-            }
             std::string key = nameKey(domain);
             const bool first = counted.insert(key).second;
             if (first) {
                 added.push_back(key);
             }
-            upsert_.bind(13, first ? 1 : 0);
-            upsert_.bind(1, key);
-            upsert_.bind(2, domain);
-            upsert_.bind(3, runId);
-            upsert_.bind(4, seenUtc);
-            bindColumns(upsert_, 5, columns);
-            const int code = upsert_.step();
-            upsert_.reset();
-            if (code != SQLITE_DONE) {
-                for (const std::string& k : added) {
-                    counted.erase(k);
-                }
-                return rollback(code);
+            code = sighting(key, first, runId, seenUtc);
+            if (code == SQLITE_DONE && sqlite3_changes(db_.get()) == 0) {
+                code = insert(key, domain, runId, seenUtc);
             }
+            if (code != SQLITE_DONE) {
+                break;
+            }
+        }
+        if (code != SQLITE_DONE) {
+            for (const std::string& k : added) {
+                counted.erase(k);
+            }
+            return rollback(code);
         }
         return commit();
     }
@@ -146,6 +151,33 @@ public:
     }
 
 private:
+    int sighting(std::string_view key, bool firstInRun, std::int64_t runId, std::int64_t seenUtc) {
+        sighting_.bindStatic(1, key);
+        sighting_.bind(2, firstInRun ? 1 : 0);
+        sighting_.bind(3, runId);
+        sighting_.bind(4, seenUtc);
+        const int code = sighting_.step();
+        sighting_.rewind();
+        return code;
+    }
+
+    // The feature columns are computed only here, once per name the store did not hold.
+    int insert(std::string_view key, std::string_view domain, std::int64_t runId,
+               std::int64_t seenUtc) {
+        NameColumns columns;
+        if (options_.columns) {
+            columns = options_.columns(domain);
+        }
+        insert_.bindStatic(1, key);
+        insert_.bindStatic(2, domain);
+        insert_.bind(3, runId);
+        insert_.bind(4, seenUtc);
+        bindColumns(insert_, 5, columns);
+        const int code = insert_.step();
+        insert_.rewind();
+        return code;
+    }
+
     std::string commit() {
         const int code = execute(db_.get(), "COMMIT");
         if (code != SQLITE_OK) {
@@ -241,7 +273,7 @@ private:
 
     const RecorderOptions& options_;
     Connection db_;
-    Statement upsert_, insertRun_, endRun_;
+    Statement sighting_, insert_, insertRun_, endRun_;
     std::unordered_map<std::int64_t, std::unordered_set<std::string>> countedInRun_;
 };
 

@@ -35,10 +35,18 @@ public:
         sqlite3_bind_text(stmt_.get(), index, text.data() == nullptr ? "" : text.data(),
                           static_cast<int>(text.size()), SQLITE_TRANSIENT);
     }
+    // Binds without a copy: the text must stay alive and unchanged until the statement is
+    // rewound or reset.
+    void bindStatic(int index, std::string_view text) {
+        sqlite3_bind_text(stmt_.get(), index, text.data() == nullptr ? "" : text.data(),
+                          static_cast<int>(text.size()), SQLITE_STATIC);
+    }
     void bindNull(int index) { sqlite3_bind_null(stmt_.get(), index); }
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return sqlite3_step(stmt_.get()); }
+    // Ready for the next step with the binds kept (each is overwritten before that step).
+    void rewind() { sqlite3_reset(stmt_.get()); }
     void reset() {
         sqlite3_reset(stmt_.get());
         sqlite3_clear_bindings(stmt_.get());
