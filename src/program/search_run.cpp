@@ -7,6 +7,29 @@
 
 namespace jilan::program {
 
+namespace {
+
+// What the filter implies on the stored length and class, so SQLite skips the other rows
+// before reading them.
+history::SearchHints hintsFor(const filter::Filter& filter) {
+    const filter::Filter::Bounds bounds = filter.bounds();
+    history::SearchHints hints;
+    hints.minLength = bounds.minLength;
+    hints.maxLength = bounds.maxLength;
+    if (bounds.kinds != filter::Filter::Bounds{}.kinds) {
+        for (const filter::NameClass k :
+             {filter::NameClass::Chinese, filter::NameClass::Hyphen, filter::NameClass::Digits,
+              filter::NameClass::Letters, filter::NameClass::Mixed, filter::NameClass::Other}) {
+            if (bounds.allows(k)) {
+                hints.kinds.emplace_back(filter::classText(k));
+            }
+        }
+    }
+    return hints;
+}
+
+}  // namespace
+
 int runSearchHistoryCommand(const CliSettings& settings, const Interruption& interruption,
                             std::ostream& err) {
     auto compiled = compileFilter(settings.filter);
@@ -63,6 +86,9 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
         err << "历史记录不可用：" << reader.unavailableReason() << '\n';
         status = exitStatus(ExitCode::HistoryUnavailable);
     }
+    const history::SearchHints hints = hintsFor(filter);
+    // No name can pass: nothing to read.
+    const bool searchable = reader.ok() && !filter.bounds().empty();
     const auto wanted = [&](const history::NameRow& row, filter::NameFeatures& features) {
         features = featuresOf(row);
         const bool isNew = row.firstSeen >= since && row.firstSeen < until;
@@ -73,9 +99,10 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
         // The queried names are few (--max-names): they are collected, queried, then written.
         std::vector<Candidate> names;
         std::size_t overCap = 0;
-        if (reader.ok()) {
-            const history::WalkResult walked =
-                reader.search(since, until, [&](const history::NameRow& row) {
+        if (searchable) {
+            const history::WalkResult walked = reader.search(
+                since, until,
+                [&](const history::NameRow& row) {
                     filter::NameFeatures features;
                     if (!wanted(row, features)) {
                         return !interruption.requested;
@@ -86,7 +113,8 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
                         names.push_back(Candidate{row.domain, std::move(features), row});
                     }
                     return !interruption.requested;
-                });
+                },
+                hints);
             if (!walked.ok()) {
                 err << "历史记录读取失败：" << walked.error << '\n';
                 status = exitStatus(ExitCode::HistoryUnavailable);
@@ -108,10 +136,11 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
 
     // Streamed: one row in memory at a time, whatever the store holds.
     TableOutput table(target, std::numeric_limits<std::size_t>::max());  // length unknown
-    if (reader.ok() && table.ok()) {
+    if (searchable && table.ok()) {
         filter::NameFeatures features;
-        const history::WalkResult walked =
-            reader.search(since, until, [&](const history::NameRow& row) {
+        const history::WalkResult walked = reader.search(
+            since, until,
+            [&](const history::NameRow& row) {
                 if (wanted(row, features)) {
                     if (target.format == exporting::Format::Txt) {
                         table.addDomain(row.domain);
@@ -120,7 +149,8 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
                     }
                 }
                 return table.ok() && !interruption.requested;
-            });
+            },
+            hints);
         if (!walked.ok()) {
             err << "历史记录读取失败：" << walked.error << '\n';
             status = exitStatus(ExitCode::HistoryUnavailable);
