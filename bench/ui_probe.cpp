@@ -302,7 +302,7 @@ int main(int argc, char** argv) {
     }
     const auto exportStart = Clock::now();
     const jilan::listactions::WriteOutcome written =
-        jilan::listactions::writeListAtomically(folder + "/list.txt", form.List1.items());
+        jilan::listactions::writeList(folder + "/list.txt", form.List1.items());
     const double exportMs = msSince(exportStart);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

@@ -34,7 +34,13 @@ public:
 
     // The status text (panel 2 of S1).
     const std::string& status() const { return S1.panel(2).text; }
-    void setStatus(std::string text) { S1.setPanelText(2, std::move(text)); }
+    void setStatus(std::string text) {
+        ++statusSerial_;
+        S1.setPanelText(2, std::move(text));
+    }
+    // Counts the writes of the status text: whoever wrote it keeps the number and later
+    // sees whether anything else has written it since.
+    std::uint64_t statusSerial() const { return statusSerial_; }
 
     // Asks to close the window: raises QueryUnload; the handler decides.
     void requestClose();
@@ -108,6 +114,7 @@ public:
     MenuItem ydym;  // "预定域名": opens the booking page in the browser
 
 private:
+    std::uint64_t statusSerial_ = 0;
     std::string title_;
     bool hasIcon_ = true;
     bool ended_ = false;

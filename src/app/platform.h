@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -8,18 +9,27 @@ namespace jilan::app {
 class Menu;
 
 enum class MessageButtons { Ok, YesNoCancel };
-enum class MessageIcon { Information };
+// Information for a notice or a success, Warning for a failure.
+enum class MessageIcon { Information, Warning };
 // The answers a message box can give, with their customary numbers.
 enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 inline constexpr const char* kMessageTitle = "霁岚系列软件";
 
+// A repeating call from the event loop, apart from the window's controls: a stopped batch
+// collects its last pages on it while the window goes on. One ticker per platform; starting
+// it again replaces the call. The call may stop the ticker itself.
+class Ticker {
+public:
+    virtual ~Ticker() = default;
+    virtual void startTicker(std::function<void()> tick, int intervalMs) = 0;
+    virtual void stopTicker() = 0;
+};
+
 // Everything the program needs from the desktop. The Qt view provides the real
 // one; tests provide a recording double. Handlers receive it by constructor.
-class Platform {
+class Platform : public Ticker {
 public:
-    virtual ~Platform() = default;
-
     // Lets the window handle its pending events once (clicks, ticks, repaints).
     virtual void processEvents() = 0;
     virtual MessageAnswer messageBox(const std::string& prompt, const std::string& title,
@@ -43,6 +53,10 @@ public:
     virtual std::string programFolder() = 0;
     // Applies a skin (a style sheet text) to the window.
     virtual void applySkin(const std::string& styleSheet) = 0;
+    // A handler is about to wait without window events: the window paints what the handlers
+    // wrote so far and shows the busy cursor, until blockingEnded(). Nothing else runs.
+    virtual void blockingStarted() = 0;
+    virtual void blockingEnded() = 0;
 };
 
 }  // namespace jilan::app

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -22,9 +23,8 @@ constexpr const char* kSingleDone = "采集完毕 ..";
 constexpr const char* kSingleFailed = "采集失败 ..";
 constexpr const char* kBatchDone = "批量采集完毕 ..";
 
-bool pageFailed(const net::FetchResult& r) {
-    return r.failed() || r.httpError();
-}
+// A stopped batch collects its last pages at this pace.
+constexpr int kDrainIntervalMs = 20;
 
 std::string failureReason(const net::FetchResult& r) {
     const net::FailureKind kind = r.failed() ? r.cause.kind : net::FailureKind::HttpStatus;
@@ -51,19 +51,23 @@ private:
     const std::string& marketBase_;
 };
 
-Harvester::Harvester(app::Form1& form, net::PageFetcher& fetcher, std::string marketBase,
-                     HarvestOptions options)
+Harvester::Harvester(app::Form1& form, net::PageFetcher& fetcher, app::Ticker& ticker,
+                     std::string marketBase, HarvestOptions options)
     : form_(form),
       fetcher_(fetcher),
       marketBase_(std::move(marketBase)),
       options_(options),
-      transport_(std::make_unique<PoolTransport>(fetcher.pool(), marketBase_)) {
+      transport_(std::make_unique<PoolTransport>(fetcher.pool(), marketBase_)),
+      ticker_(ticker) {
     options_.parallel = std::clamp(options_.parallel, kMinParallel, kMaxParallel);
     options_.retries = std::max(options_.retries, 0);
 }
 
 // The batch goes first: it gives up its requests through the transport.
 Harvester::~Harvester() {
+    if (draining_) {
+        ticker_.stopTicker();
+    }
     batch_.reset();
 }
 
@@ -74,7 +78,14 @@ std::size_t Harvester::inFlight() const {
 void Harvester::Command1_Click() {
     const double limit = parsePageLimit(form_.Text1.text()).value_or(1.0);
     if (limit <= 1) {
+        if (observer_.runStarted) {
+            observer_.runStarted(1);
+        }
+        singleFailed_ = false;
         singlePage();
+        if (!form_.ended() && observer_.runEnded) {
+            observer_.runEnded(1, singleFailed_ ? 1 : 0);
+        }
         return;
     }
     form_.ys = 0;
@@ -91,11 +102,12 @@ void Harvester::singlePage() {
     form_.sj[Slot::PageText].clear();
 
     const net::FetchResult page =
-        fetcher_.GetBody(net::listingUrl(marketBase_, form_.Text1.text()), "gbk");
+        fetcher_.GetBody(marketBase_ + "/search?p=" + pageBoxQuery(form_.Text1.text()), "gbk");
     if (form_.ended()) {
         return;
     }
-    if (pageFailed(page)) {
+    if (!answersListing(page)) {
+        singleFailed_ = true;
         form_.Command1.setEnabled(true);
         form_.setStatus(std::string(kSingleFailed) + " " + failureReason(page));
         return;
@@ -118,8 +130,11 @@ void Harvester::singlePage() {
 void Harvester::startBatch() {
     // A stopped batch may still be waiting for its last pages: they belong to the list
     // that is about to be emptied, so its requests are given up with it.
-    batch_.reset();
-    ++generation_;
+    if (batch_) {
+        ticker_.stopTicker();
+        draining_ = false;
+        endRun();
+    }
     batch_ = std::make_unique<ListingBatch>(
         *transport_, BatchSettings{.parallel = options_.parallel,
                                    .retries = options_.retries,
@@ -129,47 +144,75 @@ void Harvester::startBatch() {
     form_.List1.clear();
     form_.Timer1.setEnabled(true);
     form_.setStatus(kBatchRunning);
+    pagesRequested_ = 0;
+    pagesDelivered_ = 0;
+    if (observer_.runStarted) {
+        const double limit = parsePageLimit(form_.Text1.text()).value_or(1.0);
+        observer_.runStarted(limit >= kLastPage ? kLastPage : static_cast<int>(std::ceil(limit)));
+    }
 }
 
 void Harvester::stopBatch() {
     form_.Command1.setCaption(app::kStartCaption);
     form_.Timer1.setEnabled(false);
-    form_.setStatus(kBatchStopped);
-    if (!batch_) {
+    if (!batch_ || draining_) {
+        form_.setStatus(kBatchStopped);
         return;
     }
-    // No new page is requested; the pages already on the wire are still appended,
-    // in order. A page waiting for a retry will not get one.
+    // No new page is requested and no retry; what has arrived is appended now, a page
+    // waiting for a retry has failed, and the pages on the wire are collected on the ticker.
     batch_->stop();
-    const std::uint64_t generation = generation_;
-    for (;;) {
-        pollBatch(0);
-        if (form_.ended() || generation != generation_ || !batch_) {
-            return;
-        }
-        if (batch_->drained()) {
-            break;
-        }
-        fetcher_.pool().poll(fetcher_.pool().limits().pollIntervalMs);
-        if (!fetcher_.pumpEvents()) {
-            return;
-        }
-        if (generation != generation_ || !batch_) {
-            return;
-        }
+    pollBatch(0);
+    if (form_.ended() || !batch_) {
+        return;
     }
-    const std::string summary = batch_->failureSummary();
-    if (!summary.empty()) {
-        form_.setStatus(std::string(kBatchStopped) + summary);
+    form_.setStatus(std::string(kBatchStopped) + batch_->failureSummary());
+    stopSerial_ = form_.statusSerial();
+    if (batch_->drained()) {
+        endRun();
+        return;
     }
-    batch_.reset();
+    draining_ = true;
+    ticker_.startTicker([this] { drainTick(); }, kDrainIntervalMs);
+}
+
+void Harvester::drainTick() {
+    if (!draining_ || !batch_ || form_.ended()) {
+        return;
+    }
+    fetcher_.pool().poll(0);
+    pollBatch(0);
+    if (form_.ended() || !batch_) {
+        return;
+    }
+    if (batch_->drained()) {
+        endDrain();
+    }
+}
+
+void Harvester::endDrain() {
+    ticker_.stopTicker();
+    draining_ = false;
+    // Only the stop's own text is brought up to date: a status another command wrote since
+    // stays as it is.
+    if (form_.statusSerial() == stopSerial_) {
+        form_.setStatus(std::string(kBatchStopped) + batch_->failureSummary());
+    }
+    endRun();
 }
 
 void Harvester::finishBatch() {
     form_.Timer1.setEnabled(false);
     form_.Command1.setCaption(app::kStartCaption);
     form_.setStatus(std::string(kBatchDone) + batch_->failureSummary());
+    endRun();
+}
+
+void Harvester::endRun() {
     batch_.reset();
+    if (observer_.runEnded) {
+        observer_.runEnded(pagesRequested_, pagesRequested_ - pagesDelivered_);
+    }
 }
 
 void Harvester::Timer1_Timer() {
@@ -194,8 +237,13 @@ void Harvester::Timer1_Timer() {
 
 void Harvester::pollBatch(double limit) {
     batch_->poll(
-        ListingBatch::Clock::now(), limit, [this](int, const net::FetchResult& page) { jl(page); },
+        ListingBatch::Clock::now(), limit,
+        [this](int, const net::FetchResult& page) {
+            ++pagesDelivered_;
+            jl(page);
+        },
         [this](int page) {
+            ++pagesRequested_;
             form_.ys = static_cast<std::int16_t>(page);
             form_.setStatus("正在采集第" + std::to_string(form_.ys) + "页..");
         });
@@ -224,11 +272,18 @@ void Harvester::cutListing() {
 void Harvester::appendRows() {
     // Each row moves the selection one entry down: after a batch emptied the
     // list it follows the newest entry; otherwise it walks on from where it was.
-    forEachRowDomain(form_.sj[Slot::ListingText], [this](std::string_view domain) {
+    std::vector<std::string> page;
+    forEachRowDomain(form_.sj[Slot::ListingText], [this, &page](std::string_view domain) {
         form_.sj[Slot::RowDomain] = std::string(domain);
         form_.List1.addItem(form_.sj[Slot::RowDomain]);
         form_.List1.setListIndex(form_.List1.listIndex() + 1);
+        if (observer_.pageAppended) {
+            page.emplace_back(domain);
+        }
     });
+    if (observer_.pageAppended && !page.empty()) {
+        observer_.pageAppended(page);
+    }
 }
 
 void Harvester::HScroll1_Change() {

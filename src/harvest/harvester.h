@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/form1.h"
+#include "app/platform.h"
 #include "listing_batch.h"
 #include "net/page_fetcher.h"
 #include "page_limit.h"
@@ -20,11 +23,26 @@ struct HarvestOptions {
     int retryPauseMs = 300;
 };
 
+// Told about each harvest run so that it can be remembered. A run is one press of "开始采集":
+// a single page, or a batch from its start to its end or stop. Each is called after the
+// status line has its text for that moment.
+struct HarvestObserver {
+    std::function<void(int pageLimit)> runStarted;
+    // The entries one listing page appended, in list order.
+    std::function<void(const std::vector<std::string>& domains)> pageAppended;
+    std::function<void(int pagesRequested, int pagesFailed)> runEnded;
+};
+
 // Start/stop, the batch timer, and the page-count box with its scroll bar.
+//
+// A stop returns at once: the pages already on the wire are collected afterwards on the
+// platform's ticker and appended in page order. When the last one is in, the status line
+// gets the batch's final summary, unless something else has written the status since the
+// stop (Form1's status serial tells).
 class Harvester {
 public:
-    Harvester(app::Form1& form, net::PageFetcher& fetcher, std::string marketBase,
-              HarvestOptions options = {});
+    Harvester(app::Form1& form, net::PageFetcher& fetcher, app::Ticker& ticker,
+              std::string marketBase, HarvestOptions options = {});
     ~Harvester();
     Harvester(const Harvester&) = delete;
     Harvester& operator=(const Harvester&) = delete;
@@ -41,6 +59,10 @@ public:
 
     // Listing requests of the running batch that are on the wire now.
     std::size_t inFlight() const;
+    // A stopped batch is still collecting the pages it had on the wire.
+    bool draining() const { return draining_; }
+
+    void setObserver(HarvestObserver observer) { observer_ = std::move(observer); }
 
 private:
     class PoolTransport;
@@ -49,6 +71,12 @@ private:
     void startBatch();
     void stopBatch();
     void finishBatch();
+    // One tick of the drain after a stop.
+    void drainTick();
+    // Ends the drain: ticker stopped, final summary where the stop text still stands.
+    void endDrain();
+    // The batch is over (finished, drained or given up): told to the observer, then dropped.
+    void endRun();
     // One step of the batch: hand over what has arrived, request what the cap allows.
     void pollBatch(double limit);
     // Slot 0 -> slots 1 and 2: the text after "booking", then the listing text.
@@ -61,10 +89,15 @@ private:
     HarvestOptions options_;
     std::unique_ptr<PoolTransport> transport_;
     std::unique_ptr<ListingBatch> batch_;
-    // Counts the batches started. A stop waits for its last pages while window events
-    // run, and one of them may start a new batch: the waiting stop sees the number change
-    // and leaves the new batch alone.
-    std::uint64_t generation_ = 0;
+    app::Ticker& ticker_;
+    bool draining_ = false;
+    // The status serial right after the stop wrote its text.
+    std::uint64_t stopSerial_ = 0;
+    HarvestObserver observer_;
+    // The running batch's pages requested and handed over; the rest failed.
+    int pagesRequested_ = 0;
+    int pagesDelivered_ = 0;
+    bool singleFailed_ = false;
 };
 
 }  // namespace jilan::harvest

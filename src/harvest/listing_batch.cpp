@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "listing_parser.h"
+
 namespace jilan::harvest {
 
 namespace {
@@ -15,11 +17,20 @@ bool retriable(const net::FetchResult& r) {
     return r.status == 429 || r.status >= 500;
 }
 
-bool pageFailed(const net::FetchResult& r) {
-    return r.failed() || r.httpError();
-}
-
 }  // namespace
+
+bool answersListing(const net::FetchResult& page) {
+    if (page.failed()) {
+        return false;
+    }
+    if (page.good()) {
+        return true;
+    }
+    bool anyRow = false;
+    forEachRowDomain(listingText(textAfterBooking(page.text)),
+                     [&anyRow](std::string_view) { anyRow = true; });
+    return anyRow;
+}
 
 ListingBatch::ListingBatch(ListingTransport& transport, BatchSettings settings)
     : transport_(transport), settings_(settings) {
@@ -93,7 +104,7 @@ void ListingBatch::deliverInOrder(const Deliver& deliver) {
     while (!pages_.empty() && pages_.front().result) {
         const Page page = std::move(pages_.front());
         pages_.pop_front();
-        if (pageFailed(*page.result)) {
+        if (!answersListing(*page.result)) {
             failed_.push_back(page.number);
             continue;
         }

@@ -22,6 +22,11 @@ inline constexpr int kLastPage = std::numeric_limits<std::int16_t>::max();
 // The failure summary names this many pages, then " 等".
 inline constexpr std::size_t kFailuresListed = 20;
 
+// Whether a fetched listing page counts as answered: an arrived answer with a good status,
+// or with an error status whose text still holds the listing (the cut finds it with at
+// least one row). A failed transfer never does.
+bool answersListing(const net::FetchResult& page);
+
 // What the batch needs from the network: start the request of one listing page, take
 // its answer once it has arrived, give it up.
 class ListingTransport {
@@ -48,7 +53,8 @@ struct BatchSettings {
 class ListingBatch {
 public:
     using Clock = std::chrono::steady_clock;
-    // Receives each page, in page order, with its answer; failed pages are not handed over.
+    // Receives each page, in page order, with its answer; failed pages (see answersListing)
+    // are not handed over.
     using Deliver = std::function<void(int page, const net::FetchResult& answer)>;
     // Told each time a new page is requested for the first time.
     using Requested = std::function<void(int page)>;

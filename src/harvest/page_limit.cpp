@@ -56,4 +56,19 @@ std::optional<double> parsePageLimit(std::string_view text) {
     return negative ? -value : value;
 }
 
+std::string pageBoxQuery(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == ' ') {
+            out += "%20";
+        } else if (c == '\t') {
+            out += "%09";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace jilan::harvest

@@ -1,19 +1,11 @@
 #include "list_actions.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "app/failure_text.h"
+#include "io/durable_writer.h"
 #include "net/market_requests.h"
 #include "net/url_check.h"
 
@@ -29,166 +21,51 @@ constexpr const char* kSaveDialogTitle = "请选择要保存的路径";
 constexpr const char* kSaved = "域名保存成功!";
 constexpr const char* kSaveFailed = "域名保存失败: ";
 
-std::string errnoText(int code) {
-    return app::fileFailureText(code, {});
-}
-
-// A temporary file that is removed again unless it was renamed into place.
-class TempFile {
-public:
-    TempFile() = default;
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        closeFd();
-        if (!path_.empty() && !committed_) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    // Creates the file from a mkstemp template; errno is kept on failure.
-    bool create(std::string templ) {
-        fd_ = ::mkstemp(templ.data());
-        if (fd_ < 0) {
-            return false;
-        }
-        path_ = std::move(templ);
-        return true;
-    }
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
-    // Closes the descriptor, reporting a failed close (a late write error).
-    bool close() {
-        const int fd = std::exchange(fd_, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-    void committed() { committed_ = true; }
-
-private:
-    void closeFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-    int fd_ = -1;
-    std::string path_;
-    bool committed_ = false;
-};
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The permission bits a newly created file gets under the process's umask,
-// read without changing it.
-mode_t newFileMode() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            try {
-                const auto mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-                return static_cast<mode_t>(0666 & ~mask);
-            } catch (const std::exception&) {
-                break;
-            }
-        }
-    }
-    return 0644;
-}
-
-WriteOutcome failure(int code) {
-    return WriteOutcome{false, errnoText(code)};
-}
-
 }  // namespace
 
-WriteOutcome writeListAtomically(const std::string& path, const std::vector<std::string>& entries) {
-    if (path.empty()) {
-        return failure(ENOENT);
-    }
-    // A link is followed, so the file it points at is replaced, not the link.
-    std::string target = path;
-    struct stat linkInfo {};
-    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        const std::unique_ptr<char, decltype(&std::free)> resolved(
-            ::realpath(path.c_str(), nullptr), &std::free);
-        if (resolved) {
-            target = resolved.get();
+std::string exportLine(std::string_view entry) {
+    std::string line(entry);
+    for (char& c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = ' ';
         }
     }
+    return line;
+}
 
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (name.empty()) {
-        return failure(EISDIR);
+WriteOutcome writeList(const std::string& path, const std::vector<std::string>& entries) {
+    const auto failed = [&path](const io::WriteFailure& f) {
+        return WriteOutcome{
+            false, path + ": " + app::fileFailureText(f.errnum, f.detail, f.notRegularFile)};
+    };
+    if (path.empty()) {
+        io::WriteFailure none;
+        none.errnum = ENOENT;
+        return failed(none);
     }
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        return failure(EISDIR);
+    io::FileWriter writer;
+    if (const io::WriteStatus opened = writer.open(path)) {
+        return failed(*opened);
     }
-    // A device or a pipe must not be swapped for a plain file.
-    if (exists && !S_ISREG(existing.st_mode)) {
-        return failure(EINVAL);
-    }
-
-    // The temporary name stays short enough for any name the target may have.
-    TempFile temp;
-    const std::string tempName = "." + name.substr(0, 64) + ".XXXXXX";
-    if (!temp.create((slash == std::string::npos ? std::string() : folder) + tempName)) {
-        return failure(errno);
-    }
-    const mode_t mode = exists ? (existing.st_mode & 07777) : newFileMode();
-    if (::fchmod(temp.fd(), mode) != 0) {
-        return failure(errno);
-    }
-
     std::string buffer;
     constexpr std::size_t kChunk = 64 * 1024;
     buffer.reserve(kChunk + 512);
     for (const std::string& entry : entries) {
-        buffer += entry;
+        buffer += exportLine(entry);
         buffer += "\r\n";
         if (buffer.size() >= kChunk) {
-            if (!writeAll(temp.fd(), buffer)) {
-                return failure(errno);
+            if (const io::WriteStatus wrote = writer.write(buffer)) {
+                return failed(*wrote);
             }
             buffer.clear();
         }
     }
-    if (!writeAll(temp.fd(), buffer)) {
-        return failure(errno);
+    if (const io::WriteStatus wrote = writer.write(buffer)) {
+        return failed(*wrote);
     }
-    if (::fsync(temp.fd()) != 0) {
-        return failure(errno);
-    }
-    if (!temp.close()) {
-        return failure(errno);
-    }
-    if (::rename(temp.path().c_str(), target.c_str()) != 0) {
-        return failure(errno);
-    }
-    temp.committed();
-
-    // Make the new directory entry durable too; the data is already safe.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    if (const io::WriteStatus committed = writer.commit()) {
+        return failed(*committed);
     }
     return WriteOutcome{true, {}};
 }
@@ -245,14 +122,13 @@ void ListActions::Command5_Click() {
     }
     form_.C1.setFileName(*chosen);
 
-    const WriteOutcome outcome = writeListAtomically(*chosen, form_.List1.items());
+    const WriteOutcome outcome = writeList(*chosen, form_.List1.items());
     if (outcome.ok) {
         platform_.messageBox(kSaved, app::kMessageTitle, app::MessageButtons::Ok,
                              app::MessageIcon::Information);
     } else {
-        platform_.messageBox(std::string(kSaveFailed) + *chosen + ": " + outcome.error,
-                             app::kMessageTitle, app::MessageButtons::Ok,
-                             app::MessageIcon::Information);
+        platform_.messageBox(std::string(kSaveFailed) + outcome.error, app::kMessageTitle,
+                             app::MessageButtons::Ok, app::MessageIcon::Warning);
     }
 }
 

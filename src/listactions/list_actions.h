@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/form1.h"
@@ -13,10 +14,14 @@ struct WriteOutcome {
     std::string error;  // why it failed, for the message box
 };
 
-// Writes every entry followed by CR LF, UTF-8 without a byte-order mark, to a
-// temporary file beside `path`, and renames it over `path` only after every
-// byte was written and flushed. On failure the old file is untouched.
-WriteOutcome writeListAtomically(const std::string& path, const std::vector<std::string>& entries);
+// Writes every entry followed by CR LF, UTF-8 without a byte-order mark, through the
+// durable writer (io::FileWriter: atomic where the target allows it, in place otherwise,
+// standard output for "-"). A control character inside an entry (CR, LF, tab, ...) is
+// written as a space, so each entry stays one line. `error` is the file and the reason.
+WriteOutcome writeList(const std::string& path, const std::vector<std::string>& entries);
+
+// The entry as one line of an export: control characters become spaces.
+std::string exportLine(std::string_view entry);
 
 // The list's popup menu, copy, book, and the export button.
 class ListActions {

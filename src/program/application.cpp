@@ -20,8 +20,8 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
       pump_(form, platform),
       fetcher_(pool, pump_),
       shell_(form, platform, options.urls),
-      harvester_(form, fetcher_, options.urls.market, options.harvest),
-      queries_(form, fetcher_, options.urls),
+      harvester_(form, fetcher_, platform, options.urls.market, options.harvest),
+      queries_(form, fetcher_, platform, options.urls),
       listActions_(form, platform, options.urls.market) {
     form.Load.attach(guarded([this] { shell_.Form_Load(); }));
     form.QueryUnload.attach(guarded<int&, int>(

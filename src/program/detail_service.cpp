@@ -1,7 +1,6 @@
 #include "detail_service.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <ostream>
 #include <utility>
 
@@ -214,11 +213,6 @@ std::string DetailWorker::historyProblem() const {
 
 std::optional<NameDetails> DetailWorker::cached(const std::string& domain) const {
     if (settings_.historyPath.empty()) {
-        return std::nullopt;
-    }
-    // A look-up never creates the store: without a file there is nothing cached.
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(settings_.historyPath, ignored)) {
         return std::nullopt;
     }
     const std::lock_guard lock(readerMutex_);

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <ostream>
+#include <utility>
 
 #include "application.h"
 #include "listactions/list_actions.h"
@@ -31,6 +33,27 @@ public:
     void endProgram() override {}
     std::string programFolder() override { return {}; }
     void applySkin(const std::string&) override {}
+    void blockingStarted() override {}
+    void blockingEnded() override {}
+
+    // The ticker runs only when the window-less loop calls tick().
+    void startTicker(std::function<void()> tick, int intervalMs) override {
+        ticker_ = std::move(tick);
+        tickerIntervalMs_ = intervalMs;
+    }
+    void stopTicker() override { ticker_ = nullptr; }
+    bool tickerRunning() const { return static_cast<bool>(ticker_); }
+    int tickerIntervalMs() const { return tickerIntervalMs_; }
+    void tick() {
+        if (ticker_) {
+            const std::function<void()> call = ticker_;  // the call may stop the ticker
+            call();
+        }
+    }
+
+private:
+    std::function<void()> ticker_;
+    int tickerIntervalMs_ = 0;
 };
 
 // Mirrors the status line to a stream, one line per change.
@@ -96,11 +119,15 @@ int runHeadlessHarvest(const std::string& pages, const std::string& output,
         program.pool.poll(form.Timer1.interval());
         form.Timer1.tick();
     }
+    // A stop returns at once; the pages it left on the wire still come in.
+    while (program.platform.tickerRunning() && !form.ended()) {
+        program.pool.poll(program.platform.tickerIntervalMs());
+        program.platform.tick();
+    }
 
-    const listactions::WriteOutcome written =
-        listactions::writeListAtomically(output, form.List1.items());
+    const listactions::WriteOutcome written = listactions::writeList(output, form.List1.items());
     if (!written.ok) {
-        err << "jilan-harvester: cannot write " << output << ": " << written.error << '\n';
+        err << "jilan-harvester: cannot write " << written.error << '\n';
         return 1;
     }
     err << form.List1.listCount() << " domains written to " << output << '\n';

@@ -20,23 +20,24 @@ constexpr std::string_view kLookupFailedCaption = "是否备案：查询失败";
 
 bool applyFiling(app::Form1& form, const net::FetchResult& page, std::string_view filedPrefix) {
     auto& sj = form.sj;
+    // An error answer is page text too: when it says what was asked, it is the answer.
     sj[Slot::IcpPage] = page.failed() ? std::string() : page.text;
-    if (!page.good()) {
-        // An unreachable or failing lookup site says nothing about the filing.
-        form.Label12.setCaption(std::string(kLookupFailedCaption));
-        return false;
-    }
     if (contains(sj[Slot::IcpPage], kNotFiled)) {
         form.Label12.setCaption(std::string(kNotFiledCaption));
         return true;
     }
     sj[Slot::FilingNumber] =
         markerCut(sj[Slot::IcpPage], kFilingStart, kFilingEnd, &sj[Slot::FilingPiece]);
-    if (sj[Slot::FilingNumber].empty()) {
-        form.Label12.setCaption(std::string(kNotFiledCaption));
-    } else {
+    if (!sj[Slot::FilingNumber].empty()) {
         form.Label12.setCaption(joined(filedPrefix, sj[Slot::FilingNumber]));
+        return true;
     }
+    if (!page.good()) {
+        // An unreachable or failing lookup site that says nothing says nothing about the filing.
+        form.Label12.setCaption(std::string(kLookupFailedCaption));
+        return false;
+    }
+    form.Label12.setCaption(std::string(kNotFiledCaption));
     return true;
 }
 

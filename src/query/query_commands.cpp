@@ -14,14 +14,14 @@ using app::Slot;
 constexpr std::string_view kNothingSelected = "请先进行获取 ..";
 constexpr std::string_view kQueryRunning = "正在进行查询 ..";
 constexpr std::string_view kQueryDone = "查询完毕 ..";
-constexpr std::string_view kQueryBusy = "正在进行查询，请稍候 ..";
 constexpr std::string_view kDetailFailed = "详情页获取失败";
 constexpr std::string_view kLookupFailed = "备案查询失败";
 
 }  // namespace
 
-QueryCommands::QueryCommands(app::Form1& form, net::PageFetcher& fetcher, config::Urls urls)
-    : form_(form), fetcher_(fetcher), urls_(std::move(urls)) {}
+QueryCommands::QueryCommands(app::Form1& form, net::PageFetcher& fetcher, app::Platform& platform,
+                             config::Urls urls)
+    : form_(form), fetcher_(fetcher), platform_(platform), urls_(std::move(urls)) {}
 
 void QueryCommands::csh() {
     form_.sj.clear();
@@ -36,14 +36,25 @@ void QueryCommands::List1_DblClick() {
 }
 
 void QueryCommands::runQuery(Command command) {
-    if (form_.List1.text().empty()) {
-        form_.setStatus(std::string(kNothingSelected));
+    // The lookup wait runs window events; a query started from there would mix its results
+    // with this one's, so it waits for this one to end. Only the last one asked for runs:
+    // the detail area ends on the entry the user asked for last.
+    if (busy_) {
+        pending_ = command;
         return;
     }
-    // The lookup wait runs window events; a query started from there would
-    // mix its results with this one's.
-    if (busy_) {
-        form_.setStatus(std::string(kQueryBusy));
+    std::optional<Command> next = command;
+    while (next && !form_.ended()) {
+        pending_.reset();
+        queryOnce(*next);
+        next = pending_;
+    }
+    pending_.reset();
+}
+
+void QueryCommands::queryOnce(Command command) {
+    if (form_.List1.text().empty()) {
+        form_.setStatus(std::string(kNothingSelected));
         return;
     }
     struct BusyGuard {
@@ -58,8 +69,19 @@ void QueryCommands::runQuery(Command command) {
     csh();
 
     const std::string detailUrl = net::detailUrl(urls_.market, form_.List1.text());
-    const net::FetchResult detail =
-        command == Command::Menu ? fetcher_.OpenURL(detailUrl) : fetcher_.HtmlStr(detailUrl);
+    net::FetchResult detail;
+    {
+        // The window shows "正在进行查询 .." and the busy cursor while the fetch blocks it.
+        struct Blocking {
+            app::Platform& platform;
+            explicit Blocking(app::Platform& p) : platform(p) { platform.blockingStarted(); }
+            ~Blocking() { platform.blockingEnded(); }
+            Blocking(const Blocking&) = delete;
+            Blocking& operator=(const Blocking&) = delete;
+        } blocking(platform_);
+        detail =
+            command == Command::Menu ? fetcher_.OpenURL(detailUrl) : fetcher_.HtmlStr(detailUrl);
+    }
     if (form_.ended()) {
         return;
     }

@@ -12,6 +12,7 @@
 #include "program/headless.h"
 #include "command_line.h"
 #include "desktop_program.h"
+#include "io/durable_writer.h"
 #include "main_window.h"
 #include "net/transfer_pool.h"
 #include "qt_platform.h"
@@ -90,8 +91,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         raw.push_back(QString::fromLocal8Bit(argv[i]));
     }
+    // A closed reader or a file-size limit comes back from write() as an error to report.
+    jilan::io::ignoreWriteSignals();
     if (!jilan::ui::needsWindow(raw, jilan::config::processEnv)) {
         const QCoreApplication core(argc, argv);
+        // Qt's own texts (the parser's messages) in Chinese, as in the window.
+        QTranslator qtChinese;
+        jilan::ui::installQtChinese(qtChinese);
         return runWithoutWindow(QCoreApplication::arguments());
     }
 
@@ -103,6 +109,8 @@ int main(int argc, char** argv) {
         return reportErrors(parsed);
     }
     if (parsed.options.mode != jilan::ui::RunMode::Window) {
+        QTranslator qtChinese;
+        jilan::ui::installQtChinese(qtChinese);
         return runWithoutWindow(QCoreApplication::arguments());
     }
     return runWindow(qtApp, parsed.options);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,6 +62,7 @@ MainWindow::MainWindow(app::Form1& form, QWidget* parent)
     syncIcon();
 
     follow(form_.endedSignal, [this] { timer_.stop(); });
+    connect(&filterShortcut_, &QShortcut::activated, this, &MainWindow::filterWindowRequested);
 }
 
 MainWindow::~MainWindow() {
@@ -193,6 +195,7 @@ void MainWindow::buildButton(app::Button& button, QWidget* parent) {
     refresh();
     follow(button.changed, refresh);
     connect(w, &QPushButton::clicked, this, [&button] { button.Click.raise(); });
+    w->installEventFilter(this);
     byName_[button.name()] = w;
 }
 
@@ -261,6 +264,7 @@ void MainWindow::buildListBox(app::ListBox& list, QWidget* parent) {
     auto* w = own<ListBoxView>(parent);
     w->setGeometry(toPixels(list.geometry()));
     w->setModel(&listModel_);
+    w->setToolTip(QStringLiteral("双击查看信息，Ctrl+F 筛选与批量查询"));
     listView_ = w;
 
     follow(list.itemAppended, [this](std::size_t) { listModel_.noteAppended(); });
@@ -289,7 +293,47 @@ void MainWindow::buildListBox(app::ListBox& list, QWidget* parent) {
         list.MouseDown.raise(button, shift, x, y);
     });
     connect(w, &ListBoxView::listDoubleClicked, this, [&list] { list.DblClick.raise(); });
+    w->installEventFilter(this);
     byName_[list.name()] = w;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+    if (watched == listView_) {
+        return listKey(key) || QWidget::eventFilter(watched, event);
+    }
+    if (auto* button = qobject_cast<QPushButton*>(watched); button != nullptr && enter) {
+        if (button->isEnabled() && !key.isAutoRepeat()) {
+            button->click();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::listKey(const QKeyEvent& key) {
+    const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+    const bool menu = key.key() == Qt::Key_Menu ||
+                      (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+    if (!enter && !menu) {
+        return false;
+    }
+    if (key.isAutoRepeat()) {
+        return true;
+    }
+    if (enter) {
+        form_.List1.DblClick.raise();
+        return true;
+    }
+    // As a right click on the selected entry: the menu acts on the selection.
+    const QRect at = listView_->visualRect(listView_->currentIndex());
+    form_.List1.MouseDown.raise(static_cast<int>(app::MouseButton::Right), 0,
+                                toTwips(at.center().x()), toTwips(at.center().y()));
+    return true;
 }
 
 void MainWindow::showListSelection() {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QShortcut>
 #include <QTimer>
 #include <QWidget>
+
+class QKeyEvent;
 
 #include <map>
 #include <memory>
@@ -37,8 +40,15 @@ public:
     // The window icon follows the model: none once start-up has cleared it.
     void syncIcon();
 
+Q_SIGNALS:
+    // Ctrl+F: the user asks for the "域名筛选" window.
+    void filterWindowRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Keyboard reach: Enter presses a focused button; in the list Enter runs the
+    // double-click query and the Menu key or Shift+F10 open its popup menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -62,6 +72,7 @@ private:
     // Keyboard focus follows the controls' tab indexes.
     void orderFocus();
     void showListSelection();
+    bool listKey(const QKeyEvent& key);
 
     app::Form1& form_;
     // Lets the model's signals outlive the window harmlessly: slots check it first.
@@ -74,6 +85,7 @@ private:
     bool syncingSelection_ = false;
     bool selectionPending_ = false;
     QTimer timer_;
+    QShortcut filterShortcut_{QKeySequence(QStringLiteral("Ctrl+F")), this};
 };
 
 }  // namespace jilan::ui

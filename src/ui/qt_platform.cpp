@@ -15,6 +15,66 @@
 
 namespace jilan::ui {
 
+QString defaultSuffixOf(const std::string& filter) {
+    // "文本文件|*.txt|所有文件|*.*": the first pattern of the first entry, when it names one.
+    const QStringList parts = toQt(filter).split(QLatin1Char('|'));
+    if (parts.size() < 2) {
+        return {};
+    }
+    const QString pattern = parts[1].split(QLatin1Char(';')).value(0).trimmed();
+    if (!pattern.startsWith(QStringLiteral("*."))) {
+        return {};
+    }
+    const QString suffix = pattern.mid(2);
+    if (suffix.isEmpty() || suffix.contains(QLatin1Char('*')) ||
+        suffix.contains(QLatin1Char('?'))) {
+        return {};
+    }
+    return suffix;
+}
+
+QtPlatform::QtPlatform() {
+    QObject::connect(&ticker_, &QTimer::timeout, [this] {
+        if (tick_) {
+            const std::function<void()> call = tick_;  // the call may stop the ticker
+            call();
+        }
+    });
+}
+
+QtPlatform::~QtPlatform() {
+    while (blocking_ > 0) {
+        blockingEnded();
+    }
+}
+
+void QtPlatform::startTicker(std::function<void()> tick, int intervalMs) {
+    tick_ = std::move(tick);
+    ticker_.start(intervalMs);
+}
+
+void QtPlatform::stopTicker() {
+    ticker_.stop();
+    tick_ = nullptr;
+}
+
+void QtPlatform::blockingStarted() {
+    if (blocking_++ == 0) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    // What the handler wrote so far (the query's status) is on screen before the wait,
+    // without letting any other event through.
+    if (window_) {
+        window_->repaint();
+    }
+}
+
+void QtPlatform::blockingEnded() {
+    if (blocking_ > 0 && --blocking_ == 0) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
 void QtPlatform::setWindow(QWidget* window) {
     window_ = window;
     if (window_ && skin_) {
@@ -27,10 +87,10 @@ void QtPlatform::processEvents() {
 }
 
 app::MessageAnswer QtPlatform::messageBox(const std::string& prompt, const std::string& title,
-                                          app::MessageButtons buttons,
-                                          app::MessageIcon /*icon: information is the only one*/) {
-    QMessageBox box(QMessageBox::Information, toQt(title), displayText(prompt),
-                    QMessageBox::NoButton, window_);
+                                          app::MessageButtons buttons, app::MessageIcon icon) {
+    const QMessageBox::Icon shown =
+        icon == app::MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information;
+    QMessageBox box(shown, toQt(title), displayText(prompt), QMessageBox::NoButton, window_);
     box.setTextFormat(Qt::PlainText);
     if (buttons == app::MessageButtons::YesNoCancel) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -95,6 +155,11 @@ std::optional<std::string> QtPlatform::saveFileDialog(const std::string& title,
     const QString nameFilter = qtNameFilter(filter);
     if (!nameFilter.isEmpty()) {
         dialog.setNameFilter(nameFilter);
+        // A name typed without an extension gets the filter's first one ("今日" -> "今日.txt").
+        const QString suffix = defaultSuffixOf(filter);
+        if (!suffix.isEmpty()) {
+            dialog.setDefaultSuffix(suffix);
+        }
     }
     if (!initialName.empty()) {
         dialog.selectFile(toQt(initialName));

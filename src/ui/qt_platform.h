@@ -2,9 +2,11 @@
 
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,7 +24,10 @@ namespace jilan::ui {
 // save dialog, popup menus, program folder, ending, style sheets.
 class QtPlatform : public app::Platform {
 public:
-    QtPlatform() = default;
+    QtPlatform();
+    ~QtPlatform() override;
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
     // The main window: parent of every dialog and target of the skin.
     void setWindow(QWidget* window);
     QWidget* window() const { return window_; }
@@ -39,8 +44,15 @@ public:
     void endProgram() override;
     std::string programFolder() override;
     void applySkin(const std::string& styleSheet) override;
+    // Paints the window at once (no event runs) and shows the wait cursor; nests.
+    void blockingStarted() override;
+    void blockingEnded() override;
+    // A QTimer of its own, apart from the window's controls.
+    void startTicker(std::function<void()> tick, int intervalMs) override;
+    void stopTicker() override;
 
     bool ended() const { return ended_; }
+    bool tickerRunning() const { return ticker_.isActive(); }
 
 protected:
     // Hands an already checked http/https URL to the desktop's browser.
@@ -50,11 +62,18 @@ private:
     QPointer<QWidget> window_;
     std::optional<QString> skin_;
     bool ended_ = false;
+    int blocking_ = 0;
+    QTimer ticker_;
+    std::function<void()> tick_;
 };
 
 // The URL as Qt parses it when it is an absolute http or https URL with a host;
 // nullopt for anything else (other schemes, relative, malformed).
 std::optional<QUrl> browsableUrl(const std::string& url);
+
+// The extension a typed name without one gets: the first pattern of the save filter
+// ("文本文件|*.txt" -> "txt"); empty when it names none ("*.*", "*").
+QString defaultSuffixOf(const std::string& filter);
 
 // The popup's entries for the menu's items, separators for "-"; each action
 // paired with the item whose Click it raises.

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "program/application.h"
 #include "market_sim.h"
+#include "program/application.h"
 #include "recording_platform.h"
 
 namespace jilan::testing {
@@ -39,14 +39,31 @@ struct HarvestRig {
         return config::Urls{base, base + "/icp/", base + "/vendor/forum", base + "/vendor/home"};
     }
 
-    // Runs the window's clock until the batch timer stops; fails the test on a hang.
+    // Runs the window's clock until the batch timer stops, and then the drain's ticker until
+    // a stopped batch has its last pages; fails the test on a hang.
     void runBatch(std::chrono::seconds watchdog = std::chrono::seconds(60)) {
         const auto deadline = std::chrono::steady_clock::now() + watchdog;
-        while (form.Timer1.enabled()) {
+        while (form.Timer1.enabled() || platform.ticker) {
             pool.poll(1);
-            form.Timer1.tick();
+            if (form.Timer1.enabled()) {
+                form.Timer1.tick();
+            }
+            platform.tick();
             if (std::chrono::steady_clock::now() > deadline) {
                 ADD_FAILURE() << "batch did not end within the watchdog";
+                return;
+            }
+        }
+    }
+
+    // Runs only the drain's ticker, as the event loop would after a stop.
+    void drain(std::chrono::seconds watchdog = std::chrono::seconds(60)) {
+        const auto deadline = std::chrono::steady_clock::now() + watchdog;
+        while (platform.ticker) {
+            pool.poll(1);
+            platform.tick();
+            if (std::chrono::steady_clock::now() > deadline) {
+                ADD_FAILURE() << "drain did not end within the watchdog";
                 return;
             }
         }

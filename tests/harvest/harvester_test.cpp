@@ -51,8 +51,10 @@ TEST(SinglePageTest, PageNumberIsTheTextAsTyped) {
         const char* typed;
         const char* target;
     };
-    for (const Case c : {Case{"0", "/search?p=0"}, Case{"-2", "/search?p=-2"},
-                         Case{"1.0", "/search?p=1.0"}, Case{" 1", "/search?p=%201"}}) {
+    for (const Case c :
+         {Case{"0", "/search?p=0"}, Case{"-2", "/search?p=-2"}, Case{"1.0", "/search?p=1.0"},
+          Case{"+1", "/search?p=+1"}, Case{"+0.5", "/search?p=+0.5"}, Case{" 1", "/search?p=%201"},
+          Case{"\t1 ", "/search?p=%091%20"}}) {
         SCOPED_TRACE(c.typed);
         HarvestRig rig;
         rig.press(c.typed);
@@ -69,17 +71,60 @@ TEST(SinglePageTest, UnreachableMarketplaceIsReportedAndNothingAppended) {
     rig.form.Command1.click();
     EXPECT_TRUE(rig.form.Command1.enabled());
     EXPECT_EQ(rig.form.List1.listCount(), 0u);
-    EXPECT_EQ(rig.form.status(), "采集失败 .. 连接失败");
+    EXPECT_EQ(rig.form.status(), "采集失败 .. 无法连接服务器");
 }
 
-TEST(SinglePageTest, ErrorStatusIsAFailureNotAnEmptyPage) {
+// An error answer is page text: one that holds the listing is a good page, one that does
+// not is a failure named by its status.
+TEST(SinglePageTest, ErrorAnswersAreJudgedByTheirText) {
+    struct Case {
+        const char* rule;
+        sim::Fault fault;
+        bool rows;
+        std::string status;
+    };
+    const Case cases[] = {
+        {"404 carrying the listing is a good page", sim::Fault::Page404, true, "采集完毕 .."},
+        {"500 carrying the listing is a good page", sim::Fault::Page500, true, "采集完毕 .."},
+        {"404 error page is a failure", sim::Fault::Status404, false, "采集失败 .. 服务器返回 404"},
+        {"500 error page is a failure", sim::Fault::Status500, false, "采集失败 .. 服务器返回 500"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        sim::Options o;
+        o.allFault = c.fault;
+        HarvestRig rig(o);
+        rig.form.Command1.click();
+        EXPECT_EQ(rig.form.List1.items(),
+                  c.rows ? rig.expectedPages(1, 1) : std::vector<std::string>{});
+        EXPECT_EQ(rig.form.status(), c.status);
+        EXPECT_TRUE(rig.form.Command1.enabled());
+        // A single page is not retried.
+        EXPECT_EQ(rig.sim.requests().size(), 1u);
+    }
+}
+
+TEST(BatchTest, ErrorAnswersHoldingTheListingAreGoodPagesAfterTheirRetries) {
     sim::Options o;
-    o.allFault = sim::Fault::Status500;
-    HarvestRig rig(o);
-    rig.form.Command1.click();
-    EXPECT_EQ(rig.form.List1.listCount(), 0u);
-    EXPECT_EQ(rig.form.status(), "采集失败 .. HTTP 500");
-    EXPECT_TRUE(rig.form.Command1.enabled());
+    o.pageFaults = {{2, sim::Fault::Page404},
+                    {3, sim::Fault::Page500},
+                    {4, sim::Fault::Status404},
+                    {5, sim::Fault::Status500}};
+    HarvestRig rig(o, harvest::HarvestOptions{2, 2, 10});
+    rig.press("6");
+    rig.runBatch();
+    std::vector<std::string> expected = rig.expectedPages(1, 3);
+    for (auto& d : rig.expectedPages(6, 6)) {
+        expected.push_back(d);
+    }
+    EXPECT_EQ(rig.form.List1.items(), expected);
+    EXPECT_EQ(rig.form.status(), "批量采集完毕 .. 2页失败: 4, 5");
+    const auto targets = rig.requestedTargets();
+    // 5xx answers are retried whatever they carry; 404 answers are final at once.
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/search?p=2"), 1);
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/search?p=3"), 3);
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/search?p=4"), 1);
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/search?p=5"), 3);
 }
 
 TEST(SinglePageTest, PageWithoutListingEndsQuietlyWithTheButtonBack) {
@@ -242,7 +287,7 @@ TEST(BatchTest, BusyServerDropsTheBatchToOneRequestInFlight) {
     EXPECT_EQ(rig.form.List1.items(), rig.expectedPages(1, 8));
 }
 
-TEST(BatchTest, StopKeepsWhatWasHarvestedAndAppendsPagesInFlight) {
+TEST(BatchTest, StopReturnsAtOnceAndTheTickerAppendsThePagesInFlight) {
     sim::Options o;
     o.latencyMs = 40;
     HarvestRig rig(o, harvest::HarvestOptions{2, 2, 10});
@@ -252,11 +297,20 @@ TEST(BatchTest, StopKeepsWhatWasHarvestedAndAppendsPagesInFlight) {
         rig.pool.poll(1);
         rig.form.Timer1.tick();
     }
+    const int pumpsBefore = rig.platform.pumps;
     rig.form.Command1.click();  // stop, the limit is still above 1
+    // The click itself waited for nothing.
+    EXPECT_EQ(rig.platform.pumps, pumpsBefore);
     EXPECT_EQ(rig.form.Command1.caption(), "开始采集");
     EXPECT_FALSE(rig.form.Timer1.enabled());
     EXPECT_EQ(rig.form.status(), "已停止批量采集操作 ..");
     EXPECT_EQ(rig.form.ys, 0);
+    EXPECT_TRUE(rig.application->harvester().draining());
+    EXPECT_EQ(rig.platform.tickerStarts, 1);
+
+    rig.drain();
+    EXPECT_FALSE(rig.application->harvester().draining());
+    EXPECT_EQ(rig.form.status(), "已停止批量采集操作 ..");
     const std::size_t requested = rig.sim.requests().size();
     const std::size_t pages = rig.form.List1.listCount() / 50;
     EXPECT_EQ(rig.form.List1.listCount() % 50, 0u);
@@ -268,6 +322,94 @@ TEST(BatchTest, StopKeepsWhatWasHarvestedAndAppendsPagesInFlight) {
         rig.form.Timer1.tick();
     }
     EXPECT_EQ(rig.sim.requests().size(), requested);
+}
+
+// A stop with a slow page and a failing page on the wire: the click shows the stop text at
+// once; the final summary replaces it only if no other command wrote the status meanwhile.
+TEST(BatchTest, StopSequenceKeepsTheStatusOfACommandRunInBetween) {
+    struct Case {
+        const char* rule;
+        bool copyInBetween;
+        std::string finalStatus;
+    };
+    const Case cases[] = {
+        {"nothing else wrote the status: the final summary appears", false,
+         "已停止批量采集操作 .. 1页失败: 3"},
+        {"a copy in between keeps its own status", true, "域名已复制 .."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        sim::Options o;
+        o.pageLatencyMs = {{2, 300}, {3, 150}};
+        o.pageFaults = {{3, sim::Fault::Status404}};
+        HarvestRig rig(o, harvest::HarvestOptions{3, 2, 10});
+        rig.press("3");
+        // Page 1 is in; pages 2 (slow) and 3 (failing) are on the wire.
+        while (rig.form.List1.listCount() < 50) {
+            rig.pool.poll(1);
+            rig.form.Timer1.tick();
+        }
+        ASSERT_EQ(rig.application->harvester().inFlight(), 2u);
+        rig.form.Command1.click();
+        EXPECT_EQ(rig.form.status(), "已停止批量采集操作 ..");
+        if (c.copyInBetween) {
+            rig.form.List1.setListIndex(0);
+            rig.form.fz.Click.raise();
+        }
+        rig.drain();
+        EXPECT_EQ(rig.form.status(), c.finalStatus);
+        std::vector<std::string> expected = rig.expectedPages(1, 2);
+        EXPECT_EQ(rig.form.List1.items(), expected);
+        EXPECT_EQ(rig.platform.tickerStops, 1);
+    }
+}
+
+TEST(BatchTest, StopCountsPagesWaitingForARetryAsFailedAtOnce) {
+    sim::Options o;
+    o.pageFaults = {{2, sim::Fault::Status500}};
+    HarvestRig rig(o, harvest::HarvestOptions{1, 5, 60'000});
+    rig.press("5");
+    // Page 2 failed once and waits a minute for its retry; the pages after it are in.
+    const auto requestedOnce = [&rig](const std::string& target) {
+        const auto targets = rig.requestedTargets();
+        return std::count(targets.begin(), targets.end(), target) >= 1;
+    };
+    while (!requestedOnce("/search?p=5") || rig.application->harvester().inFlight() > 0) {
+        rig.pool.poll(1);
+        rig.form.Timer1.tick();
+    }
+    EXPECT_EQ(rig.form.List1.items(), rig.expectedPages(1, 1));
+    rig.form.Command1.click();
+    EXPECT_EQ(rig.form.status(), "已停止批量采集操作 .. 1页失败: 2");
+    // Nothing was left on the wire: no drain.
+    EXPECT_FALSE(rig.application->harvester().draining());
+    std::vector<std::string> expected = rig.expectedPages(1, 1);
+    for (auto& d : rig.expectedPages(3, 5)) {
+        expected.push_back(d);
+    }
+    EXPECT_EQ(rig.form.List1.items(), expected);
+}
+
+TEST(BatchTest, ANewBatchCancelsTheDrainingOne) {
+    sim::Options o;
+    o.pageLatencyMs = {{2, 400}};
+    HarvestRig rig(o, harvest::HarvestOptions{2, 2, 10});
+    rig.press("2");
+    while (rig.form.List1.listCount() < 50) {
+        rig.pool.poll(1);
+        rig.form.Timer1.tick();
+    }
+    rig.form.Command1.click();  // stop with page 2 on the wire
+    ASSERT_TRUE(rig.application->harvester().draining());
+    rig.press("1");  // a single page: the drain goes on
+    EXPECT_TRUE(rig.application->harvester().draining());
+    rig.press("3");  // a new batch: the draining one is given up
+    EXPECT_FALSE(rig.application->harvester().draining());
+    EXPECT_FALSE(rig.platform.ticker);
+    EXPECT_EQ(rig.form.status(), "正在批量采集 ..");
+    rig.runBatch();
+    EXPECT_EQ(rig.form.List1.items(), rig.expectedPages(1, 3));
+    EXPECT_EQ(rig.form.status(), "批量采集完毕 ..");
 }
 
 TEST(BatchTest, SinglePageDuringABatchLeavesTheBatchRunning) {

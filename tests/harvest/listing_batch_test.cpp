@@ -96,6 +96,36 @@ struct Rig {
     std::vector<std::string> texts;
 };
 
+// Whether an answer is a page of the listing, by its status and its text.
+TEST(AnswersListing, AnErrorStatusCountsWhenItsTextHoldsARow) {
+    const std::string row = "<tr>\r\n    <td><a href=\"/backorder/a.com\">a.com</a></td>";
+    const std::string listing =
+        "<table class=\"booking\">" + row + "<div class=\"pagination\"></div>";
+    const std::string noRows = "<table class=\"booking\"><div class=\"pagination\"></div>";
+    struct Case {
+        const char* rule;
+        net::FetchResult answer;
+        bool answers;
+    };
+    const Case cases[] = {
+        {"good status, listing", net::FetchResult::answer(listing, 200), true},
+        {"good status, any text", net::FetchResult::answer("<html></html>", 200), true},
+        {"404 with the listing", net::FetchResult::answer(listing, 404), true},
+        {"500 with the listing", net::FetchResult::answer(listing, 500), true},
+        {"404 error page", net::FetchResult::answer("<h1>Not Found</h1>", 404), false},
+        {"404 with the cut but no row", net::FetchResult::answer(noRows, 404), false},
+        {"404 with a row but no pagination marker",
+         net::FetchResult::answer("<table class=\"booking\">" + row, 404), false},
+        {"failed transfer",
+         net::FetchResult::failure(net::FetchError::Transport, net::FailureKind::ConnectionCut),
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EXPECT_EQ(answersListing(c.answer), c.answers);
+    }
+}
+
 TEST(ListingBatch, FailureSummaryNamesTwentyPagesThenCutsOff) {
     struct Case {
         const char* rule;

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using jilan::app::Form1;
-using jilan::listactions::writeListAtomically;
+using jilan::listactions::writeList;
 
 using jilan::testing::TempDir;
 
@@ -47,12 +47,13 @@ struct Rig {
     jilan::listactions::ListActions actions{form, platform, "http://m.example"};
 };
 
-void expectOnlyMessage(const Rig& rig, const std::string& prompt) {
+void expectOnlyMessage(const Rig& rig, const std::string& prompt,
+                       jilan::app::MessageIcon icon = jilan::app::MessageIcon::Information) {
     ASSERT_EQ(rig.platform.messages.size(), 1U);
     EXPECT_EQ(rig.platform.messages[0].prompt, prompt);
     EXPECT_EQ(rig.platform.messages[0].title, "霁岚系列软件");
     EXPECT_EQ(rig.platform.messages[0].buttons, jilan::app::MessageButtons::Ok);
-    EXPECT_EQ(rig.platform.messages[0].icon, jilan::app::MessageIcon::Information);
+    EXPECT_EQ(rig.platform.messages[0].icon, icon);
 }
 
 TEST(Export, EmptyListShowsANoticeAndNoDialog) {
@@ -71,7 +72,13 @@ TEST(Export, WritesEveryEntryAsACrLfLine) {
         {"one entry", {"x"}, "x\r\n"},
         {"three in list order", {"c.com", "a.com", "b.cn"}, "c.com\r\na.com\r\nb.cn\r\n"},
         {"UTF-8 without a byte-order mark", {"中文.cn", "a.com"}, "中文.cn\r\na.com\r\n"},
-        {"entries kept as the list holds them", {" sp .com", "a\tb"}, " sp .com\r\na\tb\r\n"},
+        {"spaces kept as the list holds them", {" sp .com", "a b"}, " sp .com\r\na b\r\n"},
+        {"CR and LF inside an entry become spaces: one line per entry",
+         {"a\r\nb.com", "c\nd.com", "e\r.com"},
+         "a  b.com\r\nc d.com\r\ne .com\r\n"},
+        {"tab and other control characters become spaces",
+         {"a\tb", "x\x01y\x7f"},
+         "a b\r\nx y \r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,13 +139,17 @@ TEST(Export, FailureIsShownAndNothingIsLeftBehind) {
     struct Case {
         const char* name;
         std::string (*target)(const TempDir&);
+        std::string reason;
     } cases[] = {
-        {"parent is a file", [](const TempDir& d) { return d.file("plain") + "/out.txt"; }},
-        {"path is a directory", [](const TempDir& d) { return d.file("sub"); }},
-        {"name too long", [](const TempDir& d) { return d.file(std::string(300, 'n') + ".txt"); }},
-        {"folder missing", [](const TempDir& d) { return d.file("nowhere") + "/out.txt"; }},
-        {"empty name", [](const TempDir&) { return std::string(); }},
-        {"trailing slash", [](const TempDir& d) { return d.file("sub") + "/"; }},
+        {"parent is a file", [](const TempDir& d) { return d.file("plain") + "/out.txt"; },
+         "文件夹不存在"},
+        {"path is a directory", [](const TempDir& d) { return d.file("sub"); }, "是文件夹"},
+        {"name too long", [](const TempDir& d) { return d.file(std::string(300, 'n') + ".txt"); },
+         "未知错误（File name too long）"},
+        {"folder missing", [](const TempDir& d) { return d.file("nowhere") + "/out.txt"; },
+         "文件夹不存在"},
+        {"empty name", [](const TempDir&) { return std::string(); }, "文件夹不存在"},
+        {"trailing slash", [](const TempDir& d) { return d.file("sub") + "/"; }, "是文件夹"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,10 +166,8 @@ TEST(Export, FailureIsShownAndNothingIsLeftBehind) {
         rig.actions.Command5_Click();
 
         ASSERT_EQ(rig.platform.messages.size(), 1U);
-        const std::string prefix = "域名保存失败: " + target + ": ";
-        EXPECT_EQ(rig.platform.messages[0].prompt.rfind(prefix, 0), 0U)
-            << rig.platform.messages[0].prompt;
-        EXPECT_GT(rig.platform.messages[0].prompt.size(), prefix.size());
+        EXPECT_EQ(rig.platform.messages[0].icon, jilan::app::MessageIcon::Warning);
+        EXPECT_EQ(rig.platform.messages[0].prompt, "域名保存失败: " + target + ": " + c.reason);
         EXPECT_EQ(rig.platform.messages[0].title, "霁岚系列软件");
         EXPECT_EQ(dir.names(), before);
         EXPECT_EQ(readFile(dir.file("plain")), "plain file\r\n");
@@ -205,8 +214,8 @@ TEST(Export, AWriteFailingPartWayKeepsTheOldFile) {
     }
     EXPECT_EQ(readFile(target), "old-content\r\n");
     ASSERT_EQ(rig.platform.messages.size(), 1U);
-    EXPECT_EQ(rig.platform.messages[0].prompt.rfind("域名保存失败: " + target + ": ", 0), 0U)
-        << rig.platform.messages[0].prompt;
+    EXPECT_EQ(rig.platform.messages[0].prompt, "域名保存失败: " + target + ": 文件过大");
+    EXPECT_EQ(rig.platform.messages[0].icon, jilan::app::MessageIcon::Warning);
     EXPECT_EQ(dir.names(), (std::set<std::string>{"domains.txt"}));
 }
 
@@ -242,50 +251,50 @@ TEST(Export, HundredThousandEntries) {
     EXPECT_EQ(dir.names(), (std::set<std::string>{"big.txt"}));
 }
 
-TEST(AtomicWrite, RefusesToReplaceAPipe) {
+TEST(ListWrite, APipeWithoutReaderIsAFailureThatSaysSo) {
     TempDir dir;
     const std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto outcome = writeListAtomically(fifo, {"a.com"});
+    const auto outcome = writeList(fifo, {"a.com"});
     EXPECT_FALSE(outcome.ok);
-    EXPECT_FALSE(outcome.error.empty());
+    EXPECT_EQ(outcome.error, fifo + ": 没有读取方");
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(dir.names(), (std::set<std::string>{"pipe"}));
 }
 
-TEST(AtomicWrite, EmptyListGivesAnEmptyFile) {
+TEST(ListWrite, EmptyListGivesAnEmptyFile) {
     TempDir dir;
-    const auto outcome = writeListAtomically(dir.file("none.txt"), {});
+    const auto outcome = writeList(dir.file("none.txt"), {});
     EXPECT_TRUE(outcome.ok) << outcome.error;
     EXPECT_EQ(readFile(dir.file("none.txt")), "");
 }
 
-TEST(AtomicWrite, KeepsTheModeOfAReplacedFile) {
+TEST(ListWrite, KeepsTheModeOfAReplacedFile) {
     TempDir dir;
     const std::string target = dir.file("mode.txt");
     writeFile(target, "old");
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const auto outcome = writeListAtomically(target, {"a.com"});
+    const auto outcome = writeList(target, {"a.com"});
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_EQ(fs::status(target).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST(AtomicWrite, NewFileFollowsTheUmask) {
+TEST(ListWrite, NewFileFollowsTheUmask) {
     TempDir dir;
     const mode_t old = ::umask(027);
-    const auto outcome = writeListAtomically(dir.file("new.txt"), {"a.com"});
+    const auto outcome = writeList(dir.file("new.txt"), {"a.com"});
     ::umask(old);
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_EQ(fs::status(dir.file("new.txt")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST(AtomicWrite, ASymbolicLinkKeepsPointingAtTheNewContent) {
+TEST(ListWrite, ASymbolicLinkKeepsPointingAtTheNewContent) {
     TempDir dir;
     writeFile(dir.file("real.txt"), "old");
     fs::create_symlink(dir.file("real.txt"), dir.file("link.txt"));
-    const auto outcome = writeListAtomically(dir.file("link.txt"), {"a.com", "b.com"});
+    const auto outcome = writeList(dir.file("link.txt"), {"a.com", "b.com"});
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
     EXPECT_EQ(readFile(dir.file("real.txt")), "a.com\r\nb.com\r\n");

@@ -297,9 +297,16 @@ std::vector<FilingCase> filingCases() {
         {"time-out",
          FetchResult::failure(FetchError::Timeout, jilan::net::FailureKind::ResponseTimeout),
          "是否备案：查询失败", "是否备案：查询失败", "", false},
-        {"500 with a number in its body", FetchResult::answer(row, 500), "是否备案：查询失败",
-         "是否备案：查询失败", "", false},
-        {"404 saying 未备案", FetchResult::answer("未备案", 404), "是否备案：查询失败",
+        // An error answer is page text: it answers when it says what was asked.
+        {"500 with a number in its body is filed", FetchResult::answer(row, 500),
+         "是否备案：已备案 京ICP备12345678号-1", "是否备案：京ICP备12345678号-1",
+         "京ICP备12345678号-1", true},
+        {"404 saying 未备案 is not filed", FetchResult::answer("该域名未备案", 404),
+         "是否备案：未备案", "是否备案：未备案", "", true},
+        {"404 saying nothing is a failed lookup", FetchResult::answer("<h1>Not Found</h1>", 404),
+         "是否备案：查询失败", "是否备案：查询失败", "", false},
+        {"503 with an empty number cell is a failed lookup",
+         FetchResult::answer("<td>网站备案/许可证号</td><td>   </td>", 503), "是否备案：查询失败",
          "是否备案：查询失败", "", false},
     };
 }

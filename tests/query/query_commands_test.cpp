@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "program/form_pump.h"
 #include "market_sim.h"
 #include "net/page_fetcher.h"
 #include "net/transfer_pool.h"
+#include "program/form_pump.h"
 #include "query/query_commands.h"
 #include "recording_platform.h"
 
@@ -39,7 +39,7 @@ struct Rig {
         started = sim.start();
         urls.market = sim.baseUrl();
         urls.icp = sim.icpBaseUrl();
-        queries = std::make_unique<jilan::query::QueryCommands>(form, fetcher, urls);
+        queries = std::make_unique<jilan::query::QueryCommands>(form, fetcher, platform, urls);
     }
 
     // The list holds an unrelated entry first, so the selection is not index 0.
@@ -328,6 +328,75 @@ TEST(QueryCommands, OneFailingFetchIsNamedAlone) {
     }
 }
 
+// An error answer of the lookup site is page text: when it says what was asked it is the
+// answer; when it says nothing the lookup failed.
+TEST(QueryCommands, LookupErrorAnswersAreJudgedByTheirText) {
+    const std::string domain = sim::sampleDomain(sim::DetailVariant::Normal);
+    struct Case {
+        const char* rule;
+        sim::Fault icp;
+        std::string menuCaption, listCaption, status;
+    };
+    const std::string number = sim::assignedFilingNumber(domain);
+    const Case cases[] = {
+        {"404 saying 未备案 is not filed", sim::Fault::IcpNotFiled404, "是否备案：未备案",
+         "是否备案：未备案", "查询完毕 .."},
+        {"404 holding the filing number is filed", sim::Fault::IcpFiled404,
+         "是否备案：已备案 " + number, "是否备案：" + number, "查询完毕 .."},
+        {"404 error page is a failed lookup", sim::Fault::Status404, "是否备案：查询失败",
+         "是否备案：查询失败", "查询完毕 .. 备案查询失败"},
+        {"200 page without markers is not filed", sim::Fault::NoMarkers, "是否备案：未备案",
+         "是否备案：未备案", "查询完毕 .."},
+    };
+    for (const Case& c : cases) {
+        for (const Cmd cmd : {Cmd::Menu, Cmd::DoubleClick}) {
+            SCOPED_TRACE(std::string(c.rule) + " " + cmdName(cmd));
+            sim::Options options;
+            options.icpFault = c.icp;
+            Rig rig(options);
+            ASSERT_TRUE(rig.started) << rig.sim.lastError();
+            rig.select(domain);
+            rig.run(cmd);
+            EXPECT_EQ(rig.form.Label12.caption(), cmd == Cmd::Menu ? c.menuCaption : c.listCaption);
+            EXPECT_EQ(rig.form.status(), c.status);
+        }
+    }
+}
+
+// The detail fetch blocks the window: before it, the window gets the chance to paint the
+// query's status, and no window event runs until it returns.
+TEST(QueryCommands, TheBlockingFetchIsAnnouncedWithTheQueryStatus) {
+    sim::Options options;
+    options.latencyMs = 30;
+    Rig rig(options);
+    ASSERT_TRUE(rig.started) << rig.sim.lastError();
+    rig.select(sim::sampleDomain(sim::DetailVariant::Normal));
+    rig.form.setStatus("查询完毕 ..");
+    for (const Cmd cmd : {Cmd::Menu, Cmd::DoubleClick}) {
+        SCOPED_TRACE(cmdName(cmd));
+        std::string statusShown;
+        int pumpsAtStart = -1;
+        rig.platform.onBlockingStarted = [&] {
+            statusShown = rig.form.status();
+            pumpsAtStart = rig.platform.pumps;
+        };
+        int pumpsAtEnd = -1;
+        const int endsBefore = rig.platform.blockingEnds;
+        rig.platform.onProcessEvents = [&] {
+            if (pumpsAtEnd < 0) {
+                pumpsAtEnd = rig.platform.pumps - 1;
+                EXPECT_EQ(rig.platform.blockingEnds, endsBefore + 1);
+            }
+        };
+        rig.run(cmd);
+        EXPECT_EQ(statusShown, "正在进行查询 ..");
+        // The first window event comes after the blocking fetch ended (during the lookup).
+        EXPECT_EQ(pumpsAtEnd, pumpsAtStart);
+        EXPECT_EQ(rig.platform.blockingStarts, rig.platform.blockingEnds);
+        EXPECT_EQ(rig.form.status(), "查询完毕 ..");
+    }
+}
+
 TEST(QueryCommands, QueryClearsTheWholeWorkArray) {
     Rig rig;
     ASSERT_TRUE(rig.started) << rig.sim.lastError();
@@ -360,11 +429,12 @@ TEST(QueryCommands, CshEmptiesEverySlot) {
     EXPECT_TRUE(rig.form.sj.allEmpty());
 }
 
-// While the first query waits for its lookup page, window events run; a second
-// query arriving then is refused and touches nothing.
-TEST(QueryCommands, SecondQueryDuringTheLookupWaitIsRefused) {
+// While the first query waits for its lookup page, window events run; queries asked for then
+// wait: the first query finishes on its own domain, then the last one asked for runs.
+TEST(QueryCommands, QueriesAskedForDuringTheLookupWaitRunTheLastOneAfterIt) {
     const std::string first = sim::sampleDomain(sim::DetailVariant::Normal);
     const std::string second = sim::sampleDomain(sim::DetailVariant::NoPriceTable);
+    const std::string third = sim::sampleDomain(sim::DetailVariant::PartialPrice);
     for (const Cmd outer : {Cmd::Menu, Cmd::DoubleClick}) {
         for (const Cmd inner : {Cmd::Menu, Cmd::DoubleClick}) {
             SCOPED_TRACE(std::string(cmdName(outer)) + " then " + cmdName(inner));
@@ -374,51 +444,50 @@ TEST(QueryCommands, SecondQueryDuringTheLookupWaitIsRefused) {
             ASSERT_TRUE(rig.started) << rig.sim.lastError();
             rig.select(first);
             rig.form.List1.addItem(second);
+            rig.form.List1.addItem(third);
 
-            bool fired = false;
+            int fired = 0;
             bool busyInside = false;
-            std::string statusAfterRefusal;
             std::size_t requestsBefore = 0, requestsAfter = 0;
             DetailArea before, after;
-            std::string slot4Before, slot4After;
+            std::string statusBefore, statusAfter;
+            std::vector<std::string> lookups;
             rig.platform.onProcessEvents = [&] {
-                if (fired) {
+                if (fired == 2) {
                     return;
                 }
-                fired = true;
-                busyInside = rig.queries->busy();
-                // The user picks another entry and asks for it.
-                rig.form.List1.setListIndex(2);
-                before = shown(rig.form);
-                slot4Before = rig.form.sj[Slot::DetailPage];
-                requestsBefore = rig.sim.requests().size();
-                rig.run(inner);
-                statusAfterRefusal = rig.form.status();
-                after = shown(rig.form);
-                slot4After = rig.form.sj[Slot::DetailPage];
-                requestsAfter = rig.sim.requests().size();
+                if (fired++ == 0) {
+                    busyInside = rig.queries->busy();
+                    before = shown(rig.form);
+                    statusBefore = rig.form.status();
+                    requestsBefore = rig.sim.requests().size();
+                    // The user asks for another entry, then for a third one.
+                    rig.form.List1.setListIndex(2);
+                    rig.run(inner);
+                    rig.form.List1.setListIndex(3);
+                    rig.run(inner);
+                    after = shown(rig.form);
+                    statusAfter = rig.form.status();
+                    requestsAfter = rig.sim.requests().size();
+                }
             };
             rig.run(outer);
 
-            ASSERT_TRUE(fired);
+            ASSERT_GE(fired, 1);
             EXPECT_TRUE(busyInside);
-            EXPECT_EQ(statusAfterRefusal, "正在进行查询，请稍候 ..");
+            // Asking changed nothing and sent nothing while the first query ran.
             expectArea(after, before);
-            EXPECT_EQ(slot4After, slot4Before);
-            // The outer lookup may reach the server meanwhile; the refused
-            // query adds nothing of its own (checked by domain below).
+            EXPECT_EQ(statusAfter, statusBefore);
             EXPECT_LE(requestsAfter, requestsBefore + 1);
-            // The first query finishes with its own domain's results.
-            expectArea(shown(rig.form), expectedFor(first, outer));
+            // The detail area ends on the entry asked for last, by its command.
+            rig.platform.onProcessEvents = nullptr;
+            expectArea(shown(rig.form), expectedFor(third, inner));
             EXPECT_EQ(rig.form.status(), "查询完毕 ..");
             EXPECT_FALSE(rig.queries->busy());
+            EXPECT_FALSE(rig.queries->queryPending());
             for (const auto& r : rig.sim.requests()) {
                 EXPECT_EQ(r.target.find(second), std::string::npos) << r.target;
             }
-            // Once done, the next query runs normally.
-            rig.platform.onProcessEvents = nullptr;
-            rig.run(inner);
-            expectArea(shown(rig.form), expectedFor(second, inner));
         }
     }
 }

@@ -166,7 +166,7 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
     }
     if (pid == 0) {
         // The child never returns into the test framework.
-        const bool ok = listactions::writeListAtomically(target.string(), entries).ok;
+        const bool ok = listactions::writeList(target.string(), entries).ok;
         ::_exit(ok ? 0 : 1);
     }
     Child child(pid);
@@ -240,7 +240,7 @@ TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
 
         // The next export works and adds no temporary of its own.
         const listactions::WriteOutcome next =
-            listactions::writeListAtomically(target.string(), {"new-a.com", "new-b.net"});
+            listactions::writeList(target.string(), {"new-a.com", "new-b.net"});
         EXPECT_TRUE(next.ok) << next.error;
         EXPECT_EQ(readFile(target), "new-a.com\r\nnew-b.net\r\n");
         EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{kill.tempName});
@@ -272,7 +272,7 @@ TEST(ExportDurability, AnUnkilledChildReplacesTheFileCompletely) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        const bool ok = listactions::writeListAtomically(target.string(), entries).ok;
+        const bool ok = listactions::writeList(target.string(), entries).ok;
         ::_exit(ok ? 0 : 1);
     }
     Child child(pid);

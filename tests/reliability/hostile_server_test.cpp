@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "program/application.h"
 #include "market_sim.h"
+#include "program/application.h"
 #include "recording_platform.h"
 
 namespace jilan::testing {
@@ -68,18 +68,18 @@ struct HostileCase {
 // The outcome the user sees, by case. A failing fetch names its reason; invalid bytes and a
 // missing charset are decoded, and hostile rows are harvested as they are.
 const HostileCase kCases[] = {
-    {"connection_refused", Fault::None, true, "连接失败", false, false},
-    {"status_404", Fault::Status404, false, "HTTP 404", false, false},
-    {"status_500", Fault::Status500, false, "HTTP 500", false, false},
-    {"drop_before_body", Fault::DropBeforeBody, false, "连接失败", false, false},
-    {"drop_mid_body", Fault::DropMidBody, false, "连接失败", false, false},
-    {"never_answers", Fault::NeverAnswer, false, "请求超时", false, false},
-    {"trickle_one_byte_a_second", Fault::Trickle, false, "请求超时", false, false},
+    {"connection_refused", Fault::None, true, "无法连接服务器", false, false},
+    {"status_404", Fault::Status404, false, "服务器返回 404", false, false},
+    {"status_500", Fault::Status500, false, "服务器返回 500", false, false},
+    {"drop_before_body", Fault::DropBeforeBody, false, "连接中断", false, false},
+    {"drop_mid_body", Fault::DropMidBody, false, "连接中断", false, false},
+    {"never_answers", Fault::NeverAnswer, false, "响应超时", false, false},
+    {"trickle_one_byte_a_second", Fault::Trickle, false, "响应超时", false, false},
     {"endless_body", Fault::EndlessBody, false, "页面过大", true, false},
     {"body_over_the_cap", Fault::OversizedBody, false, "页面过大", true, false},
     {"gzip_bomb", Fault::GzipBomb, false, "页面过大", true, false},
-    {"redirect_loop", Fault::RedirectLoop, false, "重定向无效", false, false},
-    {"redirect_to_file", Fault::RedirectToFile, false, "重定向无效", false, false},
+    {"redirect_loop", Fault::RedirectLoop, false, "重定向过多", false, false},
+    {"redirect_to_file", Fault::RedirectToFile, false, "重定向到不支持的地址", false, false},
     {"invalid_gbk_bytes", Fault::InvalidGbk, false, "", false, false},
     {"no_charset", Fault::NoCharset, false, "", false, false},
     {"hostile_listing_rows", Fault::None, false, "", false, true},

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -108,6 +109,42 @@ public:
     void endProgram() override { ++endCalls; }
     std::string programFolder() override { return folder; }
     void applySkin(const std::string& styleSheet) override { skins.push_back(styleSheet); }
+
+    // --- ticker: runs only when the test calls tick() ---
+    std::function<void()> ticker;
+    int tickerIntervalMs = 0;
+    int tickerStarts = 0;
+    int tickerStops = 0;
+    void startTicker(std::function<void()> tick, int intervalMs) override {
+        ++tickerStarts;
+        ticker = std::move(tick);
+        tickerIntervalMs = intervalMs;
+    }
+    void stopTicker() override {
+        ++tickerStops;
+        ticker = nullptr;
+    }
+    // One call of the running ticker, as the event loop would make it; false when none runs.
+    bool tick() {
+        if (!ticker) {
+            return false;
+        }
+        const std::function<void()> call = ticker;  // the call may stop the ticker
+        call();
+        return true;
+    }
+
+    // --- blocking waits ---
+    int blockingStarts = 0;
+    int blockingEnds = 0;
+    std::function<void()> onBlockingStarted;  // e.g. read what the window would paint
+    void blockingStarted() override {
+        ++blockingStarts;
+        if (onBlockingStarted) {
+            onBlockingStarted();
+        }
+    }
+    void blockingEnded() override { ++blockingEnds; }
 };
 
 }  // namespace jilan::testing

@@ -243,6 +243,81 @@ private Q_SLOTS:
         QCOMPARE(form_->List1.text(), std::string("b.cn"));
     }
 
+    // Keyboard reach: Enter on a focused button presses it; a disabled one stays still.
+    void enterOnAFocusedButtonPressesIt_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Return on Command1") << QStringLiteral("Command1") << int(Qt::Key_Return)
+                                            << true << 1;
+        QTest::newRow("keypad Enter on Command5") << QStringLiteral("Command5")
+                                                  << int(Qt::Key_Enter) << true << 1;
+        QTest::newRow("Return on a disabled button") << QStringLiteral("Command1")
+                                                     << int(Qt::Key_Return) << false << 0;
+        QTest::newRow("Space still works") << QStringLiteral("Command3") << int(Qt::Key_Space)
+                                           << true << 1;
+    }
+    void enterOnAFocusedButtonPressesIt() {
+        QFETCH(QString, name);
+        QFETCH(int, key);
+        QFETCH(bool, enabled);
+        QFETCH(int, clicks);
+        auto* button = static_cast<app::Button*>(form_->find(name.toStdString()));
+        QVERIFY(button != nullptr);
+        button->setEnabled(enabled);
+        int clicked = 0;
+        button->Click.attach([&clicked] { ++clicked; });
+        QWidget* w = window_->widgetFor(name.toStdString());
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key(key));
+        QCOMPARE(clicked, clicks);
+    }
+
+    // In the list, Enter runs the double-click query and the Menu key or Shift+F10 report a
+    // right press (which opens the popup on the selection); other keys only move.
+    void listKeysReachTheQueryAndThePopup_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("doubles");
+        QTest::addColumn<int>("rightPresses");
+        QTest::newRow("Return") << int(Qt::Key_Return) << 0 << 1 << 0;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1 << 0;
+        QTest::newRow("Menu key") << int(Qt::Key_Menu) << 0 << 0 << 1;
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 0 << 1;
+        QTest::newRow("F10 alone") << int(Qt::Key_F10) << 0 << 0 << 0;
+        QTest::newRow("Down") << int(Qt::Key_Down) << 0 << 0 << 0;
+    }
+    void listKeysReachTheQueryAndThePopup() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, doubles);
+        QFETCH(int, rightPresses);
+        for (const char* d : {"a.com", "b.cn", "c.net"}) {
+            form_->List1.addItem(d);
+        }
+        auto* list = widget<QListView>(*window_, "List1");
+        QTRY_COMPARE(list->model()->rowCount(), 3);
+        form_->List1.setListIndex(1);
+        int doubled = 0;
+        form_->List1.DblClick.attach([&doubled] { ++doubled; });
+        int rights = 0;
+        int selectedAtPress = -2;
+        form_->List1.MouseDown.attach([&](int b, int, int, int) {
+            if (b == static_cast<int>(app::MouseButton::Right)) {
+                ++rights;
+                selectedAtPress = form_->List1.listIndex();
+            }
+        });
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(doubled, doubles);
+        QCOMPARE(rights, rightPresses);
+        if (rightPresses > 0) {
+            QCOMPARE(selectedAtPress, 1);
+        }
+    }
+
     void modelSelectionAndClearShowInList() {
         auto* list = widget<QListView>(*window_, "List1");
         for (const char* d : {"a.com", "b.cn", "c.net"}) {

@@ -150,6 +150,30 @@ private Q_SLOTS:
         }
     }
 
+    void messageBoxIcon_data() {
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("success and notices inform")
+            << int(app::MessageIcon::Information) << int(QMessageBox::Information);
+        QTest::newRow("failures warn")
+            << int(app::MessageIcon::Warning) << int(QMessageBox::Warning);
+    }
+    void messageBoxIcon() {
+        QFETCH(int, icon);
+        QFETCH(int, shown);
+        ui::QtPlatform platform;
+        QMessageBox::Icon seen = QMessageBox::NoIcon;
+        WhenShown respond([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            seen = box->icon();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        platform.messageBox("域名保存失败: /x: 权限不足", app::kMessageTitle,
+                            app::MessageButtons::Ok, app::MessageIcon(icon));
+        QVERIFY(respond.done());
+        QCOMPARE(int(seen), shown);
+    }
+
     // Qt's own texts come in Simplified Chinese once its catalogue is installed.
     void standardButtonsSpeakChinese() {
         QTranslator translator;
@@ -223,14 +247,23 @@ private Q_SLOTS:
 
     void saveDialog_data() {
         QTest::addColumn<bool>("accept");
-        QTest::newRow("a name is chosen") << true;
-        QTest::newRow("cancelled") << false;
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        const QString name = QStringLiteral("今日.txt");
+        QTest::newRow("a name is chosen") << true << name << name;
+        QTest::newRow("a name without extension gets .txt")
+            << true << QStringLiteral("今日") << name;
+        QTest::newRow("another extension is kept")
+            << true << QStringLiteral("今日.csv") << QStringLiteral("今日.csv");
+        QTest::newRow("cancelled") << false << name << name;
     }
     void saveDialog() {
         QFETCH(bool, accept);
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString chosen = dir.filePath(QStringLiteral("今日.txt"));
+        const QString chosen = dir.filePath(typed);
         ui::QtPlatform platform;
         QString title;
         QStringList filters;
@@ -259,10 +292,80 @@ private Q_SLOTS:
         QCOMPARE(offered, dir.filePath(QStringLiteral("上次.txt")));
         if (accept) {
             QVERIFY(result.has_value());
-            QCOMPARE(QString::fromStdString(*result), chosen);
+            QCOMPARE(QString::fromStdString(*result), dir.filePath(saved));
         } else {
             QVERIFY(!result.has_value());
         }
+    }
+
+    // The ticker calls back from the event loop until stopped; a call may stop it, and a
+    // new start replaces the call.
+    void tickerRunsUntilStopped() {
+        ui::QtPlatform platform;
+        int first = 0;
+        int second = 0;
+        platform.startTicker([&] { ++first; }, 1);
+        QTRY_VERIFY(first >= 2);
+        platform.startTicker(
+            [&] {
+                if (++second == 3) {
+                    platform.stopTicker();
+                }
+            },
+            1);
+        const int firstAtReplace = first;
+        QTRY_VERIFY(!platform.tickerRunning());
+        QCOMPARE(second, 3);
+        QCOMPARE(first, firstAtReplace);
+    }
+
+    // Before a blocking wait the window is painted at once (no event runs) and the wait
+    // cursor shows until the wait ends; nested waits restore it once.
+    void blockingWaitPaintsAndShowsTheWaitCursor() {
+        app::Form1 form;
+        ui::MainWindow window(form);
+        ui::QtPlatform platform;
+        platform.setWindow(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget* status = window.widgetFor("S1");
+        QVERIFY(status != nullptr);
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) {
+                    ++paints;
+                }
+                return false;
+            }
+        } counter;
+        status->installEventFilter(&counter);
+        form.setStatus("正在进行查询 ..");
+        const int before = counter.paints;
+        platform.blockingStarted();
+        QVERIFY(counter.paints > before);
+        QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        platform.blockingStarted();
+        platform.blockingEnded();
+        QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+        platform.blockingEnded();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        status->removeEventFilter(&counter);
+    }
+
+    void defaultSuffixComesFromTheFirstPattern_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("the export's filter") << QStringLiteral("文本文件|*.txt") << "txt";
+        QTest::newRow("first of several") << QStringLiteral("表格|*.csv;*.txt") << "csv";
+        QTest::newRow("any file names none") << QStringLiteral("所有文件|*.*") << "";
+        QTest::newRow("description only") << QStringLiteral("Anything") << "";
+    }
+    void defaultSuffixComesFromTheFirstPattern() {
+        QFETCH(QString, filter);
+        QFETCH(QString, suffix);
+        QCOMPARE(ui::defaultSuffixOf(filter.toStdString()), suffix);
     }
 
     void programFolderIsTheExecutablesFolder() {
