@@ -117,13 +117,13 @@ Parsed<std::string> expandSpecifiers(std::string_view value, std::string_view ho
             out.value += value[i];
             continue;
         }
-        const char spec = i + 1 < value.size() ? value[i + 1] : '\0';
-        if (spec == 'h') {
+        const char specifier = i + 1 < value.size() ? value[i + 1] : '\0';
+        if (specifier == 'h') {
             out.value += home;
-        } else if (spec == '%') {
+        } else if (specifier == '%') {
             out.value += '%';
         } else {
-            out.error = std::string("specifier not emulated: %") + spec;
+            out.error = std::string("specifier not emulated: %") + specifier;
             return out;
         }
         ++i;
@@ -307,11 +307,11 @@ Parsed<ServiceCommand> serviceCommand(std::string_view unitText, std::string_vie
     }
     out.value.environment = base;
     for (const std::string& value : unitValues(unit.value, "Service", "Environment")) {
-        const auto spec = expandSpecifiers(value, home);
+        const auto expanded = expandSpecifiers(value, home);
         const auto assigned =
-            spec.ok() ? environmentAssignments(spec.value) : Parsed<Environment>{};
-        if (!spec.ok() || !assigned.ok()) {
-            out.error = "Environment=" + value + ": " + spec.error + assigned.error;
+            expanded.ok() ? environmentAssignments(expanded.value) : Parsed<Environment>{};
+        if (!expanded.ok() || !assigned.ok()) {
+            out.error = "Environment=" + value + ": " + expanded.error + assigned.error;
             return out;
         }
         for (const auto& [name, val] : assigned.value) {
@@ -319,13 +319,13 @@ Parsed<ServiceCommand> serviceCommand(std::string_view unitText, std::string_vie
         }
     }
     for (const std::string& value : unitValues(unit.value, "Service", "EnvironmentFile")) {
-        const auto spec = expandSpecifiers(value, home);
-        if (!spec.ok()) {
-            out.error = "EnvironmentFile=" + value + ": " + spec.error;
+        const auto expanded = expandSpecifiers(value, home);
+        if (!expanded.ok()) {
+            out.error = "EnvironmentFile=" + value + ": " + expanded.error;
             return out;
         }
-        const bool optional = spec.value.starts_with("-");
-        const std::string path = optional ? spec.value.substr(1) : spec.value;
+        const bool optional = expanded.value.starts_with("-");
+        const std::string path = optional ? expanded.value.substr(1) : expanded.value;
         std::ifstream in(path, std::ios::binary);
         if (!in) {
             if (optional) {
@@ -355,12 +355,12 @@ Parsed<ServiceCommand> serviceCommand(std::string_view unitText, std::string_vie
         out.error = "ExecStart= prefixes are not emulated: " + exec.front();
         return out;
     }
-    const auto spec = expandSpecifiers(exec.front(), home);
-    if (!spec.ok()) {
-        out.error = "ExecStart=: " + spec.error;
+    const auto expanded = expandSpecifiers(exec.front(), home);
+    if (!expanded.ok()) {
+        out.error = "ExecStart=: " + expanded.error;
         return out;
     }
-    const auto argv = expandCommandLine(spec.value, out.value.environment);
+    const auto argv = expandCommandLine(expanded.value, out.value.environment);
     if (!argv.ok()) {
         out.error = "ExecStart=: " + argv.error;
         return out;
