@@ -185,7 +185,7 @@ void BM_SearchEveryName(benchmark::State& state) {
     for (auto _ : state) {
         Reader reader = Reader::open(g_path);
         kept = 0;
-        const WalkResult r = reader.search(0, INT64_MAX, [&](const NameRow& row) {
+        const WalkResult r = reader.search(INT64_MIN, INT64_MAX, [&](const NameRow& row) {
             kept += row.columns.length <= 5 && row.columns.kind == "纯数字";
             return true;
         });
@@ -216,7 +216,7 @@ void BM_SearchLen5Digits(benchmark::State& state) {
         Reader reader = Reader::open(g_path);
         kept = 0;
         const WalkResult r = reader.search(
-            0, INT64_MAX,
+            INT64_MIN, INT64_MAX,
             [&](const NameRow& row) {
                 kept += row.columns.length <= 5 && row.columns.kind == "纯数字";
                 return true;

@@ -1,5 +1,7 @@
 #include "history/reader.h"
 
+#include <limits>
+
 namespace jilan::history {
 
 namespace {
@@ -66,15 +68,34 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
     // the wanted order without a sort and in constant memory, whatever share of them the
     // range keeps. The unary + keeps the planner off the last_seen index, whose rows would
     // have to be sorted (1 000 000 of them for a long range) before the first one is given.
-    std::string where =
-        "WHERE +last_seen >= ?1 AND +last_seen < ?2 AND +length >= ?3 AND +length <= ?4";
+    //
+    // Every row of the table is looked at, so each condition costs a million evaluations: only
+    // the bounds that can fail are written, the length first (the column a filter's hint most
+    // often narrows, and the cheapest to compare), then the kinds, then the sighting range.
+    std::string where;
+    const auto term = [&where](const std::string& condition) {
+        where += where.empty() ? "WHERE " : " AND ";
+        where += condition;
+    };
+    if (hints.minLength > 0) {
+        term("+length >= ?3");
+    }
+    if (hints.maxLength < std::numeric_limits<int>::max()) {
+        term("+length <= ?4");
+    }
     if (!hints.kinds.empty()) {
-        where += " AND +kind IN (";
+        std::string in = "+kind IN (";
         for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
-            where += i == 0 ? "?" : ", ?";
-            where += std::to_string(5 + i);
+            in += i == 0 ? "?" : ", ?";
+            in += std::to_string(5 + i);
         }
-        where += ")";
+        term(in + ")");
+    }
+    if (sinceUtc > std::numeric_limits<std::int64_t>::min()) {
+        term("+last_seen >= ?1");
+    }
+    if (untilUtc < std::numeric_limits<std::int64_t>::max()) {
+        term("+last_seen < ?2");
     }
     Statement s(store_.db.get(), sqlOf((where + " ORDER BY first_seen, domain").c_str()));
     s.bind(1, sinceUtc);

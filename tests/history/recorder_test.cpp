@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -130,14 +132,16 @@ TEST_P(Search, RangeOfLastSightingInOrderOfFirstSighting) {
 
 INSTANTIATE_TEST_SUITE_P(
     History, Search,
-    ::testing::Values(SearchCase{"WholeRangeByFirstSightingThenDomain",
-                                 0,
-                                 3000,
-                                 {"a.com", "z.com", "m.com", "b.com"}},
-                      SearchCase{"UntilIsExclusive", 0, 2000, {"z.com", "m.com"}},
-                      SearchCase{"SinceIsInclusive", 2000, 2001, {"a.com", "b.com"}},
-                      SearchCase{"NameMovesWithItsLastSighting", 1000, 1001, {"z.com"}},
-                      SearchCase{"RangeBetweenSightingsIsEmpty", 1500, 1600, {}}),
+    ::testing::Values(
+        SearchCase{
+            "WholeRangeByFirstSightingThenDomain", 0, 3000, {"a.com", "z.com", "m.com", "b.com"}},
+        SearchCase{"UntilIsExclusive", 0, 2000, {"z.com", "m.com"}},
+        SearchCase{"SinceIsInclusive", 2000, 2001, {"a.com", "b.com"}},
+        SearchCase{"NameMovesWithItsLastSighting", 1000, 1001, {"z.com"}},
+        SearchCase{"RangeBetweenSightingsIsEmpty", 1500, 1600, {}},
+        SearchCase{"NoLowerBound", INT64_MIN, 2000, {"z.com", "m.com"}},
+        SearchCase{"NoUpperBound", 2000, INT64_MAX, {"a.com", "b.com"}},
+        SearchCase{"NoBoundAtAll", INT64_MIN, INT64_MAX, {"a.com", "z.com", "m.com", "b.com"}}),
     [](const auto& info) { return std::string(info.param.rule); });
 
 TEST(HistorySearch, SinkStopsTheWalk) {
@@ -193,6 +197,48 @@ INSTANTIATE_TEST_SUITE_P(History, Features,
                                            FeatureCase{"OlderVersionAlsoRecomputes", 3, 2, "v2",
                                                        2}),
                          [](const auto& info) { return std::string(info.param.rule); });
+
+struct ComputeCase {
+    const char* rule;
+    std::vector<std::vector<std::string>> pagesPerRun;  // one run each, one page each
+    int expectedComputations;
+};
+
+class FeatureWork : public ::testing::TestWithParam<ComputeCase> {};
+
+// Features are computed for a name the store does not hold yet, never again for a sighting.
+TEST_P(FeatureWork, ComputedOncePerNewName) {
+    const ComputeCase& c = GetParam();
+    jilan::testing::TempDir dir;
+    const std::string path = dir.file("h.sqlite3");
+    int computed = 0;
+    RecorderOptions options = testing::recorderOptions(path);
+    options.columns = [&computed](std::string_view d) {
+        ++computed;
+        return testing::simpleColumns(d, 1);
+    };
+    {
+        Recorder r(std::move(options));
+        std::int64_t at = 1000;
+        for (const auto& page : c.pagesPerRun) {
+            const RunTicket t = r.beginRun(1, at);
+            r.recordPage(t, page, at);
+            r.endRun(t, RunStats{at + 10, 1, 0, static_cast<int>(page.size())});
+            at += 1000;
+        }
+        r.close();
+        EXPECT_EQ(r.unavailableReason(), "");
+    }
+    EXPECT_EQ(computed, c.expectedComputations);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, FeatureWork,
+    ::testing::Values(ComputeCase{"EachNewName", {{"a.com", "b.com"}}, 2},
+                      ComputeCase{"NameSeenAgainInALaterRun", {{"a.com"}, {"a.com", "b.com"}}, 2},
+                      ComputeCase{"NameTwiceOnOnePage", {{"a.com", "a.com"}}, 1},
+                      ComputeCase{"CaseVariantsAreOneName", {{"Ab.com"}, {"aB.COM"}}, 1}),
+    [](const auto& info) { return std::string(info.param.rule); });
 
 TEST(HistoryRuns, FiguresOfAnEndedRunAreStored) {
     jilan::testing::TempDir dir;
@@ -276,6 +322,9 @@ INSTANTIATE_TEST_SUITE_P(
         HintCase{
             "MaximumLengthIsInclusive", lengths(0, 5), {"12345.cn", "88.com", "abc.com", "9.net"}},
         HintCase{"MinimumLengthIsInclusive", lengths(6, 100), {"1234567.com", "abcdef.com"}},
+        HintCase{"MinimumLengthAlone",
+                 lengths(3, std::numeric_limits<int>::max()),
+                 {"12345.cn", "1234567.com", "abc.com", "abcdef.com"}},
         HintCase{"OneKind", kinds({"纯字母"}), {"abc.com", "abcdef.com"}},
         HintCase{"KindsAndLengthTogether", kinds({"纯数字"}, 5), {"12345.cn", "88.com", "9.net"}},
         HintCase{"AnyOfSeveralKinds", kinds({"纯字母", "纯数字"}, 2), {"88.com", "9.net"}},
