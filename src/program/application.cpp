@@ -1,8 +1,18 @@
 #include "application.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace jilan::program {
+
+namespace {
+
+// Added to a harvest's final status when its names could not be remembered.
+constexpr std::string_view kHistoryUnavailableNote = "（历史记录不可用）";
+
+}  // namespace
 
 template <typename... Args, typename F>
 auto Application::guarded(F f) {
@@ -20,6 +30,7 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
       pump_(form, platform),
       fetcher_(pool, pump_),
       shell_(form, platform, options.urls),
+      history_(options.historyPath),
       harvester_(form, fetcher_, platform, options.urls.market, options.harvest),
       queries_(form, fetcher_, platform, options.urls),
       listActions_(form, platform, options.urls.market) {
@@ -27,6 +38,20 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
     form.QueryUnload.attach(guarded<int&, int>(
         [this](int& cancel, int mode) { shell_.Form_QueryUnload(cancel, mode); }));
     form.endedSignal.connect([this] { platform_.endProgram(); });
+
+    // Every harvest goes into the history; the window only queues, the recorder writes.
+    harvester_.setObserver(harvest::HarvestObserver{
+        .runStarted = [this](int pageLimit) { history_.runStarted(pageLimit); },
+        .pageAppended =
+            [this](const std::vector<std::string>& domains) { history_.pageAppended(domains); },
+        .runEnded =
+            [this](int requested, int failed) {
+                history_.runEnded(requested, failed);
+                if (history_.enabled() && history_.unavailable()) {
+                    form_.setStatus(form_.status() + std::string(kHistoryUnavailableNote));
+                }
+            },
+    });
 
     form.Command1.Click.attach(guarded([this] { harvester_.Command1_Click(); }));
     form.Command2.Click.attach(guarded([this] { shell_.Command2_Click(); }));

@@ -6,6 +6,7 @@
 #include "config/urls.h"
 #include "form_pump.h"
 #include "harvest/harvester.h"
+#include "harvest_history.h"
 #include "listactions/list_actions.h"
 #include "net/page_fetcher.h"
 #include "net/transfer_pool.h"
@@ -16,6 +17,8 @@ namespace jilan::program {
 struct AppOptions {
     config::Urls urls = config::defaultUrls();
     harvest::HarvestOptions harvest;
+    // The history store every harvest is recorded in; empty: --no-history.
+    std::string historyPath{};
 };
 
 // The program: every handler attached to its event of the window. After the
@@ -32,6 +35,12 @@ public:
     query::QueryCommands& queries() { return queries_; }
     listactions::ListActions& listActions() { return listActions_; }
     app::Shell& shell() { return shell_; }
+    HarvestHistory& history() { return history_; }
+
+    // The history file ("" with --no-history) and the store's id of the harvest run begun
+    // last (nullopt before the first run, or while its row is not yet written).
+    const std::string& historyPath() const { return history_.path(); }
+    std::optional<std::int64_t> currentRunId() const { return history_.currentRunId(); }
 
 private:
     template <typename... Args, typename F>
@@ -42,6 +51,8 @@ private:
     FormPump pump_;
     net::PageFetcher fetcher_;
     app::Shell shell_;
+    // Before the harvester: a harvest that ends while the program is torn down still finds it.
+    HarvestHistory history_;
     harvest::Harvester harvester_;
     query::QueryCommands queries_;
     listactions::ListActions listActions_;

@@ -1,7 +1,6 @@
 #include "cli_run.h"
 
 #include <csignal>
-#include <filesystem>
 
 #include "app/failure_text.h"
 #include "io/durable_writer.h"

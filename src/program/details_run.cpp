@@ -119,7 +119,7 @@ int runDetailsFromCommand(const std::string& listPath, const CliSettings& settin
     }
     int status = exitStatus(ExitCode::Ran);
     if (reader && !reader->ok()) {
-        err << "历史记录不可用：" << reader->unavailableReason() << '\n';
+        err << reader->unavailableReason() << '\n';
         status = exitStatus(ExitCode::HistoryUnavailable);
     }
     reader.reset();

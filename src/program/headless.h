@@ -1,11 +1,18 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <utility>
 
+#include "app/form1.h"
+#include "app/platform.h"
+#include "application.h"
 #include "config/urls.h"
 #include "harvest/harvester.h"
 #include "net/fetch_result.h"
+#include "net/transfer_pool.h"
 
 namespace jilan::program {
 
@@ -13,14 +20,65 @@ struct HeadlessOptions {
     config::Urls urls = config::defaultUrls();
     harvest::HarvestOptions harvest;
     net::HttpLimits limits;
+    std::string historyPath;  // empty: nothing recorded
 };
 
-// Runs what pressing "开始采集" with `pages` in the page box runs, without a
-// window, printing each status text to `err`; then writes the list to `output`
-// as the export does. 0 when the harvest ran (failed pages are reported on
-// `err`), 2 for a bad page number, 1 when the output cannot be written.
-int runHeadlessHarvest(const std::string& pages, const std::string& output,
-                       const HeadlessOptions& options, std::ostream& err);
+// No desktop at all: nothing to pump, nothing to ask, nothing to launch.
+class HeadlessPlatform : public app::Platform {
+public:
+    void processEvents() override {}
+    app::MessageAnswer messageBox(const std::string&, const std::string&, app::MessageButtons,
+                                  app::MessageIcon) override {
+        return app::MessageAnswer::Ok;
+    }
+    bool clearClipboard() override { return false; }
+    bool setClipboardText(const std::string&) override { return false; }
+    bool openUrl(const std::string&) override { return false; }
+    std::optional<std::string> saveFileDialog(const std::string&, const std::string&,
+                                              const std::string&) override {
+        return std::nullopt;
+    }
+    void popupMenu(app::Menu&) override {}
+    void endProgram() override {}
+    std::string programFolder() override { return {}; }
+    void applySkin(const std::string&) override {}
+    void blockingStarted() override {}
+    void blockingEnded() override {}
+
+    // The ticker runs only when the window-less loop calls tick().
+    void startTicker(std::function<void()> tick, int intervalMs) override {
+        ticker_ = std::move(tick);
+        tickerIntervalMs_ = intervalMs;
+    }
+    void stopTicker() override { ticker_ = nullptr; }
+    bool tickerRunning() const { return static_cast<bool>(ticker_); }
+    int tickerIntervalMs() const { return tickerIntervalMs_; }
+    void tick() {
+        if (ticker_) {
+            const std::function<void()> call = ticker_;  // the call may stop the ticker
+            call();
+        }
+    }
+
+private:
+    std::function<void()> ticker_;
+    int tickerIntervalMs_ = 0;
+};
+
+// The whole program, wired as in the window, on the window-less platform; every status text
+// is echoed to `err`, one line per change.
+struct HeadlessProgram {
+    HeadlessProgram(const HeadlessOptions& options, std::ostream& err);
+
+    // Runs the platform's ticker until it stops: after a stop, the pages that were on the
+    // wire are collected and appended.
+    void drain();
+
+    app::Form1 form;
+    HeadlessPlatform platform;
+    net::TransferPool pool;
+    Application application;
+};
 
 // Runs the double-click query on `domain` and prints the captions of Label1,
 // Label2, Label13, Label12, Label8..Label11 and then the whois text, one per

@@ -83,7 +83,7 @@ int runSearchHistoryCommand(const CliSettings& settings, const Interruption& int
     history::Reader reader = history::Reader::open(settings.historyPath);
     int status = exitStatus(ExitCode::Ran);
     if (!reader.ok()) {
-        err << "历史记录不可用：" << reader.unavailableReason() << '\n';
+        err << reader.unavailableReason() << '\n';
         status = exitStatus(ExitCode::HistoryUnavailable);
     }
     const history::SearchHints hints = hintsFor(filter);

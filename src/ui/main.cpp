@@ -7,14 +7,16 @@
 
 #include <iostream>
 
-#include "program/application.h"
 #include "app/form1.h"
-#include "program/headless.h"
 #include "command_line.h"
 #include "desktop_program.h"
 #include "io/durable_writer.h"
 #include "main_window.h"
 #include "net/transfer_pool.h"
+#include "program/application.h"
+#include "program/headless.h"
+#include "program/interrupt_watch.h"
+#include "program/window_less_runs.h"
 #include "qt_platform.h"
 #include "translations.h"
 #include "view_text.h"
@@ -27,7 +29,7 @@ int reportErrors(const jilan::ui::ParsedCommandLine& parsed) {
     for (const std::string& error : parsed.errors) {
         std::cerr << "jilan-harvester: " << error << '\n';
     }
-    std::cerr << "Try 'jilan-harvester --help'.\n";
+    std::cerr << "请运行 jilan-harvester --help 查看用法。\n";
     return kUsageError;
 }
 
@@ -39,7 +41,42 @@ jilan::harvest::HarvestOptions harvestOptions(const jilan::ui::LaunchOptions& op
     return harvest;
 }
 
-// Help, version, the headless harvest and query, and command-line errors.
+jilan::program::CliSettings cliSettings(const jilan::ui::LaunchOptions& options) {
+    jilan::program::CliSettings settings;
+    settings.urls = options.urls;
+    settings.harvest = harvestOptions(options);
+    settings.historyPath = options.noHistory ? std::string() : options.historyPath;
+    settings.filter = options.filter;
+    settings.newOnly = options.newOnly;
+    settings.output = options.output;
+    settings.format = options.format;
+    settings.details = options.details;
+    settings.maxNames = static_cast<std::size_t>(options.maxNames);
+    settings.pauseMs = options.pauseMs;
+    settings.maxAgeHours = options.maxAgeHours;
+    settings.since = options.since;
+    settings.until = options.until;
+    return settings;
+}
+
+// The runs that write a file: SIGINT and SIGTERM stop them, and they write what they did.
+int runWritingFile(const jilan::ui::LaunchOptions& options) {
+    jilan::program::Interruption interruption;
+    const jilan::program::InterruptWatch watch(interruption);
+    const jilan::program::CliSettings settings = cliSettings(options);
+    switch (options.mode) {
+        case jilan::ui::RunMode::Harvest:
+            return jilan::program::runHarvestCommand(options.pages, settings, interruption,
+                                                     std::cerr);
+        case jilan::ui::RunMode::SearchHistory:
+            return jilan::program::runSearchHistoryCommand(settings, interruption, std::cerr);
+        default:
+            return jilan::program::runDetailsFromCommand(options.detailsFrom, settings,
+                                                         interruption, std::cerr);
+    }
+}
+
+// Help, version, the window-less runs, and command-line errors.
 int runWithoutWindow(const QStringList& args) {
     const jilan::ui::ParsedCommandLine parsed =
         jilan::ui::parseCommandLine(args, jilan::config::processEnv);
@@ -58,20 +95,22 @@ int runWithoutWindow(const QStringList& args) {
             std::cout << jilan::ui::fromQt(jilan::ui::versionText()) << '\n';
             return 0;
         case jilan::ui::RunMode::Harvest:
-            return jilan::program::runHeadlessHarvest(options.pages, options.output, headless,
-                                                  std::cerr);
+        case jilan::ui::RunMode::SearchHistory:
+        case jilan::ui::RunMode::DetailsFrom:
+            return runWritingFile(options);
         case jilan::ui::RunMode::Query:
             return jilan::program::runHeadlessQuery(options.domain, headless, std::cout, std::cerr);
         case jilan::ui::RunMode::Window:
             break;
     }
-    std::cerr << "jilan-harvester: nothing to run without a window\n";
+    std::cerr << "jilan-harvester: 没有可在窗口外运行的任务\n";
     return kUsageError;
 }
 
 int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
     jilan::ui::DesktopProgram program(
-        jilan::program::AppOptions{options.urls, harvestOptions(options)});
+        jilan::program::AppOptions{options.urls, harvestOptions(options),
+                                   options.noHistory ? std::string() : options.historyPath});
     if (!program.load()) {
         return 0;
     }
