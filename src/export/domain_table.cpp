@@ -2,19 +2,11 @@
 
 #include <cstdint>
 
+#include "net/ascii_case.h"
+
 namespace jilan::exporting {
 
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 bool endsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -74,7 +66,7 @@ std::size_t nextCodePoint(std::string_view text, std::size_t i, std::uint32_t& c
 
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named) {
     if (named) {
-        const std::string name = lower(*named);
+        const std::string name = net::lowerAscii(*named);
         if (name == "txt") {
             return Format::Txt;
         }
@@ -86,7 +78,7 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
         }
         return std::nullopt;
     }
-    const std::string file = lower(path);
+    const std::string file = net::lowerAscii(path);
     if (endsWith(file, ".csv")) {
         return Format::Csv;
     }

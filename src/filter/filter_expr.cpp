@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "filter/ascii_lower.h"
+
 namespace jilan::filter {
 namespace {
 
@@ -255,16 +257,6 @@ bool holds(const Term& t, const NameFeatures& f, bool isNew) noexcept {
 
 // ---- parsing ----
 
-std::string asciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
-        }
-    }
-    return out;
-}
-
 std::uint8_t kindBit(NameClass k) {
     return static_cast<std::uint8_t>(1U << static_cast<int>(k));
 }
@@ -486,7 +478,7 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
         }
         switch (t.test) {
             case Test::Kind: {
-                const auto kind = classNamed(asciiLower(item));
+                const auto kind = classNamed(lowerAscii(item));
                 if (!kind) {
                     return "未知类别 " + std::string(item);
                 }
@@ -505,10 +497,10 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
                         return "缺少值";
                     }
                 }
-                t.texts.push_back(asciiLower(item));
+                t.texts.push_back(lowerAscii(item));
                 break;
             default:
-                t.texts.push_back(asciiLower(item));
+                t.texts.push_back(lowerAscii(item));
                 break;
         }
     }
@@ -530,7 +522,7 @@ Reason compileTerm(std::string_view text, Term& t) {
     const std::size_t opAt = body.find_first_of("=<>");
     if (opAt == std::string_view::npos) {
         const bool negated = t.negated;
-        const auto word = wordTerm(asciiLower(body));
+        const auto word = wordTerm(lowerAscii(body));
         if (!word) {
             return "未知条件 " + std::string(body);
         }
@@ -538,7 +530,7 @@ Reason compileTerm(std::string_view text, Term& t) {
         t.negated = negated;
         return std::nullopt;
     }
-    const std::string key = asciiLower(body.substr(0, opAt));
+    const std::string key = lowerAscii(body.substr(0, opAt));
     std::size_t opEnd = opAt + 1;
     if (body[opAt] != '=' && opEnd < body.size() && body[opEnd] == '=') {
         ++opEnd;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "filter/ascii_lower.h"
 #include "filter/pinyin.h"
 
 namespace jilan::filter {
@@ -15,17 +16,6 @@ bool isLower(char c) {
 }
 bool isAscii(char c) {
     return static_cast<unsigned char>(c) < 0x80;
-}
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-void assignLower(std::string& out, std::string_view text) {
-    out.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out[i] = asciiLower(text[i]);
-    }
 }
 
 NameClass classify(std::string_view name) {

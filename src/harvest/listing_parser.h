@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "net/text_search.h"
+
 namespace jilan::harvest {
 
 inline constexpr std::string_view kBooking = "booking";
@@ -20,21 +22,16 @@ std::string_view textAfterBooking(std::string_view page);
 // marker; empty when the marker does not occur.
 std::string_view listingText(std::string_view afterBooking);
 
-// First occurrence of `what` in `text` at or after `from`. glibc's memmem skips
-// through the text far faster than string_view::find, which stops at every
-// "<" of an HTML page.
-std::size_t findText(std::string_view text, std::string_view what, std::size_t from = 0);
-
 // Calls sink(domain) for each of the first 50 rows of the listing text, in
 // order, in one pass over the text. A row's domain is its text up to the first
 // double quote (up to the next row or the end when there is none).
 template <typename Sink>
 std::size_t forEachRowDomain(std::string_view listing, Sink&& sink) {
     std::size_t rows = 0;
-    std::size_t at = findText(listing, kRowMarker);
+    std::size_t at = net::findText(listing, kRowMarker);
     while (at != std::string_view::npos && rows < kRowsPerPage) {
         const std::size_t begin = at + kRowMarker.size();
-        const std::size_t next = findText(listing, kRowMarker, begin);
+        const std::size_t next = net::findText(listing, kRowMarker, begin);
         const std::string_view piece =
             listing.substr(begin, next == std::string_view::npos ? listing.npos : next - begin);
         const std::size_t quote = piece.find('"');

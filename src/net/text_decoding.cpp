@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "ascii_case.h"
 #include "iconv_handle.h"
 
 namespace jilan::net {
@@ -182,10 +183,6 @@ const unsigned char* bytesOf(std::string_view s) noexcept {
     return reinterpret_cast<const unsigned char*>(s.data());
 }
 
-char asciiLower(char c) noexcept {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
 bool isHttpSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -198,12 +195,6 @@ std::string_view trimSpace(std::string_view s) noexcept {
         s.remove_suffix(1);
     }
     return s;
-}
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), asciiLower);
-    return out;
 }
 
 bool isGbkLabel(std::string_view label) noexcept {

@@ -1,11 +1,10 @@
 #include "detail_parser.h"
 
-#include <array>
 #include <cstddef>
-#include <string>
-#include <string_view>
 
+#include "app/form1.h"
 #include "marker_cut.h"
+#include "net/text_search.h"
 
 namespace jilan::query {
 
@@ -20,98 +19,105 @@ constexpr std::string_view kPriceBlockEnd = "</div>";
 constexpr std::string_view kCellStart = "<td>";
 constexpr std::string_view kCellEnd = "</td>";
 
-// The price block cut into its four cells, each finished and shown.
-void readPriceTable(app::Form1& form) {
-    auto& sj = form.sj;
-    std::string_view piece;
-    if (pieceBehind(sj[Slot::DetailPage], kPriceHeader, piece)) {
-        sj[Slot::PricePiece] = std::string(piece);
+DetailField readField(std::string_view page, std::string_view start, std::string_view end,
+                      std::string_view captionPrefix) {
+    DetailField field;
+    field.value = markerCut(page, start, end, &field.piece);
+    const std::size_t at = field.piece.find(end);
+    if (!end.empty() && at != std::string::npos) {
+        field.raw = field.piece.substr(0, at);
     }
-    const std::string& behindHeader = sj[Slot::PricePiece];
-    const std::size_t end = behindHeader.find(kPriceBlockEnd);
+    field.caption = joined(captionPrefix, field.value);
+    return field;
+}
+
+// The price block cut into its first four cells.
+void readPriceTable(std::string_view page, DetailValues& values) {
+    values.pricePiece = std::string(net::pieceBehind(page, kPriceHeader).value_or(""));
+    const std::size_t end = values.pricePiece.find(kPriceBlockEnd);
     if (end != std::string::npos) {
         // Up to and including the "<" of "</div>".
-        sj[Slot::PriceBlock] = behindHeader.substr(0, end + 1);
+        values.priceBlock = values.pricePiece.substr(0, end + 1);
     }
 
-    // Split the block at every "<td>"; raw[n] is the text behind the n-th one.
-    const std::string_view block = sj[Slot::PriceBlock];
-    std::array<std::string_view, 5> raw{};
-    std::array<bool, 5> present{};
+    // Split the block at every "<td>"; a cell is the text behind its "<td>".
+    const std::string_view block = values.priceBlock;
     std::size_t at = block.find(kCellStart);
-    for (std::size_t n = 1; n <= 4 && at != std::string_view::npos; ++n) {
+    for (std::size_t n = 0; n < values.cells.size() && at != std::string_view::npos; ++n) {
         const std::size_t from = at + kCellStart.size();
         const std::size_t next = block.find(kCellStart, from);
-        raw[n] =
-            next == std::string_view::npos ? block.substr(from) : block.substr(from, next - from);
-        present[n] = true;
+        PriceCell& cell = values.cells[n];
+        cell.raw = std::string(next == std::string_view::npos ? block.substr(from)
+                                                              : block.substr(from, next - from));
+        if (n == 0) {
+            cell.value = trimSpaces(cell.raw);
+            removeAll(cell.value, kCellEnd);
+        } else {
+            std::string withoutEnds = cell.raw;
+            removeAll(withoutEnds, kCellEnd);
+            cell.value = trimSpaces(withoutEnds);
+        }
         at = next;
     }
-
-    // Cell 1 is trimmed before "</td>" goes, cells 2 to 4 after.
-    if (present[1]) {
-        sj[Slot::Cell1] = trimSpaces(raw[1]);
-        removeAll(sj[Slot::Cell1], kCellEnd);
-    }
-    form.Label8.setCaption(sj[Slot::Cell1]);
-
-    struct Later {
-        std::size_t n;
-        Slot rawSlot;
-        Slot finished;
-        app::Label& label;
-    };
-    const std::array<Later, 3> later{{{2, Slot::Cell2Raw, Slot::Cell2, form.Label9},
-                                      {3, Slot::Cell3Raw, Slot::Cell3, form.Label10},
-                                      {4, Slot::Cell4Raw, Slot::Cell4, form.Label11}}};
-    for (const Later& cell : later) {
-        if (present[cell.n]) {
-            sj[cell.rawSlot] = std::string(raw[cell.n]);
-            std::string finished = sj[cell.rawSlot];
-            removeAll(finished, kCellEnd);
-            sj[cell.finished] = trimSpaces(finished);
-        }
-        cell.label.setCaption(sj[cell.finished]);
+    for (std::size_t n = 0; n < values.cells.size(); ++n) {
+        values.priceCaptions[n] = values.cells[n].value;
     }
 }
 
 }  // namespace
 
-void parseDetail(app::Form1& form) {
-    auto& sj = form.sj;
-    struct Field {
-        std::string_view start;
-        std::string_view end;
-        Slot piece;
-        Slot value;
-    };
-    // Each control is written right after its value is found.
-    constexpr std::array<Field, 4> fields{{
-        {"删除类型：</label>", "</p>", Slot::DeleteTypePiece, Slot::DeleteType},
-        {"删除时间：</label>", "</p>", Slot::DeleteTimePiece, Slot::DeleteTime},
-        {"预订截止时间：</label>", "</p>", Slot::DeadlinePiece, Slot::Deadline},
-        {"<pre>", "</pre>", Slot::WhoisPiece, Slot::Whois},
-    }};
-    const auto cut = [&](const Field& f) {
-        sj[f.value] = markerCut(sj[Slot::DetailPage], f.start, f.end, &sj[f.piece]);
-    };
-
-    cut(fields[0]);
-    form.Label1.setCaption(joined("删除类型：", sj[Slot::DeleteType]));
-    cut(fields[1]);
-    form.Label2.setCaption(joined("删除时间：", sj[Slot::DeleteTime]));
-    cut(fields[2]);
-    form.Label13.setCaption(joined("预定截止：", sj[Slot::Deadline]));
-    cut(fields[3]);
-    form.Text2.setText(sj[Slot::Whois]);
-
-    if (contains(sj[Slot::DetailPage], kBookingOver)) {
-        for (app::Label* label : {&form.Label8, &form.Label9, &form.Label10, &form.Label11}) {
-            label->setCaption(std::string(kBookingOverCaption));
-        }
-        return;
+DetailValues readDetail(std::string_view page) {
+    DetailValues values;
+    values.deletionType = readField(page, "删除类型：</label>", "</p>", "删除类型：");
+    values.deletionTime = readField(page, "删除时间：</label>", "</p>", "删除时间：");
+    values.deadline = readField(page, "预订截止时间：</label>", "</p>", "预定截止：");
+    values.whois = readField(page, "<pre>", "</pre>", "");
+    values.bookingOver = contains(page, kBookingOver);
+    if (values.bookingOver) {
+        values.priceCaptions.fill(std::string(kBookingOverCaption));
+    } else {
+        readPriceTable(page, values);
     }
-    readPriceTable(form);
+    return values;
+}
+
+void showDetail(app::Form1& form, const DetailValues& values) {
+    auto& sj = form.sj;
+    const auto keep = [&](const DetailField& field, Slot piece, Slot value) {
+        sj[piece] = field.piece;
+        sj[value] = field.value;
+    };
+    keep(values.deletionType, Slot::DeleteTypePiece, Slot::DeleteType);
+    form.Label1.setCaption(values.deletionType.caption);
+    keep(values.deletionTime, Slot::DeleteTimePiece, Slot::DeleteTime);
+    form.Label2.setCaption(values.deletionTime.caption);
+    keep(values.deadline, Slot::DeadlinePiece, Slot::Deadline);
+    form.Label13.setCaption(values.deadline.caption);
+    keep(values.whois, Slot::WhoisPiece, Slot::Whois);
+    form.Text2.setText(values.whois.caption);
+
+    // Each price label right after its cell's slots, as the cells are read.
+    const std::array<app::Label*, 4> labels{&form.Label8, &form.Label9, &form.Label10,
+                                            &form.Label11};
+    constexpr std::array<std::array<Slot, 2>, 3> kLaterCells{{{Slot::Cell2Raw, Slot::Cell2},
+                                                              {Slot::Cell3Raw, Slot::Cell3},
+                                                              {Slot::Cell4Raw, Slot::Cell4}}};
+    for (std::size_t n = 0; n < labels.size(); ++n) {
+        if (!values.bookingOver && n == 0) {
+            // The work array keeps the price cuts; of cell 1 only its value.
+            sj[Slot::PricePiece] = values.pricePiece;
+            sj[Slot::PriceBlock] = values.priceBlock;
+            sj[Slot::Cell1] = values.cells[0].value;
+        } else if (!values.bookingOver) {
+            sj[kLaterCells[n - 1][0]] = values.cells[n].raw;
+            sj[kLaterCells[n - 1][1]] = values.cells[n].value;
+        }
+        labels[n]->setCaption(values.priceCaptions[n]);
+    }
+}
+
+void parseDetail(app::Form1& form) {
+    showDetail(form, readDetail(form.sj[Slot::DetailPage]));
 }
 
 }  // namespace jilan::query

@@ -1,5 +1,6 @@
 #include "icp_judgement.h"
 
+#include <cstddef>
 #include <string>
 
 #include "marker_cut.h"
@@ -18,27 +19,53 @@ constexpr std::string_view kLookupFailedCaption = "是否备案：查询失败";
 
 }  // namespace
 
-bool applyFiling(app::Form1& form, const net::FetchResult& page, std::string_view filedPrefix) {
-    auto& sj = form.sj;
-    // An error answer is page text too: when it says what was asked, it is the answer.
-    sj[Slot::IcpPage] = page.failed() ? std::string() : page.text;
-    if (contains(sj[Slot::IcpPage], kNotFiled)) {
-        form.Label12.setCaption(std::string(kNotFiledCaption));
-        return true;
-    }
-    sj[Slot::FilingNumber] =
-        markerCut(sj[Slot::IcpPage], kFilingStart, kFilingEnd, &sj[Slot::FilingPiece]);
-    if (!sj[Slot::FilingNumber].empty()) {
-        form.Label12.setCaption(joined(filedPrefix, sj[Slot::FilingNumber]));
-        return true;
-    }
+FilingValues readFiling(const net::FetchResult& page) {
+    FilingValues values;
+    values.page = page.failed() ? std::string() : page.text;
     if (!page.good()) {
-        // An unreachable or failing lookup site that says nothing says nothing about the filing.
-        form.Label12.setCaption(std::string(kLookupFailedCaption));
-        return false;
+        // An unreachable or failing lookup site says nothing about the filing.
+        values.state = FilingState::LookupFailed;
+        return values;
     }
-    form.Label12.setCaption(std::string(kNotFiledCaption));
-    return true;
+    if (contains(values.page, kNotFiled)) {
+        values.state = FilingState::NotFiled;
+        return values;
+    }
+    values.number = markerCut(values.page, kFilingStart, kFilingEnd, &values.piece);
+    const std::size_t end = values.piece.find(kFilingEnd);
+    if (end != std::string::npos) {
+        values.raw = values.piece.substr(0, end);
+    }
+    values.state = values.number.empty() ? FilingState::NothingFound : FilingState::Filed;
+    return values;
+}
+
+std::string filingCaption(const FilingValues& values, std::string_view filedPrefix) {
+    switch (values.state) {
+        case FilingState::Filed:
+            return joined(filedPrefix, values.number);
+        case FilingState::LookupFailed:
+            return std::string(kLookupFailedCaption);
+        case FilingState::NotFiled:
+        case FilingState::NothingFound:
+            break;
+    }
+    return std::string(kNotFiledCaption);
+}
+
+bool showFiling(app::Form1& form, const FilingValues& values, std::string_view filedPrefix) {
+    auto& sj = form.sj;
+    sj[Slot::IcpPage] = values.page;
+    if (values.state != FilingState::NotFiled) {
+        sj[Slot::FilingNumber] = values.number;
+        sj[Slot::FilingPiece] = values.piece;
+    }
+    form.Label12.setCaption(filingCaption(values, filedPrefix));
+    return values.state != FilingState::LookupFailed;
+}
+
+bool applyFiling(app::Form1& form, const net::FetchResult& page, std::string_view filedPrefix) {
+    return showFiling(form, readFiling(page), filedPrefix);
 }
 
 }  // namespace jilan::query

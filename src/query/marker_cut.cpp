@@ -1,7 +1,10 @@
 #include "marker_cut.h"
 
 #include <cstddef>
+#include <optional>
 #include <utility>
+
+#include "net/text_search.h"
 
 namespace jilan::query {
 
@@ -22,21 +25,6 @@ std::size_t firstCharLength(std::string_view text) {
 }
 
 }  // namespace
-
-bool pieceBehind(std::string_view source, std::string_view start, std::string_view& piece) {
-    if (start.empty()) {
-        return false;
-    }
-    const std::size_t first = source.find(start);
-    if (first == std::string_view::npos) {
-        return false;
-    }
-    const std::size_t from = first + start.size();
-    const std::size_t second = source.find(start, from);
-    piece =
-        second == std::string_view::npos ? source.substr(from) : source.substr(from, second - from);
-    return true;
-}
 
 void removeAll(std::string& text, std::string_view what) {
     if (what.empty()) {
@@ -68,10 +56,11 @@ std::string trimSpaces(std::string_view text) {
 
 std::string markerCut(std::string_view source, std::string_view start, std::string_view end,
                       std::string* piece) {
-    std::string_view found;
-    if (!pieceBehind(source, start, found)) {
+    const std::optional<std::string_view> behind = net::pieceBehind(source, start);
+    if (!behind) {
         return {};
     }
+    const std::string_view found = *behind;
     if (piece != nullptr) {
         *piece = std::string(found);
     }

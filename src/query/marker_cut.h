@@ -11,10 +11,6 @@ namespace jilan::query {
 std::string markerCut(std::string_view source, std::string_view start, std::string_view end,
                       std::string* piece = nullptr);
 
-// The text between the first and the second occurrence of `start` (or the end
-// of `source`); false when `start` does not occur.
-bool pieceBehind(std::string_view source, std::string_view start, std::string_view& piece);
-
 // Every occurrence of `what` taken out of `text`.
 void removeAll(std::string& text, std::string_view what);
 
