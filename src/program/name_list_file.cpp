@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <unordered_set>
