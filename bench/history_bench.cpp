@@ -179,6 +179,8 @@ void BM_Record100PagesOf50Warm(benchmark::State& state) {
 }
 BENCHMARK(BM_Record100PagesOf50Warm)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// peak_rss_MB is the process's peak: run the searches alone (--benchmark_filter=Search) for the
+// search's own, since the recording benchmarks before them map and touch the store's pages.
 void BM_SearchEveryName(benchmark::State& state) {
     std::size_t kept = 0, rows = 0;
     const double cpuBefore = processCpuSeconds();
