@@ -21,12 +21,8 @@ constexpr std::string_view kLookupFailedCaption = "是否备案：查询失败";
 
 FilingValues readFiling(const net::FetchResult& page) {
     FilingValues values;
+    // An error answer is page text too: when it says what was asked, it is the answer.
     values.page = page.failed() ? std::string() : page.text;
-    if (!page.good()) {
-        // An unreachable or failing lookup site says nothing about the filing.
-        values.state = FilingState::LookupFailed;
-        return values;
-    }
     if (contains(values.page, kNotFiled)) {
         values.state = FilingState::NotFiled;
         return values;
@@ -36,7 +32,14 @@ FilingValues readFiling(const net::FetchResult& page) {
     if (end != std::string::npos) {
         values.raw = values.piece.substr(0, end);
     }
-    values.state = values.number.empty() ? FilingState::NothingFound : FilingState::Filed;
+    if (!values.number.empty()) {
+        values.state = FilingState::Filed;
+    } else if (!page.good()) {
+        // An unreachable or failing lookup site that says nothing says nothing about the filing.
+        values.state = FilingState::LookupFailed;
+    } else {
+        values.state = FilingState::NothingFound;
+    }
     return values;
 }
 

@@ -14,10 +14,10 @@ inline constexpr std::string_view kFiledPrefixList = "是否备案：";
 
 // What a lookup page says about the filing, in the order the rules are tried.
 enum class FilingState {
-    LookupFailed,  // the fetch failed or answered an error status
     NotFiled,      // "未备案" anywhere on the page (it wins over a number)
     Filed,         // the filing-number row holds a number
-    NothingFound,  // neither: the window shows "未备案"
+    LookupFailed,  // neither, and the fetch failed or answered an error status
+    NothingFound,  // neither, on a good page: the window shows "未备案"
 };
 
 struct FilingValues {
@@ -42,9 +42,11 @@ std::string filingCaption(const FilingValues& values, std::string_view filedPref
 // Writes read values into slots 28, 29, 31 and Label12; false for a failed lookup.
 bool showFiling(app::Form1& form, const FilingValues& values, std::string_view filedPrefix);
 
-// Judges a fetched lookup page into slots 28, 29, 31 and Label12. A lookup
-// that failed or answered an error status shows "是否备案：查询失败".
-// Returns false in that case. readFiling, then showFiling.
+// Judges a fetched lookup page into slots 28, 29, 31 and Label12, in this order:
+// "未备案" anywhere -> "是否备案：未备案"; the filing-number row with a number -> filed,
+// with `filedPrefix`; otherwise a failed fetch or an error status -> "是否备案：查询失败"
+// (returns false); otherwise "是否备案：未备案". An error answer is read as page text.
+// readFiling, then showFiling.
 bool applyFiling(app::Form1& form, const net::FetchResult& page, std::string_view filedPrefix);
 
 }  // namespace jilan::query
