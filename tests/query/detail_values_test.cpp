@@ -138,6 +138,8 @@ std::vector<FilingCase> filingCases() {
         {"an empty number cell on a good page says nothing found",
          FetchResult::answer("网站备案/许可证号</td><td>  </td>", 200), FilingState::NothingFound,
          "  ", ""},
+        {"an error answer with a number is filed", FetchResult::answer(row, 500),
+         FilingState::Filed, "京ICP备1号-1", "京ICP备1号-1"},
         {"an error answer saying nothing is a failed lookup",
          FetchResult::answer("<h1>Not Found</h1>", 404), FilingState::LookupFailed, "", ""},
         {"a failed transfer is a failed lookup",
