@@ -2,11 +2,14 @@
 
 #include <QTranslator>
 
-#include "program/application.h"
 #include "app/form1.h"
+#include "filterwin/domain_filter_window.h"
 #include "main_window.h"
 #include "net/transfer_pool.h"
+#include "program/application.h"
 #include "qt_platform.h"
+
+#include <memory>
 
 namespace jilan::ui {
 
@@ -22,6 +25,9 @@ public:
     bool load();
     MainWindow& window() { return window_; }
     app::Form1& form() { return form_; }
+    // Opens (or raises) the "域名筛选" window, making it on first use.
+    filterwin::DomainFilterWindow& openFilterWindow();
+    filterwin::DomainFilterWindow* filterWindow() { return filterWindow_.get(); }
     program::Application& application() { return application_; }
 
 private:
@@ -29,8 +35,11 @@ private:
     app::Form1 form_;
     QtPlatform platform_;
     net::TransferPool pool_;
+    config::Urls urls_;
     program::Application application_;
     MainWindow window_;
+    // After the main window: it goes first, its batch cancelled.
+    std::unique_ptr<filterwin::DomainFilterWindow> filterWindow_;
 };
 
 }  // namespace jilan::ui

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/platform.h"
+#include "domain_table_model.h"
+#include "filter_bar.h"
+#include "history_loader.h"
+#include "owned_children.h"
+#include "program/detail_service.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace jilan::ui::filterwin {
+
+inline constexpr const char* kWindowTitle = "域名筛选";
+inline constexpr const char* kCurrentListSource = "当前列表";
+inline constexpr const char* kHistorySource = "历史记录";
+
+// What the window needs from the program around it.
+struct FilterWindowSetup {
+    app::Form1& form;                 // List1 and its double-click query
+    app::Platform& platform;          // dialogs, clipboard, browser
+    QWidget* mainWindow = nullptr;    // raised after a row's query
+    program::DetailSettings details;  // the batch: sites, pause, cache (historyPath)
+    // The run that is harvesting (or last harvested) the list, for 新 on 当前列表; empty
+    // while the program does not record runs.
+    std::function<std::optional<std::int64_t>()> currentRunId;
+};
+
+// "域名筛选": the harvested names (the list, or the history over a date range) in a table
+// to filter, sort, batch-query, export, copy and book. Closing it only hides it; a batch
+// keeps running until it ends, is stopped, or the program ends (shutdown()).
+class DomainFilterWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DomainFilterWindow(FilterWindowSetup setup, QWidget* parent = nullptr);
+    ~DomainFilterWindow() override;
+    DomainFilterWindow(const DomainFilterWindow&) = delete;
+    DomainFilterWindow& operator=(const DomainFilterWindow&) = delete;
+
+    // Shows the window (built on first use of the list), raises it, focuses the filter line.
+    void open();
+    // The program ends: the batch is cancelled (what it finished stays cached) and the
+    // window closes.
+    void shutdown();
+
+    enum class Source { CurrentList, History };
+    void setSource(Source source);
+    Source source() const { return source_; }
+    // Local dates, both included.
+    void setHistoryRange(const QDate& since, const QDate& until);
+
+    DomainTableModel& model() { return model_; }
+    FilterBar& filterBar() { return *bar_; }
+    QTableView& table() { return *table_; }
+    bool batchRunning() const;
+
+    // The actions, as their buttons run them.
+    void exportRows();
+    void startBatch();
+    void stopBatch();
+    void copySelection();
+    void bookSelection();
+    void activateRow(int viewRow);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    QWidget* buildSourceRow();
+    QWidget* buildActionRow();
+    void reloadCurrentList();
+    void reloadHistory();
+    void listAppended(std::size_t index);
+    void listCleared();
+    void rowsShown();
+    void sizeColumns();
+    void pollBatch();
+    void finishBatch();
+    void showDetails(const TableRow& row);
+    void refreshNewNames();
+    void setStatus(const QString& text);
+    std::vector<int> selectedViewRows() const;
+    std::vector<std::string> domainsAt(const std::vector<int>& viewRows) const;
+
+    FilterWindowSetup setup_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    Source source_ = Source::CurrentList;
+    DomainTableModel model_;
+    // Shared with the loader's cache look-ups, which may still hold it for one call.
+    std::shared_ptr<program::DetailWorker> worker_;
+    std::unique_ptr<HistoryLoader> loader_;
+    std::vector<std::string> pendingLookups_;
+    QTimer lookupTimer_;
+    QTimer suffixTimer_;
+    QTimer batchTimer_;
+    QTimer newNamesTimer_;
+    bool columnsSized_ = false;
+    std::string paneDomain_;
+    std::size_t batchTotal_ = 0;
+
+    QComboBox* sourceBox_ = nullptr;
+    QDateEdit* since_ = nullptr;
+    QDateEdit* until_ = nullptr;
+    FilterBar* bar_ = nullptr;
+    QTableView* table_ = nullptr;
+    QPlainTextEdit* pane_ = nullptr;
+    QLabel* count_ = nullptr;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* progressText_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QPushButton* batch_ = nullptr;
+    OwnedChildren own_;
+};
+
+}  // namespace jilan::ui::filterwin

@@ -1,0 +1,321 @@
+#include "domain_table_model.h"
+
+#include <algorithm>
+#include <map>
+
+#include "history/store.h"
+#include "ui/view_text.h"
+
+namespace jilan::ui::filterwin {
+
+namespace {
+
+constexpr const char* kHeadings[kTableColumnCount] = {
+    "域名", "长度",     "后缀",     "类别",     "结构",     "拼音",     "首次发现",
+    "新",   "删除时间", "预定截止", "是否备案", "预定价格", "查询结果",
+};
+
+// -1, 0 or 1 for two values that may be missing; missing goes last in both directions.
+template <typename T>
+int compareOptional(const std::optional<T>& a, const std::optional<T>& b, bool descending) {
+    if (!a || !b) {
+        if (!a && !b) {
+            return 0;
+        }
+        // Flipped below for a descending sort, so flip here too to keep missing last.
+        return (!a ? 1 : -1) * (descending ? -1 : 1);
+    }
+    if (*a < *b) {
+        return -1;
+    }
+    return *b < *a ? 1 : 0;
+}
+
+std::optional<std::string> textOf(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+const std::string& detailText(const TableRow& row, std::string DetailCells::*member) {
+    static const std::string kEmpty;
+    return row.details ? (*row.details).*member : kEmpty;
+}
+
+int compareRows(const TableRow& a, const TableRow& b, TableColumn column, bool descending) {
+    switch (column) {
+        case TableColumn::Domain:
+            return compareOptional(textOf(a.domain), textOf(b.domain), descending);
+        case TableColumn::Length:
+            return compareOptional(std::optional(a.features.length),
+                                   std::optional(b.features.length), descending);
+        case TableColumn::Suffix:
+            return compareOptional(textOf(a.features.tld), textOf(b.features.tld), descending);
+        case TableColumn::Kind:
+            return compareOptional(std::optional(static_cast<int>(a.features.kind)),
+                                   std::optional(static_cast<int>(b.features.kind)), descending);
+        case TableColumn::Structure:
+            return compareOptional(textOf(a.features.structure), textOf(b.features.structure),
+                                   descending);
+        case TableColumn::Pinyin:
+            return compareOptional(textOf(a.features.pinyin), textOf(b.features.pinyin),
+                                   descending);
+        case TableColumn::FirstSeen:
+            return compareOptional(a.firstSeen, b.firstSeen, descending);
+        case TableColumn::New:
+            return compareOptional(a.isNew, b.isNew, descending);
+        case TableColumn::DeletionTime:
+            return compareOptional(a.deletionKey, b.deletionKey, descending);
+        case TableColumn::BookingDeadline:
+            return compareOptional(a.deadlineKey, b.deadlineKey, descending);
+        case TableColumn::Filed:
+            return compareOptional(textOf(detailText(a, &DetailCells::filed)),
+                                   textOf(detailText(b, &DetailCells::filed)), descending);
+        case TableColumn::BookingPrice:
+            return compareOptional(a.priceKey, b.priceKey, descending);
+        case TableColumn::QueryResult:
+            return compareOptional(textOf(detailText(a, &DetailCells::result)),
+                                   textOf(detailText(b, &DetailCells::result)), descending);
+    }
+    return 0;
+}
+
+QString cellText(const TableRow& row, TableColumn column) {
+    switch (column) {
+        case TableColumn::Domain:
+            return toQt(row.domain);
+        case TableColumn::Length:
+            return QString::number(row.features.length);
+        case TableColumn::Suffix:
+            return toQt(row.features.tld);
+        case TableColumn::Kind:
+            return toQt(std::string(filter::classText(row.features.kind)));
+        case TableColumn::Structure:
+            return toQt(row.features.structure);
+        case TableColumn::Pinyin:
+            return toQt(row.features.pinyin);
+        case TableColumn::FirstSeen:
+            return row.firstSeen ? toQt(program::localTimeText(*row.firstSeen)) : QString();
+        case TableColumn::New:
+            return row.isNew.value_or(false) ? QStringLiteral("新") : QString();
+        case TableColumn::DeletionTime:
+            return toQt(detailText(row, &DetailCells::deletionTime));
+        case TableColumn::BookingDeadline:
+            return toQt(detailText(row, &DetailCells::bookingDeadline));
+        case TableColumn::Filed: {
+            const std::string& number = detailText(row, &DetailCells::filingNumber);
+            const QString filed = toQt(detailText(row, &DetailCells::filed));
+            return number.empty()
+                       ? filed
+                       : filed + QStringLiteral("（") + toQt(number) + QStringLiteral("）");
+        }
+        case TableColumn::BookingPrice:
+            return toQt(detailText(row, &DetailCells::bookingPrice));
+        case TableColumn::QueryResult:
+            return toQt(detailText(row, &DetailCells::result));
+    }
+    return {};
+}
+
+bool numeric(TableColumn column) {
+    return column == TableColumn::Length;
+}
+
+}  // namespace
+
+bool rowLess(const TableRow& a, const TableRow& b, TableColumn column, bool descending) {
+    const int order = compareRows(a, b, column, descending);
+    return descending ? order > 0 : order < 0;
+}
+
+DomainTableModel::DomainTableModel(QObject* parent) : QAbstractTableModel(parent) {
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(0);
+    connect(&flushTimer_, &QTimer::timeout, this, &DomainTableModel::flush);
+}
+
+int DomainTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shown();
+}
+
+int DomainTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kTableColumnCount;
+}
+
+QVariant DomainTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= shown() || index.column() >= kTableColumnCount) {
+        return {};
+    }
+    const auto column = static_cast<TableColumn>(index.column());
+    if (role == Qt::DisplayRole) {
+        return cellText(rowAt(index.row()), column);
+    }
+    if (role == Qt::TextAlignmentRole && numeric(column)) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant DomainTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kTableColumnCount) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    return QString::fromUtf8(kHeadings[section]);
+}
+
+void DomainTableModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= kTableColumnCount) {
+        return;
+    }
+    beginResetModel();
+    if (column != sortColumn_ || (order == Qt::DescendingOrder) != descending_) {
+        // A new direction starts from arrival order, so equal rows keep it.
+        sortColumn_ = column;
+        descending_ = order == Qt::DescendingOrder;
+        std::sort(visible_.begin(), visible_.end());
+    }
+    sortVisible();
+    endResetModel();
+    Q_EMIT shownChanged();
+}
+
+void DomainTableModel::sortVisible() {
+    if (sortColumn_ < 0) {
+        return;
+    }
+    const auto column = static_cast<TableColumn>(sortColumn_);
+    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+        return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
+                       column, descending_);
+    });
+}
+
+void DomainTableModel::clear() {
+    flushTimer_.stop();
+    beginResetModel();
+    rows_.clear();
+    incoming_.clear();
+    visible_.clear();
+    byName_.clear();
+    indexedRows_ = 0;
+    endResetModel();
+    Q_EMIT shownChanged();
+}
+
+void DomainTableModel::append(std::vector<TableRow> rows) {
+    if (incoming_.empty()) {
+        incoming_ = std::move(rows);
+    } else {
+        std::move(rows.begin(), rows.end(), std::back_inserter(incoming_));
+    }
+    if (!flushTimer_.isActive()) {
+        flushTimer_.start();
+    }
+}
+
+void DomainTableModel::append(TableRow row) {
+    incoming_.push_back(std::move(row));
+    if (!flushTimer_.isActive()) {
+        flushTimer_.start();
+    }
+}
+
+void DomainTableModel::flush() {
+    flushTimer_.stop();
+    if (incoming_.empty()) {
+        return;
+    }
+    const std::size_t first = rows_.size();
+    rows_.reserve(first + incoming_.size());
+    std::move(incoming_.begin(), incoming_.end(), std::back_inserter(rows_));
+    incoming_.clear();
+    std::vector<int> passing;
+    for (std::size_t i = first; i < rows_.size(); ++i) {
+        if (filter_.matches(rows_[i])) {
+            passing.push_back(static_cast<int>(i));
+        }
+    }
+    if (sortColumn_ >= 0 && !passing.empty()) {
+        // Arrivals find their place among the shown rows: one reset, one paint.
+        beginResetModel();
+        visible_.insert(visible_.end(), passing.begin(), passing.end());
+        sortVisible();
+        endResetModel();
+    } else if (!passing.empty()) {
+        beginInsertRows(QModelIndex(), shown(), shown() + static_cast<int>(passing.size()) - 1);
+        visible_.insert(visible_.end(), passing.begin(), passing.end());
+        endInsertRows();
+    }
+    Q_EMIT shownChanged();
+}
+
+void DomainTableModel::setFilter(RowFilter filter) {
+    filter_ = std::move(filter);
+    refilter();
+}
+
+void DomainTableModel::refilter() {
+    beginResetModel();
+    visible_.clear();
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (filter_.matches(rows_[i])) {
+            visible_.push_back(static_cast<int>(i));
+        }
+    }
+    sortVisible();
+    endResetModel();
+    Q_EMIT shownChanged();
+}
+
+const std::vector<std::size_t>& DomainTableModel::rowsNamed(const std::string& key) {
+    for (; indexedRows_ < rows_.size(); ++indexedRows_) {
+        byName_[history::nameKey(rows_[indexedRows_].domain)].push_back(indexedRows_);
+    }
+    static const std::vector<std::size_t> kNone;
+    const auto it = byName_.find(key);
+    return it == byName_.end() ? kNone : it->second;
+}
+
+void DomainTableModel::setDetails(const std::string& domain, const DetailCells& cells) {
+    flush();
+    const auto& rows = rowsNamed(history::nameKey(domain));
+    if (rows.empty()) {
+        return;
+    }
+    for (std::size_t i : rows) {
+        rows_[i].setDetails(cells);
+    }
+    // Only the shown rows of that name repaint; the order stays until the next sort.
+    for (int view = 0; view < shown(); ++view) {
+        const auto row = static_cast<std::size_t>(visible_[view]);
+        if (std::find(rows.begin(), rows.end(), row) != rows.end()) {
+            Q_EMIT dataChanged(index(view, static_cast<int>(TableColumn::DeletionTime)),
+                               index(view, kTableColumnCount - 1));
+        }
+    }
+}
+
+void DomainTableModel::setNewNames(const std::vector<std::string>& keys) {
+    flush();
+    for (TableRow& row : rows_) {
+        row.isNew = false;
+    }
+    for (const std::string& key : keys) {
+        for (std::size_t i : rowsNamed(key)) {
+            rows_[i].isNew = true;
+        }
+    }
+    refilter();
+}
+
+std::vector<std::pair<std::string, int>> DomainTableModel::suffixCounts() const {
+    std::map<std::string, int> counts;
+    for (const TableRow& row : rows_) {
+        ++counts[row.features.tld];
+    }
+    std::vector<std::pair<std::string, int>> out(counts.begin(), counts.end());
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    return out;
+}
+
+}  // namespace jilan::ui::filterwin

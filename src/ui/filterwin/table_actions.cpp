@@ -1,0 +1,105 @@
+#include "table_actions.h"
+
+#include <algorithm>
+
+#include "app/failure_text.h"
+#include "export/table_writer.h"
+#include "net/market_requests.h"
+#include "net/url_check.h"
+
+namespace jilan::ui::filterwin {
+
+std::vector<int> exportTargets(std::vector<int> selectedViewRows, int shownRows) {
+    if (selectedViewRows.size() >= 2) {
+        std::sort(selectedViewRows.begin(), selectedViewRows.end());
+        selectedViewRows.erase(std::unique(selectedViewRows.begin(), selectedViewRows.end()),
+                               selectedViewRows.end());
+        std::erase_if(selectedViewRows, [shownRows](int r) { return r < 0 || r >= shownRows; });
+        return selectedViewRows;
+    }
+    std::vector<int> all(static_cast<std::size_t>(std::max(shownRows, 0)));
+    for (int i = 0; i < shownRows; ++i) {
+        all[static_cast<std::size_t>(i)] = i;
+    }
+    return all;
+}
+
+exporting::DomainRow exportRow(const TableRow& row) {
+    std::optional<history::NameRow> seen;
+    if (row.firstSeen) {
+        seen.emplace();
+        seen->domain = row.domain;
+        seen->firstSeen = *row.firstSeen;
+        seen->lastSeen = row.lastSeen.value_or(*row.firstSeen);
+        seen->runsSeen = row.runsSeen;
+    }
+    std::optional<DetailCells> details = row.details;
+    if (details && details->domain.empty()) {
+        details->domain = row.domain;
+    }
+    exporting::DomainRow out = program::makeDomainRow(row.features, seen ? &*seen : nullptr,
+                                                      details ? &*details : nullptr);
+    // The name as listed, whatever the history or the query spelled.
+    out[exporting::Column::Domain] = row.domain;
+    return out;
+}
+
+io::WriteStatus exportRows(const std::string& path, const std::vector<const TableRow*>& rows) {
+    const exporting::Format format =
+        exporting::formatFor(path, std::nullopt).value_or(exporting::Format::Txt);
+    exporting::OpenedTable table =
+        exporting::openTable(format, path, exporting::xlsxOptionsFor(rows.size()));
+    if (!table.writer) {
+        return table.failure;
+    }
+    for (const TableRow* row : rows) {
+        if (io::WriteStatus failed = table.writer->add(exportRow(*row))) {
+            return failed;
+        }
+    }
+    return table.writer->commit();
+}
+
+std::string exportedText(std::size_t count, const std::string& path) {
+    return "已导出 " + std::to_string(count) + " 个域名到 " + path;
+}
+
+std::string exportFailedText(const std::string& path, const io::WriteFailure& failure) {
+    return "域名保存失败: " + path + ": " + app::fileFailureText(failure.errnum, failure.detail);
+}
+
+std::string copyText(const std::vector<std::string>& domains) {
+    std::string text;
+    for (const std::string& domain : domains) {
+        text += domain;
+        text += '\n';
+    }
+    return text;
+}
+
+std::vector<std::string> bookingUrls(const std::string& marketBase,
+                                     const std::vector<std::string>& domains) {
+    std::vector<std::string> urls;
+    for (const std::string& domain : domains) {
+        if (urls.size() == kMostBookingPages) {
+            break;
+        }
+        std::string url = net::detailUrl(marketBase, domain);
+        if (net::openableUrl(url)) {
+            urls.push_back(std::move(url));
+        }
+    }
+    return urls;
+}
+
+std::string bookingQuestion(std::size_t count) {
+    const std::size_t opened = std::min(count, kMostBookingPages);
+    std::string question = "将在浏览器中打开 " + std::to_string(opened) + " 个预定页面";
+    if (count > kMostBookingPages) {
+        question += "（已选 " + std::to_string(count) + " 个，最多打开 " +
+                    std::to_string(kMostBookingPages) + " 个）";
+    }
+    return question + "，是否继续？";
+}
+
+}  // namespace jilan::ui::filterwin

@@ -1,0 +1,174 @@
+// The table model: filtering into visible rows, stable typed sorting, batched arrivals, and
+// details filling the cells of every row of a name.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "filterwin_support.h"
+#include "ui/filterwin/domain_table_model.h"
+
+namespace jilan::filterwintest {
+
+using ui::filterwin::DomainTableModel;
+using ui::filterwin::TableColumn;
+using ui::filterwin::TableRow;
+
+namespace {
+
+ui::filterwin::RowFilter lineFilter(const std::string& expression) {
+    auto compiled = filter::Filter::compile(expression);
+    ui::filterwin::RowFilter f;
+    f.line = std::get<filter::Filter>(compiled);
+    return f;
+}
+
+QStringList column(const DomainTableModel& model, TableColumn c) {
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        cells << model.data(model.index(row, static_cast<int>(c))).toString();
+    }
+    return cells;
+}
+
+TableRow seenRow(const std::string& domain, std::int64_t firstSeen) {
+    TableRow row = ui::filterwin::makeRow(domain, -1);
+    row.firstSeen = firstSeen;
+    row.lastSeen = firstSeen;
+    return row;
+}
+
+void fill(DomainTableModel& model, const std::vector<std::string>& names) {
+    std::vector<TableRow> rows;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        rows.push_back(ui::filterwin::makeRow(names[i], static_cast<int>(i)));
+    }
+    model.append(std::move(rows));
+    model.flush();
+}
+
+}  // namespace
+
+class TableModelTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void filterKeepsEveryRowAndShowsThePassingOnes_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("empty line: all")
+            << QString() << texts({"8888.com", "abc.cn", "lanshan.com", "a-1.com"});
+        QTest::newRow("length") << QStringLiteral("len<=3") << texts({"abc.cn", "a-1.com"});
+        QTest::newRow("class word") << QStringLiteral("纯数字") << texts({"8888.com"});
+        QTest::newRow("negation and suffix")
+            << QStringLiteral("!tld=cn !含横杠") << texts({"8888.com", "lanshan.com"});
+    }
+    void filterKeepsEveryRowAndShowsThePassingOnes() {
+        QFETCH(QString, expression);
+        QFETCH(QStringList, shown);
+        DomainTableModel model;
+        fill(model, {"8888.com", "abc.cn", "lanshan.com", "a-1.com"});
+        model.setFilter(lineFilter(expression.toStdString()));
+        QCOMPARE(column(model, TableColumn::Domain), shown);
+        QCOMPARE(model.total(), 4);
+    }
+
+    void sortByLengthIsNumericAndStable() {
+        DomainTableModel model;
+        // 10 letters sorts after 9 as a number, before it as text.
+        fill(model, {"abcdefghij.com", "bb.com", "abcdefghi.com", "aa.cn", "cc.net"});
+        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
+        QCOMPARE(column(model, TableColumn::Domain),
+                 (texts({"bb.com", "aa.cn", "cc.net", "abcdefghi.com", "abcdefghij.com"})));
+        model.sort(static_cast<int>(TableColumn::Length), Qt::DescendingOrder);
+        // Equal lengths keep their order of arrival in both directions.
+        QCOMPARE(column(model, TableColumn::Domain),
+                 (texts({"abcdefghij.com", "abcdefghi.com", "bb.com", "aa.cn", "cc.net"})));
+    }
+
+    void sortByFirstSightingIsByTimeWithUnknownLast() {
+        DomainTableModel model;
+        std::vector<TableRow> rows;
+        rows.push_back(seenRow("late.com", 1'765'000'000));
+        rows.push_back(ui::filterwin::makeRow("never.com", -1));
+        rows.push_back(seenRow("early.com", 1'700'000'000));
+        model.append(std::move(rows));
+        model.flush();
+        for (const auto order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            model.sort(static_cast<int>(TableColumn::FirstSeen), order);
+            const QStringList names = column(model, TableColumn::Domain);
+            QCOMPARE(names.last(), QStringLiteral("never.com"));
+            QCOMPARE(names.first(), order == Qt::AscendingOrder ? QStringLiteral("early.com")
+                                                                : QStringLiteral("late.com"));
+        }
+    }
+
+    void sortedArrivalsFindTheirPlace() {
+        DomainTableModel model;
+        fill(model, {"ccc.com", "a.com"});
+        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
+        model.setFilter(lineFilter("len<=3"));
+        model.append(ui::filterwin::makeRow("bb.com", 2));
+        model.append(ui::filterwin::makeRow("toolong.com", 3));
+        model.flush();
+        QCOMPARE(column(model, TableColumn::Domain), (texts({"a.com", "bb.com", "ccc.com"})));
+        QCOMPARE(model.total(), 4);
+    }
+
+    void arrivalsInOneTurnAreOneInsert() {
+        DomainTableModel model;
+        QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+        for (int i = 0; i < 500; ++i) {
+            model.append(ui::filterwin::makeRow("n" + std::to_string(i) + ".com", i));
+        }
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(model.pending());
+        QTRY_COMPARE(model.rowCount(), 500);
+        QCOMPARE(inserts.count(), 1);
+    }
+
+    void detailsFillEveryRowOfTheName() {
+        DomainTableModel model;
+        fill(model, {"Dup.com", "other.com", "dup.com"});
+        ui::filterwin::DetailCells cells;
+        cells.deletionTime = "2026-12-08 09:00:00";
+        cells.filed = "已备案";
+        cells.filingNumber = "京ICP备12345678号";
+        cells.bookingPrice = "80 元";
+        cells.result = "成功";
+        model.setDetails("DUP.com", cells);
+        QCOMPARE(column(model, TableColumn::DeletionTime),
+                 (texts({"2026-12-08 09:00:00", "", "2026-12-08 09:00:00"})));
+        QCOMPARE(column(model, TableColumn::Filed).first(),
+                 QStringLiteral("已备案（京ICP备12345678号）"));
+        QCOMPARE(column(model, TableColumn::QueryResult), (texts({"成功", "", "成功"})));
+    }
+
+    void newNamesDriveTheNewTerm() {
+        DomainTableModel model;
+        fill(model, {"old.com", "fresh.com", "FRESH.com"});
+        model.setFilter(lineFilter("new"));
+        QCOMPARE(model.rowCount(), 0);
+        model.setNewNames({"fresh.com"});
+        QCOMPARE(column(model, TableColumn::Domain), (texts({"fresh.com", "FRESH.com"})));
+        QCOMPARE(column(model, TableColumn::New), (texts({"新", "新"})));
+    }
+
+    void suffixesByFrequency() {
+        DomainTableModel model;
+        fill(model, {"a.cn", "b.com", "c.cn", "d.com.cn", "e.cn", "f.com"});
+        const auto counts = model.suffixCounts();
+        QCOMPARE(counts.size(), std::size_t{3});
+        QCOMPARE(QString::fromStdString(counts[0].first), QStringLiteral("cn"));
+        QCOMPARE(counts[0].second, 3);
+        QCOMPARE(QString::fromStdString(counts[1].first), QStringLiteral("com"));
+        QCOMPARE(QString::fromStdString(counts[2].first), QStringLiteral("com.cn"));
+    }
+};
+
+int runModelTests(int argc, char** argv) {
+    TableModelTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace jilan::filterwintest
+
+#include "table_model_test.moc"
