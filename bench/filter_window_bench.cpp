@@ -31,21 +31,18 @@
 
 namespace {
 
-// Ends when the watched widget has finished a paint.
+// Notes that the watched widget got a paint event; the paint is over when the event loop
+// call that delivered it returns.
 class PaintWatch : public QObject {
 public:
     bool painted = false;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Paint || painted) {
-            return false;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted = true;
         }
-        // Paint first, then note the end of it.
-        watched->removeEventFilter(this);
-        static_cast<QWidget*>(watched)->event(event);
-        painted = true;
-        return true;
+        return false;
     }
 };
 
@@ -56,6 +53,7 @@ double untilPainted(QWidget& widget, const QElapsedTimer& since) {
     while (!watch.painted) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    widget.removeEventFilter(&watch);
     return static_cast<double>(since.nsecsElapsed()) / 1e6;
 }
 

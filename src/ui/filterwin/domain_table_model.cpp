@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 #include "history/store.h"
 #include "ui/view_text.h"
@@ -166,24 +167,29 @@ void DomainTableModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kTableColumnCount) {
         return;
     }
+    flush();
     beginResetModel();
-    if (column != sortColumn_ || (order == Qt::DescendingOrder) != descending_) {
-        // A new direction starts from arrival order, so equal rows keep it.
-        sortColumn_ = column;
-        descending_ = order == Qt::DescendingOrder;
-        std::sort(visible_.begin(), visible_.end());
+    sortColumn_ = column;
+    descending_ = order == Qt::DescendingOrder;
+    // From arrival order each time, so equal rows keep it in either direction.
+    std::iota(order_.begin(), order_.end(), 0);
+    sortRows(order_);
+    visible_.clear();
+    for (int row : order_) {
+        if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
+            visible_.push_back(row);
+        }
     }
-    sortVisible();
     endResetModel();
     Q_EMIT shownChanged();
 }
 
-void DomainTableModel::sortVisible() {
+void DomainTableModel::sortRows(std::vector<int>& rows) const {
     if (sortColumn_ < 0) {
         return;
     }
     const auto column = static_cast<TableColumn>(sortColumn_);
-    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
         return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
                        column, descending_);
     });
@@ -194,6 +200,7 @@ void DomainTableModel::clear() {
     beginResetModel();
     rows_.clear();
     incoming_.clear();
+    order_.clear();
     visible_.clear();
     byName_.clear();
     indexedRows_ = 0;
@@ -228,19 +235,30 @@ void DomainTableModel::flush() {
     rows_.reserve(first + incoming_.size());
     std::move(incoming_.begin(), incoming_.end(), std::back_inserter(rows_));
     incoming_.clear();
+    std::vector<int> arrived(rows_.size() - first);
+    std::iota(arrived.begin(), arrived.end(), static_cast<int>(first));
+    if (sortColumn_ >= 0) {
+        // Arrivals find their place in the sorted order; later arrivals go after equal rows.
+        sortRows(arrived);
+        const auto middle = static_cast<std::ptrdiff_t>(order_.size());
+        order_.insert(order_.end(), arrived.begin(), arrived.end());
+        const auto column = static_cast<TableColumn>(sortColumn_);
+        std::inplace_merge(
+            order_.begin(), order_.begin() + middle, order_.end(), [&](int a, int b) {
+                return rowLess(rows_[static_cast<std::size_t>(a)],
+                               rows_[static_cast<std::size_t>(b)], column, descending_);
+            });
+        refilter();
+        return;
+    }
+    order_.insert(order_.end(), arrived.begin(), arrived.end());
     std::vector<int> passing;
-    for (std::size_t i = first; i < rows_.size(); ++i) {
-        if (filter_.matches(rows_[i])) {
-            passing.push_back(static_cast<int>(i));
+    for (int row : arrived) {
+        if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
+            passing.push_back(row);
         }
     }
-    if (sortColumn_ >= 0 && !passing.empty()) {
-        // Arrivals find their place among the shown rows: one reset, one paint.
-        beginResetModel();
-        visible_.insert(visible_.end(), passing.begin(), passing.end());
-        sortVisible();
-        endResetModel();
-    } else if (!passing.empty()) {
+    if (!passing.empty()) {
         beginInsertRows(QModelIndex(), shown(), shown() + static_cast<int>(passing.size()) - 1);
         visible_.insert(visible_.end(), passing.begin(), passing.end());
         endInsertRows();
@@ -256,12 +274,11 @@ void DomainTableModel::setFilter(RowFilter filter) {
 void DomainTableModel::refilter() {
     beginResetModel();
     visible_.clear();
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (filter_.matches(rows_[i])) {
-            visible_.push_back(static_cast<int>(i));
+    for (int row : order_) {
+        if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
+            visible_.push_back(row);
         }
     }
-    sortVisible();
     endResetModel();
     Q_EMIT shownChanged();
 }

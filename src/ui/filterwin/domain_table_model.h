@@ -89,11 +89,14 @@ Q_SIGNALS:
 
 private:
     void refilter();
-    void sortVisible();
+    void sortRows(std::vector<int>& rows) const;
     const std::vector<std::size_t>& rowsNamed(const std::string& key);
 
     std::vector<TableRow> rows_;
     std::vector<TableRow> incoming_;
+    // Every row number in the sort's order (arrival order while unsorted): a new filter walks
+    // it and never sorts.
+    std::vector<int> order_;
     std::vector<int> visible_;
     RowFilter filter_;
     int sortColumn_ = -1;
