@@ -4,10 +4,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
@@ -17,6 +19,7 @@
 
 #include "export/domain_table.h"
 #include "filterwin_support.h"
+#include "history/recorder.h"
 #include "market_sim.h"
 #include "ui/desktop_program.h"
 
@@ -396,6 +399,42 @@ private Q_SLOTS:
                  QStringLiteral("len<=3"));
         // The list went on while it was hidden.
         QTRY_COMPARE(countText(f.window), QStringLiteral("显示 4 / 7"));
+    }
+
+    void historySourceShowsTheRangeWithNewNamesAndThePane() {
+        QTemporaryDir dir;
+        const std::string store = dir.filePath(QStringLiteral("history.sqlite3")).toStdString();
+        const QDate today = QDate::currentDate();
+        const auto at = [&](int daysAgo) {
+            return QDateTime(today.addDays(-daysAgo), QTime(12, 0)).toSecsSinceEpoch();
+        };
+        {
+            history::Recorder recorder(history::RecorderOptions{.path = store,
+                                                                .store = {},
+                                                                .columns = {},
+                                                                .featuresVersion = 0,
+                                                                .onPageCommitted = {}});
+            const auto old = recorder.beginRun(1, at(20));
+            recorder.recordPage(old, {"gone.com", "kept.cn"}, at(20));
+            const auto recent = recorder.beginRun(1, at(1));
+            recorder.recordPage(recent, {"kept.cn", "fresh.com"}, at(1));
+            recorder.close();
+        }
+        Fixture f(config::defaultUrls(), store);
+        f.addNames(kNames);
+        f.window.setHistoryRange(today.addDays(-6), today);
+        f.window.setSource(ui::filterwin::DomainFilterWindow::Source::History);
+        // Seen in the range; in order of first sighting.
+        QTRY_COMPARE(shownNames(f.window), texts({"kept.cn", "fresh.com"}));
+        QCOMPARE(countText(f.window), QStringLiteral("显示 2 / 2"));
+        typeFilter(f.window, QStringLiteral("new"));
+        QTRY_COMPARE(shownNames(f.window), texts({"fresh.com"}));
+
+        // A name never queried: the pane says a query has begun (no site here answers).
+        f.window.activateRow(0);
+        auto* pane = f.window.findChild<QPlainTextEdit*>(QStringLiteral("detailsPane"));
+        QVERIFY(pane->toPlainText().startsWith(QStringLiteral("fresh.com\n")));
+        QCOMPARE(f.form.List1.listIndex(), -1);
     }
 
     void clearingTheListEmptiesTheTable() {
