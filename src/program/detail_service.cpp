@@ -1,6 +1,7 @@
 #include "detail_service.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <utility>
 
@@ -215,6 +216,11 @@ std::optional<NameDetails> DetailWorker::cached(const std::string& domain) const
     if (settings_.historyPath.empty()) {
         return std::nullopt;
     }
+    // A look-up never creates the store: without a file there is nothing cached.
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(settings_.historyPath, ignored)) {
+        return std::nullopt;
+    }
     const std::lock_guard lock(readerMutex_);
     if (!reader_ || !reader_->ok()) {
         reader_.emplace(history::DetailCache::open(settings_.historyPath));
@@ -244,7 +250,8 @@ DetailRunOutcome runDetails(const std::vector<std::string>& names, const DetailS
     outcome.details.resize(names.size());
     DetailRun batch(names, settings);
     if (const std::string problem = batch.historyProblem(); !problem.empty()) {
-        err << "历史记录不可用（" << problem << "），本次查询结果不会缓存\n";
+        // The store's reasons already begin with "历史记录不可用：".
+        err << problem << "，本次查询结果不会缓存\n";
     }
     batch.start();
     const auto collect = [&] {
