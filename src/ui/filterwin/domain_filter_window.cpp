@@ -63,7 +63,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     QFont interfaceFont = font();
     interfaceFont.setPixelSize(kFontPixels);
     setFont(interfaceFont);
-    resize(1040, 640);
+    resize(1180, 660);
 
     HistoryLoader::Callbacks callbacks;
     callbacks.rows = [this](std::vector<TableRow> rows) { model_.append(std::move(rows)); };
@@ -406,6 +406,13 @@ void DomainFilterWindow::sizeColumns() {
         int width =
             metrics.horizontalAdvance(model_.headerData(column, Qt::Horizontal).toString()) +
             padding + 12;  // room for the sort arrow
+        const auto kind = static_cast<TableColumn>(column);
+        if (kind == TableColumn::FirstSeen || kind == TableColumn::DeletionTime ||
+            kind == TableColumn::BookingDeadline) {
+            // Times arrive later than the sample; leave them room for a whole one.
+            width = std::max(
+                width, metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + padding);
+        }
         for (int row = 0; row < rows; ++row) {
             const QString text = model_.data(model_.index(row, column)).toString();
             width = std::max(width, metrics.horizontalAdvance(text) + padding);

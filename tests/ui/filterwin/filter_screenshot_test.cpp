@@ -38,6 +38,8 @@ private Q_SLOTS:
         QTRY_COMPARE(f.window.findChild<QLabel*>(QStringLiteral("countLabel"))->text(),
                      QStringLiteral("显示 3 / 12"));
 
+        // The suffix boxes follow the rows shortly after they arrive.
+        QTRY_VERIFY(f.window.findChild<QCheckBox*>(QStringLiteral("suffix_com")) != nullptr);
         const QString path = QDir(QStringLiteral(JILAN_SCREENSHOT_DIR))
                                  .filePath(QStringLiteral("filter_window.png"));
         QFile::remove(path);
