@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include <curl/curl.h>
+
 #include <iostream>
 
 #include "app/form1.h"
@@ -24,6 +26,25 @@
 namespace {
 
 constexpr int kUsageError = 2;
+
+// libcurl's process-wide state: set up once before any thread starts (the harvest's and the
+// batch query's transfer pools run on their own threads) and torn down when main returns.
+class CurlGlobal {
+public:
+    CurlGlobal() : ok_(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
+    ~CurlGlobal() {
+        if (ok_) {
+            curl_global_cleanup();
+        }
+    }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+    CurlGlobal(CurlGlobal&&) = delete;
+    CurlGlobal& operator=(CurlGlobal&&) = delete;
+
+private:
+    bool ok_;
+};
 
 int reportErrors(const jilan::ui::ParsedCommandLine& parsed) {
     for (const std::string& error : parsed.errors) {
@@ -123,6 +144,7 @@ int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const CurlGlobal curl;
     QCoreApplication::setApplicationName(QStringLiteral("jilan-harvester"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.3"));
 
