@@ -3,6 +3,7 @@
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL [--pages N] [--launched-ns NS]
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --idle-ms MS
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --startup-only [--launched-ns NS]
+//   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --filter-window [--pages N]
 //
 // Prints, one "name=value" a line:
 //   startup_ms         process start (NS, nanoseconds since the epoch, as `date +%s%N` gives it;
@@ -19,12 +20,21 @@
 // With --idle-ms, after start-up only:
 //   idle_cpu_pct       CPU time of the process, in % of one core, over MS milliseconds while a
 //                      single-page harvest waits for a marketplace that never answers
+// With --filter-window, instead of the measures after the batch:
+//   filter_window_harvest_max_tick_gap_ms   the gap during the batch of pages alone
+//   filter_window_max_tick_gap_ms   the same gap, also over 5 s after it, while the 域名筛选 window
+//   is open on 当前列表,
+//                      the batch feeds it, and a 批量查询 started once 50 names are listed fills
+//                      its cells (ICP look-ups go to the same address, under /icp/)
+//   filter_window_rows, filter_window_queried   rows in the table, names answered by then
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
 
@@ -43,13 +53,13 @@
 #include <system_error>
 #include <vector>
 
-#include "program/application.h"
 #include "app/form1.h"
 #include "app/work_array.h"
 #include "harvest/listing_parser.h"
 #include "listactions/list_actions.h"
 #include "market_sim.h"
 #include "net/transfer_pool.h"
+#include "program/application.h"
 #include "ui/desktop_program.h"
 #include "ui/main_window.h"
 #include "ui/qt_platform.h"
@@ -61,6 +71,8 @@ using Clock = std::chrono::steady_clock;
 
 // How long the large-list measure may run before it gives up.
 constexpr double kListBudgetMs = 10'000;
+// How long the probe goes on after the harvest while a batch query fills the 域名筛选 window.
+constexpr int kFillWatchMs = 5'000;
 
 double realtimeMs() {
     timespec ts{};
@@ -141,6 +153,7 @@ struct Arguments {
     double launchedMs = 0;
     int idleMs = 0;
     bool startupOnly = false;
+    bool filterWindow = false;
 };
 
 Arguments parseArguments(const QStringList& args) {
@@ -148,6 +161,10 @@ Arguments parseArguments(const QStringList& args) {
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--startup-only")) {
             parsed.startupOnly = true;
+            continue;
+        }
+        if (args[i] == QStringLiteral("--filter-window")) {
+            parsed.filterWindow = true;
             continue;
         }
         if (i + 1 == args.size()) {
@@ -195,6 +212,9 @@ int main(int argc, char** argv) {
     // The window as the program builds it (see src/ui/main.cpp).
     jilan::config::Urls urls = jilan::config::defaultUrls();
     urls.market = args.marketUrl;
+    if (args.filterWindow) {
+        urls.icp = args.marketUrl + "/icp/";
+    }
     jilan::ui::DesktopProgram program(jilan::program::AppOptions{urls, {}});
     program.load();
     jilan::ui::MainWindow& window = program.window();
@@ -247,11 +267,20 @@ int main(int argc, char** argv) {
     Clock::time_point lastTick = Clock::now();
     double maxGapMs = 0;
     bool started = false;
+    // With the 域名筛选 window: opened before the batch, its 批量查询 pressed at 50 names.
+    jilan::ui::filterwin::DomainFilterWindow* filterWindow =
+        args.filterWindow ? &program.openFilterWindow() : nullptr;
+    bool batchQueryStarted = false;
+    bool harvestDone = false;
     const auto batchStart = Clock::now();
     QObject::connect(&probe, &QTimer::timeout, [&] {
         maxGapMs = std::max(maxGapMs, msSince(lastTick));
         lastTick = Clock::now();
-        if (started && !form.Timer1.enabled() &&
+        if (filterWindow != nullptr && !batchQueryStarted && form.List1.listCount() >= 50) {
+            batchQueryStarted = true;
+            filterWindow->findChild<QPushButton*>(QStringLiteral("batchButton"))->click();
+        }
+        if (started && !harvestDone && !form.Timer1.enabled() &&
             form.Command1.caption() == jilan::app::kStartCaption) {
             loop.quit();
         }
@@ -268,6 +297,25 @@ int main(int argc, char** argv) {
     std::printf("max_tick_gap_ms=%.1f\nbatch_ms=%.0f\nbatch_entries=%zu\n", maxGapMs,
                 msSince(batchStart), form.List1.listCount());
     std::printf("batch_status=%s\n", form.status().c_str());
+    if (filterWindow != nullptr) {
+        // The harvest of 100 pages takes about a second: the batch query goes on filling cells
+        // for a further few seconds with the probe still ticking.
+        const double harvestGapMs = maxGapMs;
+        harvestDone = true;
+        probe.start();
+        QTimer::singleShot(kFillWatchMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        probe.stop();
+        std::printf("filter_window_harvest_max_tick_gap_ms=%.1f\n", harvestGapMs);
+        const QLabel* count = filterWindow->findChild<QLabel*>(QStringLiteral("countLabel"));
+        const QLabel* progress = filterWindow->findChild<QLabel*>(QStringLiteral("batchText"));
+        std::printf(
+            "filter_window_max_tick_gap_ms=%.1f\nfilter_window_rows=%s\n"
+            "filter_window_queried=%s\n",
+            maxGapMs, count->text().toStdString().c_str(), progress->text().toStdString().c_str());
+        std::fflush(stdout);
+        return 0;
+    }
     std::fflush(stdout);
 
     // 100 000 entries through the row loop with the window following, then the export.
