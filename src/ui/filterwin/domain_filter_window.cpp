@@ -461,8 +461,9 @@ void DomainFilterWindow::exportRows() {
         rows.push_back(&model_.rowAt(row));
     }
     if (const io::WriteStatus failed = filterwin::exportRows(*path, rows)) {
+        // Failures carry the warning icon, as the list export's do.
         setup_.platform.messageBox(exportFailedText(*path, *failed), app::kMessageTitle,
-                                   app::MessageButtons::Ok, app::MessageIcon::Information);
+                                   app::MessageButtons::Ok, app::MessageIcon::Warning);
         return;
     }
     setStatus(toQt(exportedText(rows.size(), *path)));

@@ -295,6 +295,7 @@ private Q_SLOTS:
         QVERIFY(
             QString::fromStdString(f.platform.messages[0].prompt)
                 .startsWith(QStringLiteral("域名保存失败: ") + dir.path() + QStringLiteral(": ")));
+        QVERIFY(f.platform.messages[0].icon == app::MessageIcon::Warning);
         QCOMPARE(f.window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(), QString());
     }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <optional>
@@ -26,6 +27,7 @@ public:
     struct Message {
         std::string prompt;
         app::MessageButtons buttons;
+        app::MessageIcon icon;
     };
     std::deque<app::MessageAnswer> answers;
     std::deque<std::optional<std::string>> saveAnswers;
@@ -34,9 +36,13 @@ public:
     std::vector<std::string> launched;
 
     app::MessageAnswer messageBox(const std::string& prompt, const std::string&,
-                                  app::MessageButtons buttons, app::MessageIcon) override {
-        messages.push_back({prompt, buttons});
+                                  app::MessageButtons buttons, app::MessageIcon icon) override {
+        messages.push_back({prompt, buttons, icon});
         if (answers.empty()) {
+            if (buttons != app::MessageButtons::Ok) {
+                // An unscripted question would block a real user: the test or the window is wrong.
+                QTest::qFail(("unscripted question: " + prompt).c_str(), __FILE__, __LINE__);
+            }
             return buttons == app::MessageButtons::Ok ? app::MessageAnswer::Ok
                                                       : app::MessageAnswer::Cancel;
         }
