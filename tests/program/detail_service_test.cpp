@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -335,6 +336,9 @@ INSTANTIATE_TEST_SUITE_P(DetailService, RetryAfterTest,
 TEST_F(DetailServiceTest, WorkerDeliversEveryNameAndTheCacheAnswersLookups) {
     const std::vector<std::string> names = dayNames(12);
     program::DetailWorker worker(settings());
+    // Before any batch there is no store, and a look-up does not create one.
+    EXPECT_FALSE(worker.cached(names[0]).has_value());
+    EXPECT_FALSE(std::filesystem::exists(settings().historyPath));
     ASSERT_TRUE(worker.start(names));
     EXPECT_FALSE(worker.start(names));
     std::vector<program::NameDetails> results;
