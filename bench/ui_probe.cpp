@@ -38,6 +38,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <curl/curl.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -68,6 +69,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// libcurl's process-wide state, set up and torn down once.
+struct CurlGlobal {
+    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    ~CurlGlobal() { curl_global_cleanup(); }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
 
 // How long the large-list measure may run before it gives up.
 constexpr double kListBudgetMs = 10'000;
@@ -200,6 +209,8 @@ std::vector<std::string> listingTexts(int pages) {
 
 int main(int argc, char** argv) {
     const double startedMs = processStartMs();
+    // As in jilan-harvester: libcurl's global state before any transfer thread starts.
+    const CurlGlobal curl;
     QApplication qtApp(argc, argv);
     const Arguments args = parseArguments(QCoreApplication::arguments());
     if (args.marketUrl.empty()) {
@@ -270,6 +281,15 @@ int main(int argc, char** argv) {
     // With the 域名筛选 window: opened before the batch, its 批量查询 pressed at 50 names.
     jilan::ui::filterwin::DomainFilterWindow* filterWindow =
         args.filterWindow ? &program.openFilterWindow() : nullptr;
+    if (filterWindow != nullptr) {
+        // Its first paint (fonts loaded, columns sized) is done before the probe starts.
+        FirstPaint filterPainted(loop);
+        filterWindow->installEventFilter(&filterPainted);
+        if (!filterPainted.painted()) {
+            loop.exec();
+        }
+        filterWindow->removeEventFilter(&filterPainted);
+    }
     bool batchQueryStarted = false;
     bool harvestDone = false;
     const auto batchStart = Clock::now();
