@@ -16,7 +16,10 @@ cd "$JILAN_ROOT"
 build=build/bench
 repetitions=${JILAN_BENCH_REPETITIONS:-5}
 results=$build/results
-micro_targets=(decode_bench listing_bench detail_bench large_list_bench)
+micro_targets=(decode_bench listing_bench detail_bench large_list_bench filter_bench)
+# Built and run on their own, each prints its figures: they fill stores of 1 000 000 names first
+# (minutes), so they are left to a run that asks for them with JILAN_BENCH_STORES=1.
+store_targets=(history_bench detail_batch_bench search_history_bench)
 e2e_targets=(jilan-harvester market-sim)
 
 install_packages
@@ -57,6 +60,15 @@ run_micro listing_bench --benchmark_repetitions="$repetitions" --benchmark_repor
 run_micro detail_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
 # Fixed iterations inside; the largest resident growth of them is reported.
 run_micro large_list_bench
+run_micro filter_bench
+if [ "${JILAN_BENCH_STORES:-}" = 1 ]; then
+  cmake --build "$build" -j"$(jobs)" --target "${store_targets[@]}"
+  for target in "${store_targets[@]}"; do
+    echo
+    echo "== $target"
+    "$build/bench/$target" || echo "$target failed"
+  done
+fi
 
 # json_value FILE BENCHMARK FIELD: the field of the named run in a Google Benchmark JSON file.
 json_value() {
