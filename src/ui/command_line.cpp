@@ -9,8 +9,8 @@
 
 #include "filter/filter_expr.h"
 #include "history/store.h"
+#include "model_conversions.h"
 #include "program/cli_run.h"
-#include "view_text.h"
 
 #ifndef JILAN_VERSION
 #define JILAN_VERSION "0"

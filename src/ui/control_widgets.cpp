@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "view_text.h"
+#include "model_conversions.h"
 
 namespace jilan::ui {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "view_text.h"
+#include "model_conversions.h"
 
 namespace jilan::ui {
 

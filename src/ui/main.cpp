@@ -14,6 +14,7 @@
 #include "desktop_program.h"
 #include "io/durable_writer.h"
 #include "main_window.h"
+#include "model_conversions.h"
 #include "net/transfer_pool.h"
 #include "program/application.h"
 #include "program/headless.h"
@@ -21,7 +22,6 @@
 #include "program/window_less_runs.h"
 #include "qt_platform.h"
 #include "translations.h"
-#include "view_text.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "app_icon.h"
 #include "control_widgets.h"
-#include "view_text.h"
+#include "model_conversions.h"
 
 namespace jilan::ui {
 

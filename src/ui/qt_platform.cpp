@@ -11,7 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "view_text.h"
+#include "model_conversions.h"
 
 namespace jilan::ui {
 

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "ui/control_widgets.h"
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 #include "ui_test_support.h"
 
 namespace jilan::uitest {
@@ -249,14 +249,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<int>("clicks");
-        QTest::newRow("Return on Command1") << QStringLiteral("Command1") << int(Qt::Key_Return)
-                                            << true << 1;
-        QTest::newRow("keypad Enter on Command5") << QStringLiteral("Command5")
-                                                  << int(Qt::Key_Enter) << true << 1;
-        QTest::newRow("Return on a disabled button") << QStringLiteral("Command1")
-                                                     << int(Qt::Key_Return) << false << 0;
-        QTest::newRow("Space still works") << QStringLiteral("Command3") << int(Qt::Key_Space)
-                                           << true << 1;
+        QTest::newRow("Return on Command1")
+            << QStringLiteral("Command1") << int(Qt::Key_Return) << true << 1;
+        QTest::newRow("keypad Enter on Command5")
+            << QStringLiteral("Command5") << int(Qt::Key_Enter) << true << 1;
+        QTest::newRow("Return on a disabled button")
+            << QStringLiteral("Command1") << int(Qt::Key_Return) << false << 0;
+        QTest::newRow("Space still works")
+            << QStringLiteral("Command3") << int(Qt::Key_Space) << true << 1;
     }
     void enterOnAFocusedButtonPressesIt() {
         QFETCH(QString, name);

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "ui/control_widgets.h"
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 #include "ui_test_support.h"
 
 namespace jilan::uitest {

@@ -13,8 +13,8 @@
 #include <QtTest>
 
 #include "ui/app_icon.h"
+#include "ui/model_conversions.h"
 #include "ui/translations.h"
-#include "ui/view_text.h"
 #include "ui_test_support.h"
 
 namespace jilan::uitest {

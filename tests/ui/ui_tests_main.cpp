@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 #include "ui_test_support.h"
 
 namespace jilan::uitest {

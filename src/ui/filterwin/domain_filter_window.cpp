@@ -22,7 +22,7 @@
 
 #include "history/store.h"
 #include "table_actions.h"
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 
 namespace jilan::ui::filterwin {
 

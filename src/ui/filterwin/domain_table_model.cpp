@@ -5,7 +5,7 @@
 #include <numeric>
 
 #include "history/store.h"
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 
 namespace jilan::ui::filterwin {
 

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <variant>
 
-#include "ui/view_text.h"
+#include "ui/model_conversions.h"
 
 namespace jilan::ui::filterwin {
 

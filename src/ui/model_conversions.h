@@ -9,6 +9,9 @@
 
 namespace jilan::ui {
 
+// Conversions between the window model and Qt: twips to pixels, UTF-8 to UTF-16 and
+// back, and the save dialog's filter string.
+
 // Twips to pixels at 96 dpi; Qt's high-DPI scaling takes it from there.
 inline constexpr int kTwipsPerPixel = 15;
 constexpr int toPixels(int twips) {

@@ -1,4 +1,4 @@
-#include "view_text.h"
+#include "model_conversions.h"
 
 #include <QStringList>
 
