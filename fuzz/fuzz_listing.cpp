@@ -7,6 +7,7 @@
 
 #include "fuzz_check.h"
 #include "harvest/listing_parser.h"
+#include "net/text_search.h"
 
 namespace harvest = jilan::harvest;
 using jilan::fuzz::check;
@@ -20,13 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // byte picks).
     for (const std::string_view marker :
          {harvest::kBooking, harvest::kPaginationMarker, harvest::kRowMarker}) {
-        check(harvest::findText(page, marker) == page.find(marker), "findText finds a marker");
+        check(jilan::net::findText(page, marker) == page.find(marker), "findText finds a marker");
     }
     if (size >= 2) {
         const std::size_t needleSize = std::min<std::size_t>(data[0] % 9, size);
         const std::string_view needle = page.substr(size - needleSize);
         const std::size_t from = data[1] % (size + 2);
-        check(harvest::findText(page, needle, from) == page.find(needle, from),
+        check(jilan::net::findText(page, needle, from) == page.find(needle, from),
               "findText agrees with string_view::find");
     }
 
