@@ -69,16 +69,25 @@ void judge(std::uint8_t mode, std::string_view page) {
     const bool judged = query::applyFiling(form, answer, prefix);
     const std::string& caption = form.Label12.caption();
     check(startsWith(caption, kCaptionPrefix), "Label12 keeps its label");
-    check(judged == answer.good(), "only a good answer is judged");
-    if (!judged) {
+    if (answer.failed()) {
+        check(!judged, "a failed transfer is not judged");
         check(caption == "是否备案：查询失败", "a failed lookup says so");
         return;
     }
-    if (page.find(kNotFiled) != std::string_view::npos) {
+    // An error answer is page text: it is judged when it answers the question.
+    const bool notFiled = page.find(kNotFiled) != std::string_view::npos;
+    const std::string& number = form.sj[app::Slot::FilingNumber];
+    check(judged == (notFiled || !number.empty() || answer.good()),
+          "an error answer is judged exactly when it says 未备案 or holds a number");
+    if (!judged) {
+        check(caption == "是否备案：查询失败",
+              "an error answer that says nothing is a failed lookup");
+        return;
+    }
+    if (notFiled) {
         check(caption == "是否备案：未备案", "\"未备案\" on the page means not filed");
         return;
     }
-    const std::string& number = form.sj[app::Slot::FilingNumber];
     if (number.empty()) {
         check(caption == "是否备案：未备案", "no number means not filed");
     } else {
