@@ -32,6 +32,9 @@ std::string decodeUtf8Lossy(std::string_view bytes);
 // Strict UTF-8 check: no overlongs, surrogates or code points above U+10FFFF.
 bool isValidUtf8(std::string_view bytes) noexcept;
 
+// Appends the UTF-8 bytes of one code point (callers pass scalar values up to U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // The charset parameter of a Content-Type value, lower-cased and unquoted:
 // "text/html; charset=GBK" -> "gbk". nullopt when there is none or it is empty.
 std::optional<std::string> charsetFromContentType(std::string_view contentType);

@@ -21,24 +21,6 @@ constexpr std::size_t kQuotedChars = 40;
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 without its mark; an unpaired surrogate or an odd last byte becomes U+FFFD.
 std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
     std::string out;
@@ -54,15 +36,15 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
         if (u >= 0xD800 && u <= 0xDBFF && at + 3 < bytes.size()) {
             const char32_t low = unit(at + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                net::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                 at += 2;
                 continue;
             }
         }
-        appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? char32_t{0xFFFD} : u);
+        net::appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? char32_t{0xFFFD} : u);
     }
     if (at < bytes.size()) {
-        appendUtf8(out, 0xFFFD);
+        net::appendUtf8(out, 0xFFFD);
     }
     return out;
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/text_decoding.h"
+
 namespace jilan::query {
 
 namespace {
@@ -92,24 +94,6 @@ std::string stripTags(std::string_view text) {
     return out;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // "&#38;" / "&#x26;" (without "&#" and ";"); false when it is not a usable character.
 bool numericReference(std::string_view digits, std::uint32_t& cp) {
     bool hex = false;
@@ -165,7 +149,7 @@ std::string decodeEntities(std::string_view text) {
             const std::string_view body = text.substr(at + 1, semi - at - 1);
             std::uint32_t cp = 0;
             if (!body.empty() && body.front() == '#' && numericReference(body.substr(1), cp)) {
-                appendUtf8(out, cp);
+                net::appendUtf8(out, cp);
                 decoded = true;
             }
             for (const Named& n : kNamed) {
