@@ -1,5 +1,10 @@
 #include "history/recorder.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -38,6 +43,21 @@ void bindColumns(Statement& s, int first, const NameColumns& c) {
     s.bindStatic(first + 5, c.pinyin);
     s.bind(first + 6, c.syllables);
     s.bind(first + 7, c.featuresVersion);
+}
+
+// Lowers the calling thread's priority (on Linux a thread is scheduled on its own, so this
+// touches no other thread of the process). Best effort: a refusal leaves it as it is.
+void lowerThisThreadPriority(int niceness) {
+    if (niceness <= 0) {
+        return;
+    }
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, self);
+    if (current == -1 && errno != 0) {
+        return;
+    }
+    setpriority(PRIO_PROCESS, self, std::min(current + niceness, 19));
 }
 
 }  // namespace
@@ -365,6 +385,7 @@ void Recorder::fail(std::string reason) {
 }
 
 void Recorder::run() {
+    lowerThisThreadPriority(options_.writerNiceness);
     Writer writer(options_);
     bool usable = true;
     if (std::string reason = writer.open(); !reason.empty()) {

@@ -24,6 +24,9 @@ struct RecorderOptions {
     ColumnsFn columns;
     // The version of the rules behind `columns`; rows of another version are recomputed.
     int featuresVersion = 0;
+    // How much nicer than its creator the writer thread runs (0..19; 0 leaves it as it is).
+    // Recording is background work: on a busy machine the window's thread goes first.
+    int writerNiceness = 10;
     // Called on the writer thread after each page's transaction committed (tests use it to
     // know what a kill may no longer lose).
     std::function<void(std::size_t pagesCommitted)> onPageCommitted;

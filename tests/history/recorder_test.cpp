@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -254,6 +258,36 @@ TEST(HistoryRuns, FiguresOfAnEndedRunAreStored) {
     EXPECT_EQ(run->entries, 3);
     EXPECT_EQ(reader.lastRun().value_or(RunRow{}).id, ids.at(0));
 }
+
+// The writer yields to the window's thread: its nice value is the creator's plus the option's,
+// capped at the lowest priority, and the creating thread keeps its own.
+struct NicenessCase {
+    const char* rule;
+    int niceness;
+};
+class WriterPriority : public ::testing::TestWithParam<NicenessCase> {};
+
+TEST_P(WriterPriority, WriterThreadRunsNicerThanItsCreator) {
+    jilan::testing::TempDir dir;
+    const int creator = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    std::atomic<int> writer{-100};
+    RecorderOptions options = testing::recorderOptions(dir.file("h.sqlite3"));
+    options.writerNiceness = GetParam().niceness;
+    options.onPageCommitted = [&writer](std::size_t) {
+        writer = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    };
+    Recorder recorder(options);
+    recorder.recordPage(recorder.beginRun(1, 1000), {"a.com"}, 1000);
+    recorder.close();
+    EXPECT_EQ(writer.load(), std::min(creator + std::max(GetParam().niceness, 0), 19));
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), creator);
+}
+
+INSTANTIATE_TEST_SUITE_P(History, WriterPriority,
+                         ::testing::Values(NicenessCase{"TenNicer", 10},
+                                           NicenessCase{"ZeroLeavesItAlone", 0},
+                                           NicenessCase{"CappedAtNineteen", 40}),
+                         [](const auto& info) { return std::string(info.param.rule); });
 
 }  // namespace
 }  // namespace jilan::history
