@@ -83,6 +83,7 @@ void Harvester::Command1_Click() {
         }
         singleFailed_ = false;
         singlePage();
+        finalStatusSerial_ = form_.statusSerial();
         if (!form_.ended() && observer_.runEnded) {
             observer_.runEnded(1, singleFailed_ ? 1 : 0);
         }
@@ -168,6 +169,7 @@ void Harvester::stopBatch() {
     }
     form_.setStatus(std::string(kBatchStopped) + batch_->failureSummary());
     stopSerial_ = form_.statusSerial();
+    finalStatusSerial_ = stopSerial_;
     if (batch_->drained()) {
         endRun();
         return;
@@ -197,6 +199,9 @@ void Harvester::endDrain() {
     // stays as it is.
     if (form_.statusSerial() == stopSerial_) {
         form_.setStatus(std::string(kBatchStopped) + batch_->failureSummary());
+        finalStatusSerial_ = form_.statusSerial();
+    } else {
+        finalStatusSerial_ = 0;
     }
     endRun();
 }
@@ -205,6 +210,7 @@ void Harvester::finishBatch() {
     form_.Timer1.setEnabled(false);
     form_.Command1.setCaption(app::kStartCaption);
     form_.setStatus(std::string(kBatchDone) + batch_->failureSummary());
+    finalStatusSerial_ = form_.statusSerial();
     endRun();
 }
 

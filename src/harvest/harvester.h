@@ -61,6 +61,10 @@ public:
     std::size_t inFlight() const;
     // A stopped batch is still collecting the pages it had on the wire.
     bool draining() const { return draining_; }
+    // The status serial of the harvest's own final text (done, failed or stopped), or 0 when
+    // a stopped batch left the status to a command run during its drain: a note about the
+    // harvest belongs after the status only while the form's serial still equals this.
+    std::uint64_t finalStatusSerial() const { return finalStatusSerial_; }
 
     void setObserver(HarvestObserver observer) { observer_ = std::move(observer); }
 
@@ -93,6 +97,7 @@ private:
     bool draining_ = false;
     // The status serial right after the stop wrote its text.
     std::uint64_t stopSerial_ = 0;
+    std::uint64_t finalStatusSerial_ = 0;
     HarvestObserver observer_;
     // The running batch's pages requested and handed over; the rest failed.
     int pagesRequested_ = 0;

@@ -47,7 +47,10 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
         .runEnded =
             [this](int requested, int failed) {
                 history_.runEnded(requested, failed);
-                if (history_.enabled() && history_.unavailable()) {
+                // Only after the harvest's own final text: a command run while a stopped
+                // batch drained keeps its status as it wrote it.
+                if (history_.enabled() && history_.unavailable() &&
+                    form_.statusSerial() == harvester_.finalStatusSerial()) {
                     form_.setStatus(form_.status() + std::string(kHistoryUnavailableNote));
                 }
             },

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "market_sim.h"
@@ -24,12 +25,13 @@ inline net::HttpLimits shortLimits() {
 // whose event pump ticks the batch timer the way a window's event loop does.
 struct HarvestRig {
     explicit HarvestRig(sim::Options simOptions = {}, harvest::HarvestOptions harvestOptions = {},
-                        net::HttpLimits limits = shortLimits())
+                        net::HttpLimits limits = shortLimits(), std::string historyPath = {})
         : sim(std::move(simOptions)), pool(limits) {
         EXPECT_TRUE(sim.start()) << sim.lastError();
         program::AppOptions options;
         options.urls = urlsFor(sim.baseUrl());
         options.harvest = harvestOptions;
+        options.historyPath = std::move(historyPath);
         application = std::make_unique<program::Application>(form, platform, pool, options);
         platform.onProcessEvents = [this] { form.Timer1.tick(); };
         form.S1.changed.connect([this] { statuses.push_back(form.status()); });

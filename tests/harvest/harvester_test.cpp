@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "harvest_rig.h"
+#include "temp_dir.h"
 
 namespace jilan::testing {
 namespace {
@@ -361,6 +363,43 @@ TEST(BatchTest, StopSequenceKeepsTheStatusOfACommandRunInBetween) {
         std::vector<std::string> expected = rig.expectedPages(1, 2);
         EXPECT_EQ(rig.form.List1.items(), expected);
         EXPECT_EQ(rig.platform.tickerStops, 1);
+    }
+}
+
+// With the history unusable, the note follows the stopped batch's final summary, and never a
+// status that another command wrote while the batch drained.
+TEST(BatchTest, HistoryNoteFollowsOnlyTheHarvestsOwnFinalText) {
+    struct Case {
+        const char* rule;
+        bool copyInBetween;
+        std::string finalStatus;
+    };
+    const Case cases[] = {
+        {"the summary gets the note", false, "已停止批量采集操作 .. 1页失败: 3（历史记录不可用）"},
+        {"a copy in between keeps its status unchanged", true, "域名已复制 .."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        testing::TempDir dir;
+        std::filesystem::create_directory(dir.path() / "folder.sqlite3");
+        sim::Options o;
+        o.pageLatencyMs = {{2, 300}, {3, 150}};
+        o.pageFaults = {{3, sim::Fault::Status404}};
+        HarvestRig rig(o, harvest::HarvestOptions{3, 2, 10}, shortLimits(),
+                       dir.file("folder.sqlite3"));
+        rig.application->history().flush();
+        rig.press("3");
+        while (rig.form.List1.listCount() < 50) {
+            rig.pool.poll(1);
+            rig.form.Timer1.tick();
+        }
+        rig.form.Command1.click();
+        if (c.copyInBetween) {
+            rig.form.List1.setListIndex(0);
+            rig.form.fz.Click.raise();
+        }
+        rig.drain();
+        EXPECT_EQ(rig.form.status(), c.finalStatus);
     }
 }
 
