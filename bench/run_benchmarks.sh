@@ -169,7 +169,9 @@ if [ "$ui_probe_built" = yes ] && [ "$e2e_built" = yes ]; then
   echo
   echo "== window (offscreen): start-up, a 5 ms probe timer during a 100-page batch, a large list"
   start_sim --latency-ms 30
+  # History on, as the program runs by default: every page is recorded while the probe ticks.
   QT_QPA_PLATFORM=offscreen "$build/bench/ui_probe" --market-url "$base" --pages 100 \
+    --history "$work/probe-history.sqlite3" \
     --launched-ns "$(date +%s%N)" 2>"$work/ui_probe.log" | tee "$work/ui_probe.txt" || true
   stop_sim
   probe_value() { sed -n "s/^$1=//p" "$work/ui_probe.txt"; }
