@@ -1,6 +1,8 @@
 // ui_probe: the program's window, set up as jilan-harvester sets it up, measured offscreen.
 //
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL [--pages N] [--launched-ns NS]
+//                                      [--history FILE]  (each page recorded there, as with
+//                                      the program's default history; without it, none)
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --idle-ms MS
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --startup-only [--launched-ns NS]
 //   QT_QPA_PLATFORM=offscreen ui_probe --market-url URL --filter-window [--pages N]
@@ -27,6 +29,9 @@
 //                      the batch feeds it, and a 批量查询 started once 50 names are listed fills
 //                      its cells (ICP look-ups go to the same address, under /icp/)
 //   filter_window_rows, filter_window_queried   rows in the table, names answered by then
+// With --trace-events, also the 10 longest stretches the event loop spent in one event's own
+// code (time in events it dispatched itself not counted), as "slow_event=MS TYPE RECEIVER":
+// what to look at when a gap is too long.
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,6 +39,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
@@ -50,6 +56,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -156,6 +163,111 @@ private:
     bool painted_ = false;
 };
 
+// Dispatches every event as QApplication does, and with tracing on keeps, per kind of event
+// and receiver, the longest stretch spent in that event's own code: a nested event loop (the
+// harvest's fetch pumps events) ends one stretch and starts the next.
+class TracingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    void setTracing(bool on) { tracing_ = on; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!tracing_) {
+            return QApplication::notify(receiver, event);
+        }
+        const auto entered = Clock::now();
+        if (!frames_.empty()) {
+            closeStretch(frames_.back(), entered);
+        }
+        frames_.push_back({describe(receiver, event), entered, 0});
+        const bool handled = QApplication::notify(receiver, event);
+        const auto left = Clock::now();
+        closeStretch(frames_.back(), left);
+        double& longest = longest_[frames_.back().what];
+        longest = std::max(longest, frames_.back().longestMs);
+        frames_.pop_back();
+        if (!frames_.empty()) {
+            frames_.back().resumed = left;
+        }
+        return handled;
+    }
+
+    void printSlowest(int count) const {
+        std::vector<std::pair<double, std::string>> slow;
+        for (const auto& [what, ms] : longest_) {
+            slow.emplace_back(ms, what);
+        }
+        std::sort(slow.rbegin(), slow.rend());
+        for (int i = 0; i < count && i < static_cast<int>(slow.size()); ++i) {
+            std::printf("slow_event=%.1f %s\n", slow[static_cast<std::size_t>(i)].first,
+                        slow[static_cast<std::size_t>(i)].second.c_str());
+        }
+    }
+
+    // The stretches of a millisecond or more that ended after `since`, oldest first.
+    std::vector<std::pair<double, std::string>> stretchesSince(Clock::time_point since) const {
+        std::vector<std::pair<double, std::string>> found;
+        for (const Stretch& stretch : recent_) {
+            if (stretch.ended > since) {
+                found.emplace_back(stretch.ms, stretch.what);
+            }
+        }
+        return found;
+    }
+
+private:
+    struct Frame {
+        std::string what;
+        Clock::time_point resumed;
+        double longestMs;
+    };
+
+    struct Stretch {
+        Clock::time_point ended;
+        double ms;
+        std::string what;
+    };
+
+    void closeStretch(Frame& frame, Clock::time_point now) {
+        const double ms = std::chrono::duration<double, std::milli>(now - frame.resumed).count();
+        frame.longestMs = std::max(frame.longestMs, ms);
+        if (ms >= 1.0) {
+            recent_.push_back({now, ms, frame.what});
+            if (recent_.size() > kRecentStretches) {
+                recent_.erase(recent_.begin());
+            }
+        }
+    }
+
+    static constexpr std::size_t kRecentStretches = 64;
+
+    static std::string describe(QObject* receiver, QEvent* event) {
+        std::string what = std::to_string(static_cast<int>(event->type()));
+        what += ' ';
+        what += receiver->metaObject()->className();
+        if (!receiver->objectName().isEmpty()) {
+            what += '/';
+            what += receiver->objectName().toStdString();
+        }
+        // A view's viewport or scroll bar, a model's timer: named by whose it is.
+        if (const QObject* owner = receiver->parent(); owner != nullptr) {
+            for (int up = 0; up < 2 && owner != nullptr && owner->objectName().isEmpty(); ++up) {
+                owner = owner->parent();
+            }
+            if (owner != nullptr) {
+                what += " in ";
+                what += owner->objectName().toStdString();
+            }
+        }
+        return what;
+    }
+
+    bool tracing_ = false;
+    std::vector<Frame> frames_;
+    std::map<std::string, double> longest_;
+    std::vector<Stretch> recent_;
+};
+
 struct Arguments {
     std::string marketUrl;
     int pages = 100;
@@ -163,6 +275,8 @@ struct Arguments {
     int idleMs = 0;
     bool startupOnly = false;
     bool filterWindow = false;
+    bool traceEvents = false;
+    std::string history;  // --history FILE: record the batch as the program does (off without)
 };
 
 Arguments parseArguments(const QStringList& args) {
@@ -176,12 +290,18 @@ Arguments parseArguments(const QStringList& args) {
             parsed.filterWindow = true;
             continue;
         }
+        if (args[i] == QStringLiteral("--trace-events")) {
+            parsed.traceEvents = true;
+            continue;
+        }
         if (i + 1 == args.size()) {
             break;
         }
         const std::string value = args[++i].toStdString();
         if (args[i - 1] == QStringLiteral("--market-url")) {
             parsed.marketUrl = value;
+        } else if (args[i - 1] == QStringLiteral("--history")) {
+            parsed.history = value;
         } else if (args[i - 1] == QStringLiteral("--pages")) {
             parsed.pages = std::max(2, std::atoi(value.c_str()));
         } else if (args[i - 1] == QStringLiteral("--idle-ms")) {
@@ -211,7 +331,7 @@ int main(int argc, char** argv) {
     const double startedMs = processStartMs();
     // As in jilan-harvester: libcurl's global state before any transfer thread starts.
     const CurlGlobal curl;
-    QApplication qtApp(argc, argv);
+    TracingApplication qtApp(argc, argv);
     const Arguments args = parseArguments(QCoreApplication::arguments());
     if (args.marketUrl.empty()) {
         std::fprintf(stderr,
@@ -226,7 +346,7 @@ int main(int argc, char** argv) {
     if (args.filterWindow) {
         urls.icp = args.marketUrl + "/icp/";
     }
-    jilan::ui::DesktopProgram program(jilan::program::AppOptions{urls, {}});
+    jilan::ui::DesktopProgram program(jilan::program::AppOptions{urls, {}, args.history});
     program.load();
     jilan::ui::MainWindow& window = program.window();
     jilan::app::Form1& form = program.form();
@@ -293,8 +413,12 @@ int main(int argc, char** argv) {
     bool batchQueryStarted = false;
     bool harvestDone = false;
     const auto batchStart = Clock::now();
+    std::vector<std::pair<double, std::string>> longestGapStretches;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        maxGapMs = std::max(maxGapMs, msSince(lastTick));
+        if (msSince(lastTick) > maxGapMs) {
+            maxGapMs = msSince(lastTick);
+            longestGapStretches = qtApp.stretchesSince(lastTick);
+        }
         lastTick = Clock::now();
         if (filterWindow != nullptr && !batchQueryStarted && form.List1.listCount() >= 50) {
             batchQueryStarted = true;
@@ -311,6 +435,7 @@ int main(int argc, char** argv) {
         started = true;
     });
     lastTick = Clock::now();
+    qtApp.setTracing(args.traceEvents);
     probe.start();
     loop.exec();
     probe.stop();
@@ -333,6 +458,12 @@ int main(int argc, char** argv) {
             "filter_window_max_tick_gap_ms=%.1f\nfilter_window_rows=%s\n"
             "filter_window_queried=%s\n",
             maxGapMs, count->text().toStdString().c_str(), progress->text().toStdString().c_str());
+        if (args.traceEvents) {
+            qtApp.printSlowest(10);
+            for (const auto& [ms, what] : longestGapStretches) {
+                std::printf("longest_gap_event=%.1f %s\n", ms, what.c_str());
+            }
+        }
         std::fflush(stdout);
         return 0;
     }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -22,6 +24,7 @@
 
 #include "history/store.h"
 #include "table_actions.h"
+#include "table_cell_delegate.h"
 #include "ui/model_conversions.h"
 
 namespace jilan::ui::filterwin {
@@ -36,7 +39,7 @@ constexpr int kLookupDelayMs = 200;
 constexpr int kSuffixRefreshMs = 500;
 constexpr int kNewNamesRefreshMs = 1000;
 // Columns are sized from this many rows, never from all of them.
-constexpr int kColumnSampleRows = 200;
+constexpr int kColumnSampleRows = 50;
 constexpr int kWidestColumn = 260;
 
 QString durationText(std::chrono::seconds left) {
@@ -74,13 +77,11 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
         }
     };
     callbacks.details = [this](std::vector<std::pair<std::string, DetailCells>> found) {
-        for (const auto& [domain, cells] : found) {
-            model_.setDetails(domain, cells);
-        }
+        model_.setDetails(found);
     };
-    callbacks.newNames = [this](const std::vector<std::string>& keys) {
+    callbacks.newNames = [this](const std::vector<std::string>& keys, bool replace) {
         if (source_ == Source::CurrentList) {
-            model_.setNewNames(keys);
+            model_.setNewNames(keys, replace);
         }
     };
     worker_ = std::make_shared<program::DetailWorker>(setup_.details);
@@ -94,10 +95,16 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
         std::move(callbacks));
 
     build();
+    // Nobody sees the table until the window is shown: arrivals are only kept till then.
+    model_.setHeld(true);
 
     for (QTimer* timer : {&lookupTimer_, &suffixTimer_, &newNamesTimer_}) {
         timer->setSingleShot(true);
     }
+    lookupTimer_.setObjectName(QStringLiteral("lookupTimer"));
+    suffixTimer_.setObjectName(QStringLiteral("suffixTimer"));
+    newNamesTimer_.setObjectName(QStringLiteral("newNamesTimer"));
+    batchTimer_.setObjectName(QStringLiteral("batchTimer"));
     lookupTimer_.setInterval(kLookupDelayMs);
     connect(&lookupTimer_, &QTimer::timeout, this,
             [this] { loader_->lookUpDetails(std::exchange(pendingLookups_, {})); });
@@ -148,6 +155,7 @@ void DomainFilterWindow::build() {
     table_ = own_.make<QTableView>(split);
     table_->setObjectName(QStringLiteral("domainTable"));
     table_->setModel(&model_);
+    table_->setItemDelegate(own_.make<TableCellDelegate>(table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -292,6 +300,17 @@ void DomainFilterWindow::shutdown() {
 void DomainFilterWindow::closeEvent(QCloseEvent* event) {
     // Hidden, not destroyed: the rows, the filter and a running batch stay.
     event->accept();
+}
+
+void DomainFilterWindow::showEvent(QShowEvent* event) {
+    model_.setHeld(false);
+    QWidget::showEvent(event);
+}
+
+void DomainFilterWindow::hideEvent(QHideEvent* event) {
+    // Hidden (closed or minimised): the rows go on arriving but the table is not kept up.
+    model_.setHeld(true);
+    QWidget::hideEvent(event);
 }
 
 void DomainFilterWindow::setSource(Source source) {
@@ -513,8 +532,9 @@ void DomainFilterWindow::pollBatch() {
         return;
     }
     const bool running = worker_->running();
+    std::vector<std::pair<std::string, DetailCells>> found;
     for (const program::NameDetails& result : worker_->takeResults()) {
-        model_.setDetails(result.domain, result);
+        found.emplace_back(result.domain, result);
         if (!paneDomain_.empty() &&
             history::nameKey(result.domain) == history::nameKey(paneDomain_)) {
             TableRow shown = makeRow(result.domain, -1);
@@ -522,6 +542,7 @@ void DomainFilterWindow::pollBatch() {
             showDetails(shown);
         }
     }
+    model_.setDetails(found);
     const program::DetailProgress p = worker_->progress();
     progress_->setRange(0, static_cast<int>(std::max<std::size_t>(p.total, 1)));
     progress_->setValue(static_cast<int>(p.done));

@@ -1,7 +1,6 @@
 #include "domain_table_model.h"
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 
 #include "history/store.h"
@@ -128,6 +127,7 @@ bool rowLess(const TableRow& a, const TableRow& b, TableColumn column, bool desc
 }
 
 DomainTableModel::DomainTableModel(QObject* parent) : QAbstractTableModel(parent) {
+    flushTimer_.setObjectName(QStringLiteral("flushTimer"));
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(0);
     connect(&flushTimer_, &QTimer::timeout, this, &DomainTableModel::flush);
@@ -168,20 +168,12 @@ void DomainTableModel::sort(int column, Qt::SortOrder order) {
         return;
     }
     flush();
-    beginResetModel();
     sortColumn_ = column;
     descending_ = order == Qt::DescendingOrder;
     // From arrival order each time, so equal rows keep it in either direction.
     std::iota(order_.begin(), order_.end(), 0);
     sortRows(order_);
-    visible_.clear();
-    for (int row : order_) {
-        if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
-            visible_.push_back(row);
-        }
-    }
-    endResetModel();
-    Q_EMIT shownChanged();
+    refilter();
 }
 
 void DomainTableModel::sortRows(std::vector<int>& rows) const {
@@ -200,6 +192,8 @@ void DomainTableModel::clear() {
     beginResetModel();
     rows_.clear();
     incoming_.clear();
+    isShown_.clear();
+    suffixTally_.clear();
     order_.clear();
     visible_.clear();
     byName_.clear();
@@ -214,15 +208,30 @@ void DomainTableModel::append(std::vector<TableRow> rows) {
     } else {
         std::move(rows.begin(), rows.end(), std::back_inserter(incoming_));
     }
-    if (!flushTimer_.isActive()) {
-        flushTimer_.start();
-    }
+    scheduleFlush();
 }
 
 void DomainTableModel::append(TableRow row) {
     incoming_.push_back(std::move(row));
-    if (!flushTimer_.isActive()) {
-        flushTimer_.start();
+    scheduleFlush();
+}
+
+void DomainTableModel::scheduleFlush() {
+    if (held_ || flushTimer_.isActive() || incoming_.empty()) {
+        return;
+    }
+    // The first arrivals after a quiet spell show at the next turn; a stream of them once
+    // per interval.
+    const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : arrivalIntervalMs_;
+    flushTimer_.start(static_cast<int>(std::max<qint64>(0, arrivalIntervalMs_ - since)));
+}
+
+void DomainTableModel::setHeld(bool held) {
+    held_ = held;
+    if (held_) {
+        flushTimer_.stop();
+    } else {
+        flush();
     }
 }
 
@@ -231,10 +240,14 @@ void DomainTableModel::flush() {
     if (incoming_.empty()) {
         return;
     }
+    sinceFlush_.start();
     const std::size_t first = rows_.size();
-    rows_.reserve(first + incoming_.size());
     std::move(incoming_.begin(), incoming_.end(), std::back_inserter(rows_));
     incoming_.clear();
+    isShown_.resize(rows_.size(), 0);
+    for (std::size_t row = first; row < rows_.size(); ++row) {
+        ++suffixTally_[rows_[row].features.tld];
+    }
     std::vector<int> arrived(rows_.size() - first);
     std::iota(arrived.begin(), arrived.end(), static_cast<int>(first));
     if (sortColumn_ >= 0) {
@@ -248,22 +261,92 @@ void DomainTableModel::flush() {
                 return rowLess(rows_[static_cast<std::size_t>(a)],
                                rows_[static_cast<std::size_t>(b)], column, descending_);
             });
-        refilter();
-        return;
+    } else {
+        order_.insert(order_.end(), arrived.begin(), arrived.end());
     }
-    order_.insert(order_.end(), arrived.begin(), arrived.end());
     std::vector<int> passing;
     for (int row : arrived) {
         if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
             passing.push_back(row);
+            isShown_[static_cast<std::size_t>(row)] = 1;
         }
     }
-    if (!passing.empty()) {
+    if (sortColumn_ >= 0) {
+        insertSorted(passing);
+    } else if (!passing.empty()) {
         beginInsertRows(QModelIndex(), shown(), shown() + static_cast<int>(passing.size()) - 1);
         visible_.insert(visible_.end(), passing.begin(), passing.end());
         endInsertRows();
     }
     Q_EMIT shownChanged();
+}
+
+void DomainTableModel::insertSorted(const std::vector<int>& passing) {
+    if (passing.empty()) {
+        return;
+    }
+    const auto column = static_cast<TableColumn>(sortColumn_);
+    const auto less = [&](int a, int b) {
+        return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
+                       column, descending_);
+    };
+    // Where each arrival goes in the shown rows as they are now: after every equal row.
+    struct Run {
+        std::size_t at;
+        std::size_t from, to;  // in `passing`
+    };
+    std::vector<Run> runs;
+    auto searchFrom = visible_.begin();
+    for (std::size_t i = 0; i < passing.size(); ++i) {
+        searchFrom = std::upper_bound(searchFrom, visible_.end(), passing[i], less);
+        const auto at = static_cast<std::size_t>(searchFrom - visible_.begin());
+        if (!runs.empty() && runs.back().at == at) {
+            runs.back().to = i + 1;
+        } else {
+            runs.push_back({at, i, i + 1});
+        }
+    }
+    if (runs.size() <= kMaxInsertRuns) {
+        // One insert per place, front to back; each shifts the places after it.
+        std::size_t shift = 0;
+        for (const Run& run : runs) {
+            const auto first = static_cast<int>(run.at + shift);
+            const auto count = static_cast<int>(run.to - run.from);
+            beginInsertRows(QModelIndex(), first, first + count - 1);
+            visible_.insert(visible_.begin() + first,
+                            passing.begin() + static_cast<std::ptrdiff_t>(run.from),
+                            passing.begin() + static_cast<std::ptrdiff_t>(run.to));
+            endInsertRows();
+            shift += run.to - run.from;
+        }
+        return;
+    }
+    // Too many places for one insert each: a single change of layout, the views' selection
+    // and current row following their rows.
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> merged;
+    merged.reserve(visible_.size() + passing.size());
+    std::merge(visible_.begin(), visible_.end(), passing.begin(), passing.end(),
+               std::back_inserter(merged), less);
+    std::unordered_map<int, int> newRowOf;
+    for (const QModelIndex& index : before) {
+        newRowOf.emplace(visible_[static_cast<std::size_t>(index.row())], -1);
+    }
+    for (std::size_t view = 0; view < merged.size() && !newRowOf.empty(); ++view) {
+        if (const auto it = newRowOf.find(merged[view]); it != newRowOf.end()) {
+            it->second = static_cast<int>(view);
+        }
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        after.push_back(
+            this->index(newRowOf[visible_[static_cast<std::size_t>(index.row())]], index.column()));
+    }
+    visible_ = std::move(merged);
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void DomainTableModel::setFilter(RowFilter filter) {
@@ -272,20 +355,29 @@ void DomainTableModel::setFilter(RowFilter filter) {
 }
 
 void DomainTableModel::refilter() {
+    flushTimer_.stop();
     beginResetModel();
     visible_.clear();
+    isShown_.assign(rows_.size(), 0);
     for (int row : order_) {
         if (filter_.matches(rows_[static_cast<std::size_t>(row)])) {
             visible_.push_back(row);
+            isShown_[static_cast<std::size_t>(row)] = 1;
         }
     }
     endResetModel();
     Q_EMIT shownChanged();
+    scheduleFlush();
+}
+
+TableRow& DomainTableModel::numbered(std::size_t number) {
+    return number < rows_.size() ? rows_[number] : incoming_[number - rows_.size()];
 }
 
 const std::vector<std::size_t>& DomainTableModel::rowsNamed(const std::string& key) {
-    for (; indexedRows_ < rows_.size(); ++indexedRows_) {
-        byName_[history::nameKey(rows_[indexedRows_].domain)].push_back(indexedRows_);
+    for (const std::size_t known = rows_.size() + incoming_.size(); indexedRows_ < known;
+         ++indexedRows_) {
+        byName_[history::nameKey(numbered(indexedRows_).domain)].push_back(indexedRows_);
     }
     static const std::vector<std::size_t> kNone;
     const auto it = byName_.find(key);
@@ -293,43 +385,81 @@ const std::vector<std::size_t>& DomainTableModel::rowsNamed(const std::string& k
 }
 
 void DomainTableModel::setDetails(const std::string& domain, const DetailCells& cells) {
-    flush();
-    const auto& rows = rowsNamed(history::nameKey(domain));
-    if (rows.empty()) {
-        return;
-    }
-    for (std::size_t i : rows) {
-        rows_[i].setDetails(cells);
-    }
-    // Only the shown rows of that name repaint; the order stays until the next sort.
-    for (int view = 0; view < shown(); ++view) {
-        const auto row = static_cast<std::size_t>(visible_[view]);
-        if (std::find(rows.begin(), rows.end(), row) != rows.end()) {
-            Q_EMIT dataChanged(index(view, static_cast<int>(TableColumn::DeletionTime)),
-                               index(view, kTableColumnCount - 1));
-        }
-    }
+    setDetails({{domain, cells}});
 }
 
-void DomainTableModel::setNewNames(const std::vector<std::string>& keys) {
-    flush();
-    for (TableRow& row : rows_) {
-        row.isNew = false;
-    }
-    for (const std::string& key : keys) {
-        for (std::size_t i : rowsNamed(key)) {
-            rows_[i].isNew = true;
+void DomainTableModel::setDetails(const std::vector<std::pair<std::string, DetailCells>>& found) {
+    std::vector<std::size_t> changed;
+    for (const auto& [domain, cells] : found) {
+        for (std::size_t number : rowsNamed(history::nameKey(domain))) {
+            numbered(number).setDetails(cells);
+            changed.push_back(number);
         }
     }
-    refilter();
+    // The order stays until the next sort.
+    detailsChanged(changed);
+}
+
+void DomainTableModel::detailsChanged(const std::vector<std::size_t>& numbers) {
+    const bool anyShown = std::any_of(numbers.begin(), numbers.end(), [&](std::size_t number) {
+        return number < isShown_.size() && isShown_[number] != 0;
+    });
+    if (!anyShown) {
+        return;
+    }
+    // One notice for the whole batch: the views repaint what they show of it once.
+    Q_EMIT dataChanged(index(0, static_cast<int>(TableColumn::DeletionTime)),
+                       index(shown() - 1, kTableColumnCount - 1));
+}
+
+void DomainTableModel::setNewNames(const std::vector<std::string>& keys, bool replace) {
+    std::vector<std::size_t> changed;
+    const auto mark = [&](std::size_t number, bool isNew) {
+        TableRow& row = numbered(number);
+        if (row.isNew != isNew) {
+            row.isNew = isNew;
+            if (number < rows_.size()) {
+                changed.push_back(number);
+            }
+        }
+    };
+    if (replace) {
+        std::vector<char> named(rows_.size() + incoming_.size(), 0);
+        for (const std::string& key : keys) {
+            for (std::size_t number : rowsNamed(key)) {
+                named[number] = 1;
+            }
+        }
+        for (std::size_t number = 0; number < named.size(); ++number) {
+            mark(number, named[number] != 0);
+        }
+    } else {
+        for (const std::string& key : keys) {
+            for (std::size_t number : rowsNamed(key)) {
+                mark(number, true);
+            }
+        }
+    }
+    // A row that now passes or fails the filter: shown again from the start; otherwise only
+    // the 新 cells repaint, and the order stays until the next sort.
+    const bool shownRowsChange = std::any_of(changed.begin(), changed.end(), [&](std::size_t n) {
+        return filter_.matches(rows_[n]) != (isShown_[n] != 0);
+    });
+    if (shownRowsChange) {
+        refilter();
+        return;
+    }
+    const bool anyShown = std::any_of(changed.begin(), changed.end(),
+                                      [&](std::size_t n) { return isShown_[n] != 0; });
+    if (anyShown) {
+        const int column = static_cast<int>(TableColumn::New);
+        Q_EMIT dataChanged(index(0, column), index(shown() - 1, column));
+    }
 }
 
 std::vector<std::pair<std::string, int>> DomainTableModel::suffixCounts() const {
-    std::map<std::string, int> counts;
-    for (const TableRow& row : rows_) {
-        ++counts[row.features.tld];
-    }
-    std::vector<std::pair<std::string, int>> out(counts.begin(), counts.end());
+    std::vector<std::pair<std::string, int>> out(suffixTally_.begin(), suffixTally_.end());
+    std::sort(out.begin(), out.end());
     std::stable_sort(out.begin(), out.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
     return out;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QTimer>
 
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -47,7 +49,9 @@ struct RowFilter {
 bool rowLess(const TableRow& a, const TableRow& b, TableColumn column, bool descending);
 
 // Every row of the source, with a vector of the row numbers the filter shows in the order
-// the sort gives. Rows arriving in a burst are shown once per turn of the event loop.
+// the sort gives. Rows arriving in a burst are shown together, at most once every
+// kArrivalIntervalMs: a harvest adds rows a hundred times a second, and each showing costs
+// the table a layout and a repaint.
 class DomainTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -61,24 +65,36 @@ public:
     // Stable: rows equal in the column keep their order of arrival.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    static constexpr int kArrivalIntervalMs = 100;
+    // Sorted arrivals landing in more places than this are shown by one change of layout
+    // rather than one insert each.
+    static constexpr std::size_t kMaxInsertRuns = 32;
+
     // Drops every row (a new source).
     void clear();
-    // Queued; shown at the next turn of the event loop, or by flush().
+    // Queued; shown at the next turn of the event loop, or kArrivalIntervalMs after the last
+    // showing, or by flush().
     void append(std::vector<TableRow> rows);
     void append(TableRow row);
     void flush();
     bool pending() const { return !incoming_.empty(); }
+    // The shortest time between two showings of arrivals (kArrivalIntervalMs by default).
+    void setArrivalInterval(int ms) { arrivalIntervalMs_ = ms; }
+    // While held (nobody looks at the table), arrivals are only kept; release shows them.
+    void setHeld(bool held);
+    bool held() const { return held_; }
 
     void setFilter(RowFilter filter);
-    // Fills the detail columns of every row of that name (case-insensitive).
+    // Fills the detail columns of every row of that name (case-insensitive), queued rows too.
     void setDetails(const std::string& domain, const DetailCells& cells);
-    // 新 of every row of these names (the rest of the rows: not new).
-    void setNewNames(const std::vector<std::string>& keys);
+    void setDetails(const std::vector<std::pair<std::string, DetailCells>>& found);
+    // 新 for every row of these names; with `replace`, every other row is not new.
+    void setNewNames(const std::vector<std::string>& keys, bool replace = true);
 
     int total() const { return static_cast<int>(rows_.size()); }
     int shown() const { return static_cast<int>(visible_.size()); }
     const TableRow& rowAt(int viewRow) const { return rows_[visible_[viewRow]]; }
-    const std::vector<TableRow>& rows() const { return rows_; }
+    const std::deque<TableRow>& rows() const { return rows_; }
     // Suffixes by how many rows have them, most frequent first (ties by name).
     std::vector<std::pair<std::string, int>> suffixCounts() const;
     int sortColumn() const { return sortColumn_; }
@@ -88,12 +104,23 @@ Q_SIGNALS:
     void shownChanged();
 
 private:
+    void scheduleFlush();
     void refilter();
     void sortRows(std::vector<int>& rows) const;
+    // Shows arrived rows (already in order_) that pass the filter, sorted among themselves.
+    void insertSorted(const std::vector<int>& passing);
+    // Row number: rows_ first, then the queued rows in the order they will join rows_.
+    TableRow& numbered(std::size_t number);
     const std::vector<std::size_t>& rowsNamed(const std::string& key);
+    // Emits dataChanged over the detail columns when one of these row numbers is shown.
+    void detailsChanged(const std::vector<std::size_t>& numbers);
 
-    std::vector<TableRow> rows_;
+    // A deque: rows are large (about 700 bytes), and a vector moved all of them each time it
+    // grew, a pause of tens of milliseconds at 100 000 rows in the middle of a harvest.
+    std::deque<TableRow> rows_;
     std::vector<TableRow> incoming_;
+    // By row number: whether the row is in visible_.
+    std::vector<char> isShown_;
     // Every row number in the sort's order (arrival order while unsorted): a new filter walks
     // it and never sorts.
     std::vector<int> order_;
@@ -102,7 +129,12 @@ private:
     int sortColumn_ = -1;
     bool descending_ = false;
     QTimer flushTimer_;
-    // Name key -> row numbers; rebuilt when rows arrived since it was made.
+    QElapsedTimer sinceFlush_;
+    int arrivalIntervalMs_ = kArrivalIntervalMs;
+    bool held_ = false;
+    // Rows by suffix, counted as they are shown.
+    std::unordered_map<std::string, int> suffixTally_;
+    // Name key -> row numbers (queued rows included); extended when rows arrived since.
     std::unordered_map<std::string, std::vector<std::size_t>> byName_;
     std::size_t indexedRows_ = 0;
 };

@@ -229,6 +229,24 @@ void FilterBar::setSuffixChecked(const std::string& suffix, bool checked) {
 }
 
 void FilterBar::setSuffixes(const std::vector<std::pair<std::string, int>>& counts) {
+    std::vector<std::string> suffixes;
+    for (const auto& [suffix, count] : counts) {
+        if (!suffix.empty()) {
+            suffixes.push_back(suffix);
+        }
+    }
+    if (suffixes == suffixesShown_) {
+        // Same boxes in the same order (the usual case while a harvest adds rows): only
+        // their counts change.
+        for (std::size_t i = 0; i < suffixBoxes_.size(); ++i) {
+            const auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& entry) {
+                return entry.first == suffixes[i];
+            });
+            suffixBoxes_[i]->setToolTip(QStringLiteral("%1 个").arg(it->second));
+        }
+        return;
+    }
+    suffixesShown_ = std::move(suffixes);
     for (QCheckBox* box : suffixBoxes_) {
         own_.destroy(box);
     }

@@ -64,6 +64,8 @@ private:
     QSpinBox* maxLength_ = nullptr;
     QWidget* suffixRow_ = nullptr;
     std::vector<QCheckBox*> suffixBoxes_;
+    // The suffixes of the boxes and the 更多 list, in order: unchanged means nothing to rebuild.
+    std::vector<std::string> suffixesShown_;
     QToolButton* more_ = nullptr;
     QMenu* moreMenu_ = nullptr;
     std::vector<std::string> checkedSuffixes_;

@@ -159,9 +159,26 @@ void HistoryLoader::newInRun(std::int64_t runId, std::uint64_t generation) {
         keys.push_back(row.key);
         return current(generation);
     });
-    if (walked.ok()) {
-        post(generation,
-             [this, k = std::move(keys)]() mutable { callbacks_.newNames(std::move(k)); });
+    if (!walked.ok()) {
+        return;
+    }
+    // A run's new names only grow: after the first answer, only what was added since.
+    const bool replace = runId != sentRun_ || generation != sentGeneration_;
+    if (replace) {
+        sentRun_ = runId;
+        sentGeneration_ = generation;
+        sentKeys_.clear();
+    }
+    std::vector<std::string> added;
+    for (std::string& key : keys) {
+        if (sentKeys_.insert(key).second) {
+            added.push_back(std::move(key));
+        }
+    }
+    if (replace || !added.empty()) {
+        post(generation, [this, k = std::move(added), replace]() mutable {
+            callbacks_.newNames(std::move(k), replace);
+        });
     }
 }
 

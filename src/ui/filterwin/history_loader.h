@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -36,8 +37,9 @@ public:
         // The walk ended: empty, or the Chinese reason it could not be read.
         std::function<void(std::string)> done;
         std::function<void(std::vector<std::pair<std::string, DetailCells>>)> details;
-        // The keys of the names first recorded by a run.
-        std::function<void(std::vector<std::string>)> newNames;
+        // The keys of the names first recorded by a run: all of them (replace), or those
+        // found since the last call for the same run.
+        std::function<void(std::vector<std::string>, bool replace)> newNames;
     };
 
     // What the detail cache holds for a name; called on the loader's thread.
@@ -87,6 +89,10 @@ private:
     std::mutex mutex_;
     std::condition_variable_any wake_;
     std::deque<std::pair<std::uint64_t, Job>> jobs_;
+    // On the loader's thread: the new names already handed over for this run and request.
+    std::int64_t sentRun_ = -1;
+    std::uint64_t sentGeneration_ = 0;
+    std::unordered_set<std::string> sentKeys_;
     std::jthread thread_;
 };
 

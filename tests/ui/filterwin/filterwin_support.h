@@ -128,6 +128,8 @@ struct Fixture {
 // Each test class runs through one of these.
 int runLogicTests(int argc, char** argv);
 int runModelTests(int argc, char** argv);
+int runArrivalsTests(int argc, char** argv);
+int runCellDelegateTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
