@@ -19,6 +19,8 @@ struct AppOptions {
     harvest::HarvestOptions harvest;
     // The history store every harvest is recorded in; empty: --no-history.
     std::string historyPath{};
+    // The pause per site between two detail queries of a batch started in the window.
+    int detailPauseMs = 1000;
 };
 
 // The program: every handler attached to its event of the window. After the

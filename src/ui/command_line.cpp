@@ -132,7 +132,8 @@ void describe(QCommandLineParser& parser) {
          QStringLiteral("不打开窗口，查询名单文件中的域名（每行一个）；需要 --output。"),
          QStringLiteral("list")},
         {kMaxNames, QStringLiteral("一次最多查询的域名数，默认 1000。"), QStringLiteral("n")},
-        {kPauseMs, QStringLiteral("同一站点两次查询之间的间隔（毫秒），默认 1000。"),
+        {kPauseMs,
+         QStringLiteral("同一站点两次查询之间的间隔（毫秒），默认 1000；也用于窗口中的批量查询。"),
          QStringLiteral("ms")},
         {kMaxAgeHours,
          QStringLiteral("查询结果在多少小时内直接取自缓存，默认 12；0 表示总是重新查询。"),
@@ -262,9 +263,12 @@ void readRunOptions(const QCommandLineParser& parser, const config::EnvLookup& e
     readNumber(parser, kMaxNames, 1, 1'000'000, options.maxNames, errors);
     readNumber(parser, kPauseMs, 0, 600'000, options.pauseMs, errors);
     readNumber(parser, kMaxAgeHours, 0, 100'000, options.maxAgeHours, errors);
+    // The window's 批量查询 keeps to the same pause per site.
+    const bool window = options.mode == RunMode::Window;
     for (const QString& option : {kMaxNames, kPauseMs, kMaxAgeHours}) {
-        if (parser.isSet(option) && !options.details) {
-            errors.push_back("--" + fromQt(option) + " 只能与 --details 或 --details-from 同用");
+        if (parser.isSet(option) && !options.details && !(window && option == kPauseMs)) {
+            errors.push_back("--" + fromQt(option) + " 只能与 --details 或 --details-from 同用" +
+                             (option == kPauseMs ? "，或在窗口中用于批量查询" : ""));
         }
     }
     if (writes && options.output.empty()) {

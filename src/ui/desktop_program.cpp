@@ -10,6 +10,7 @@ namespace jilan::ui {
 
 DesktopProgram::DesktopProgram(program::AppOptions options)
     : urls_(options.urls),
+      detailPauseMs_(options.detailPauseMs),
       application_(form_, platform_, pool_, std::move(options)),
       window_(form_) {
     installQtChinese(qtChinese_);
@@ -38,6 +39,7 @@ filterwin::DomainFilterWindow& DesktopProgram::openFilterWindow() {
     if (!filterWindow_) {
         program::DetailSettings details;
         details.urls = urls_;
+        details.pauseMs = detailPauseMs_;
         details.historyPath = application_.historyPath();
         filterWindow_ =
             std::make_unique<filterwin::DomainFilterWindow>(filterwin::FilterWindowSetup{

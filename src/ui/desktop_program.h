@@ -36,6 +36,7 @@ private:
     QtPlatform platform_;
     net::TransferPool pool_;
     config::Urls urls_;
+    int detailPauseMs_;
     program::Application application_;
     MainWindow window_;
     // After the main window: it goes first, its batch cancelled.

@@ -129,9 +129,9 @@ int runWithoutWindow(const QStringList& args) {
 }
 
 int runWindow(QApplication& qtApp, const jilan::ui::LaunchOptions& options) {
-    jilan::ui::DesktopProgram program(
-        jilan::program::AppOptions{options.urls, harvestOptions(options),
-                                   options.noHistory ? std::string() : options.historyPath});
+    jilan::ui::DesktopProgram program(jilan::program::AppOptions{
+        options.urls, harvestOptions(options),
+        options.noHistory ? std::string() : options.historyPath, options.pauseMs});
     if (!program.load()) {
         return 0;
     }

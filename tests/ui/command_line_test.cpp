@@ -310,6 +310,32 @@ private Q_SLOTS:
         QVERIFY(!ui::needsWindow(argList(line), xdgEnv));
     }
 
+    // The window's 批量查询 takes --pause-ms; the other pacing options stay with --details.
+    void windowPacing_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("window: default pause") << "" << true << 1000;
+        QTest::newRow("window: pause for its batch") << "--pause-ms|20" << true << 20;
+        QTest::newRow("window: pause of zero") << "--pause-ms|0" << true << 0;
+        QTest::newRow("window: negative pause refused") << "--pause-ms|-5" << false << 1000;
+        QTest::newRow("window: cache age is for --details only")
+            << "--max-age-hours|1" << false << 1000;
+    }
+    void windowPacing() {
+        QFETCH(QString, line);
+        QFETCH(bool, accepted);
+        QFETCH(int, pauseMs);
+        const QStringList arguments = line.isEmpty() ? args(QString()) : argList(line);
+        const ui::ParsedCommandLine parsed = ui::parseCommandLine(arguments, xdgEnv);
+        QCOMPARE(parsed.ok(), accepted);
+        QCOMPARE(int(parsed.options.mode), int(ui::RunMode::Window));
+        QCOMPARE(ui::needsWindow(arguments, xdgEnv), accepted);
+        if (accepted) {
+            QCOMPARE(parsed.options.pauseMs, pauseMs);
+        }
+    }
+
     void helpNamesEveryOption() {
         const QString help = ui::helpText();
         for (const char* option :
