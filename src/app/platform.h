@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace jilan::app {
 
@@ -15,6 +17,13 @@ enum class MessageIcon { Information, Warning };
 enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 inline constexpr const char* kMessageTitle = "霁岚系列软件";
+
+// A save-file dialog's answer: the path as the dialog gives it, and which of its filters
+// ("desc|patterns|desc|patterns...", counted from 0) was chosen when the user accepted.
+struct SaveFileAnswer {
+    std::string path;
+    std::size_t filterIndex = 0;
+};
 
 // A repeating call from the event loop, apart from the window's controls: a stopped batch
 // collects its last pages on it while the window goes on. One ticker per platform; starting
@@ -41,9 +50,18 @@ public:
     // false when it was refused or could not be launched.
     virtual bool openUrl(const std::string& url) = 0;
     // Modal save-file dialog; nullopt when the user cancelled.
-    virtual std::optional<std::string> saveFileDialog(const std::string& title,
-                                                      const std::string& filter,
-                                                      const std::string& initialName) = 0;
+    virtual std::optional<SaveFileAnswer> saveFileQuestion(const std::string& title,
+                                                           const std::string& filter,
+                                                           const std::string& initialName) = 0;
+    // The same dialog where only the path matters.
+    std::optional<std::string> saveFileDialog(const std::string& title, const std::string& filter,
+                                              const std::string& initialName) {
+        std::optional<SaveFileAnswer> answer = saveFileQuestion(title, filter, initialName);
+        if (!answer) {
+            return std::nullopt;
+        }
+        return std::move(answer->path);
+    }
     // Shows the menu as a popup at the pointer; modal. A chosen item raises its
     // Click before this returns.
     virtual void popupMenu(Menu& menu) = 0;

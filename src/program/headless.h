@@ -34,8 +34,8 @@ public:
     bool clearClipboard() override { return false; }
     bool setClipboardText(const std::string&) override { return false; }
     bool openUrl(const std::string&) override { return false; }
-    std::optional<std::string> saveFileDialog(const std::string&, const std::string&,
-                                              const std::string&) override {
+    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string&, const std::string&,
+                                                        const std::string&) override {
         return std::nullopt;
     }
     void popupMenu(app::Menu&) override {}

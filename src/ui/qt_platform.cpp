@@ -11,17 +11,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "model_conversions.h"
 
 namespace jilan::ui {
 
-QString defaultSuffixOf(const std::string& filter) {
-    // "文本文件|*.txt|所有文件|*.*": the first pattern of the first entry, when it names one.
+QString defaultSuffixOf(const std::string& filter, std::size_t entry) {
+    // "文本文件|*.txt|所有文件|*.*": the first pattern of the entry, when it names one.
     const QStringList parts = toQt(filter).split(QLatin1Char('|'));
-    if (parts.size() < 2) {
+    const auto patterns = static_cast<qsizetype>(2 * entry + 1);
+    if (parts.size() <= patterns) {
         return {};
     }
-    const QString pattern = parts[1].split(QLatin1Char(';')).value(0).trimmed();
+    const QString pattern = parts[patterns].split(QLatin1Char(';')).value(0).trimmed();
     if (!pattern.startsWith(QStringLiteral("*."))) {
         return {};
     }
@@ -146,20 +149,25 @@ bool QtPlatform::launchUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
-std::optional<std::string> QtPlatform::saveFileDialog(const std::string& title,
-                                                      const std::string& filter,
-                                                      const std::string& initialName) {
+std::optional<app::SaveFileAnswer> QtPlatform::saveFileQuestion(const std::string& title,
+                                                                const std::string& filter,
+                                                                const std::string& initialName) {
     QFileDialog dialog(window_, toQt(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QString nameFilter = qtNameFilter(filter);
+    const auto chosenFilter = [&dialog] {
+        return static_cast<std::size_t>(
+            std::max<qsizetype>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
+    };
     if (!nameFilter.isEmpty()) {
         dialog.setNameFilter(nameFilter);
-        // A name typed without an extension gets the filter's first one ("今日" -> "今日.txt").
-        const QString suffix = defaultSuffixOf(filter);
-        if (!suffix.isEmpty()) {
-            dialog.setDefaultSuffix(suffix);
-        }
+        // A name typed without an extension gets the chosen filter's ("今日" -> "今日.txt").
+        dialog.setDefaultSuffix(defaultSuffixOf(filter, 0));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, &filter, &chosenFilter] {
+                             dialog.setDefaultSuffix(defaultSuffixOf(filter, chosenFilter()));
+                         });
     }
     if (!initialName.empty()) {
         dialog.selectFile(toQt(initialName));
@@ -171,7 +179,7 @@ std::optional<std::string> QtPlatform::saveFileDialog(const std::string& title,
     if (chosen.isEmpty() || chosen.front().isEmpty()) {
         return std::nullopt;
     }
-    return fromQt(chosen.front());
+    return app::SaveFileAnswer{fromQt(chosen.front()), chosenFilter()};
 }
 
 std::vector<std::pair<QAction*, app::MenuItem*>> fillMenu(const app::Menu& menu, QMenu& popup) {

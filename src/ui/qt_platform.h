@@ -38,8 +38,11 @@ public:
     bool clearClipboard() override;
     bool setClipboardText(const std::string& text) override;
     bool openUrl(const std::string& url) override;
-    std::optional<std::string> saveFileDialog(const std::string& title, const std::string& filter,
-                                              const std::string& initialName) override;
+    // A name typed without an extension gets the chosen filter's (the first filter's until
+    // another is chosen).
+    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string& title,
+                                                        const std::string& filter,
+                                                        const std::string& initialName) override;
     void popupMenu(app::Menu& menu) override;
     void endProgram() override;
     std::string programFolder() override;
@@ -71,9 +74,9 @@ private:
 // nullopt for anything else (other schemes, relative, malformed).
 std::optional<QUrl> browsableUrl(const std::string& url);
 
-// The extension a typed name without one gets: the first pattern of the save filter
-// ("文本文件|*.txt" -> "txt"); empty when it names none ("*.*", "*").
-QString defaultSuffixOf(const std::string& filter);
+// The extension a typed name without one gets: the first pattern of the save filter's entry
+// `entry` ("文本文件|*.txt" -> "txt"); empty when it names none ("*.*", "*").
+QString defaultSuffixOf(const std::string& filter, std::size_t entry = 0);
 
 // The popup's entries for the menu's items, separators for "-"; each action
 // paired with the item whose Click it raises.

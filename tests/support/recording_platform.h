@@ -89,8 +89,9 @@ public:
         openedUrls.push_back(url);
         return launchWorks;
     }
-    std::optional<std::string> saveFileDialog(const std::string& title, const std::string& filter,
-                                              const std::string& initialName) override {
+    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string& title,
+                                                        const std::string& filter,
+                                                        const std::string& initialName) override {
         saveDialogs.push_back({title, filter, initialName});
         if (saveAnswers.empty()) {
             ADD_FAILURE() << "unexpected save dialog: " << title;
@@ -98,7 +99,10 @@ public:
         }
         auto answer = saveAnswers.front();
         saveAnswers.pop_front();
-        return answer;
+        if (!answer) {
+            return std::nullopt;
+        }
+        return app::SaveFileAnswer{*answer, 0};
     }
     void popupMenu(app::Menu& menu) override {
         ++popups;

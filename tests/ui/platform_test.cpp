@@ -2,6 +2,7 @@
 // offscreen platform; only the browser launch is kept from leaving the test.
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -354,6 +355,46 @@ private Q_SLOTS:
         status->removeEventFilter(&counter);
     }
 
+    // With several filters the answer says which one was chosen, and a name typed without an
+    // extension gets the chosen filter's.
+    void saveDialogReportsTheChosenFilter_data() {
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("first filter, bare name") << 0 << QStringLiteral("今日") << "今日.txt";
+        QTest::newRow("second filter, bare name") << 1 << QStringLiteral("今日") << "今日.csv";
+        QTest::newRow("third filter, bare name") << 2 << QStringLiteral("今日") << "今日.xlsx";
+        QTest::newRow("typed extension kept, filter still said")
+            << 1 << QStringLiteral("今日.txt") << "今日.txt";
+    }
+    void saveDialogReportsTheChosenFilter() {
+        QFETCH(int, chosen);
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        ui::QtPlatform platform;
+        WhenShown respond([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            // The user picks the filter in the dialog's list, as with the keyboard.
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types != nullptr);
+            types->setFocus();
+            for (int i = 0; i < chosen; ++i) {
+                QTest::keyClick(types, Qt::Key_Down);
+            }
+            dialog->selectFile(dir.filePath(typed));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const auto answer =
+            platform.saveFileQuestion("导出", "文本文件|*.txt|CSV 表格|*.csv|Excel 工作簿|*.xlsx",
+                                      dir.filePath(QStringLiteral("x.txt")).toStdString());
+        QVERIFY(respond.done());
+        QVERIFY(answer.has_value());
+        QCOMPARE(QString::fromStdString(answer->path), dir.filePath(saved));
+        QCOMPARE(answer->filterIndex, static_cast<std::size_t>(chosen));
+    }
+
     void defaultSuffixComesFromTheFirstPattern_data() {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("suffix");
@@ -366,6 +407,22 @@ private Q_SLOTS:
         QFETCH(QString, filter);
         QFETCH(QString, suffix);
         QCOMPARE(ui::defaultSuffixOf(filter.toStdString()), suffix);
+    }
+
+    void defaultSuffixOfAChosenEntry_data() {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("first") << 0 << "txt";
+        QTest::newRow("middle, first of its patterns") << 1 << "csv";
+        QTest::newRow("any file names none") << 2 << "";
+        QTest::newRow("past the last entry") << 3 << "";
+    }
+    void defaultSuffixOfAChosenEntry() {
+        QFETCH(int, entry);
+        QFETCH(QString, suffix);
+        QCOMPARE(ui::defaultSuffixOf("文本|*.txt|表格|*.csv;*.tsv|所有文件|*.*",
+                                     static_cast<std::size_t>(entry)),
+                 suffix);
     }
 
     void programFolderIsTheExecutablesFolder() {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "program/application.h"
 #include "app/form1.h"
 #include "net/transfer_pool.h"
+#include "program/application.h"
 #include "ui/main_window.h"
 #include "ui/qt_platform.h"
 
@@ -44,8 +44,8 @@ public:
 
     app::MessageAnswer messageBox(const std::string& prompt, const std::string& title,
                                   app::MessageButtons buttons, app::MessageIcon) override;
-    std::optional<std::string> saveFileDialog(const std::string&, const std::string&,
-                                              const std::string&) override;
+    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string&, const std::string&,
+                                                        const std::string&) override;
     void popupMenu(app::Menu& menu) override;
     void endProgram() override { ++ends; }
     std::string programFolder() override { return folder; }

@@ -28,15 +28,19 @@ app::MessageAnswer ScriptedPlatform::messageBox(const std::string& prompt, const
     return answer;
 }
 
-std::optional<std::string> ScriptedPlatform::saveFileDialog(const std::string&, const std::string&,
-                                                            const std::string&) {
+std::optional<app::SaveFileAnswer> ScriptedPlatform::saveFileQuestion(const std::string&,
+                                                                      const std::string&,
+                                                                      const std::string&) {
     if (saveAnswers.empty()) {
         QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
     auto answer = saveAnswers.front();
     saveAnswers.pop_front();
-    return answer;
+    if (!answer) {
+        return std::nullopt;
+    }
+    return app::SaveFileAnswer{*answer, 0};
 }
 
 void ScriptedPlatform::popupMenu(app::Menu& menu) {

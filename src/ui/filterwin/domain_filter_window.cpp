@@ -469,23 +469,24 @@ void DomainFilterWindow::exportRows() {
         setStatus(QStringLiteral("没有可导出的域名"));
         return;
     }
-    const std::optional<std::string> path =
-        setup_.platform.saveFileDialog(kExportDialogTitle, kExportFilter, "筛选结果.xlsx");
-    if (!path) {
+    const std::optional<app::SaveFileAnswer> answer =
+        setup_.platform.saveFileQuestion(kExportDialogTitle, kExportFilter, "筛选结果.xlsx");
+    if (!answer) {
         return;
     }
+    const ExportTarget target = exportTarget(answer->path, answer->filterIndex);
     std::vector<const TableRow*> rows;
     rows.reserve(targets.size());
     for (int row : targets) {
         rows.push_back(&model_.rowAt(row));
     }
-    if (const io::WriteStatus failed = filterwin::exportRows(*path, rows)) {
+    if (const io::WriteStatus failed = filterwin::exportRows(target, rows)) {
         // Failures carry the warning icon, as the list export's do.
-        setup_.platform.messageBox(exportFailedText(*path, *failed), app::kMessageTitle,
+        setup_.platform.messageBox(exportFailedText(target.path, *failed), app::kMessageTitle,
                                    app::MessageButtons::Ok, app::MessageIcon::Warning);
         return;
     }
-    setStatus(toQt(exportedText(rows.size(), *path)));
+    setStatus(toQt(exportedText(rows.size(), target.path)));
 }
 
 bool DomainFilterWindow::batchRunning() const {

@@ -1,9 +1,12 @@
 #include "table_actions.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 
 #include "app/failure_text.h"
 #include "export/table_writer.h"
+#include "net/ascii_case.h"
 #include "net/market_requests.h"
 #include "net/url_check.h"
 
@@ -44,11 +47,34 @@ exporting::DomainRow exportRow(const TableRow& row) {
     return out;
 }
 
-io::WriteStatus exportRows(const std::string& path, const std::vector<const TableRow*>& rows) {
-    const exporting::Format format =
-        exporting::formatFor(path, std::nullopt).value_or(exporting::Format::Txt);
+ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter) {
+    // In the order of kExportFilter's entries.
+    struct Choice {
+        const char* extension;
+        exporting::Format format;
+    };
+    static constexpr Choice kChoices[] = {
+        {".txt", exporting::Format::Txt},
+        {".csv", exporting::Format::Csv},
+        {".xlsx", exporting::Format::Xlsx},
+    };
+    const std::filesystem::path path(typedPath);
+    const std::string typed = net::lowerAscii(path.extension().string());
+    for (const Choice& choice : kChoices) {
+        if (typed == choice.extension) {
+            return {typedPath, choice.format};
+        }
+    }
+    const Choice& chosen = kChoices[chosenFilter < std::size(kChoices) ? chosenFilter : 0];
+    if (path.has_filename() && !path.has_extension()) {
+        return {typedPath + chosen.extension, chosen.format};
+    }
+    return {typedPath, chosen.format};
+}
+
+io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows) {
     exporting::OpenedTable table =
-        exporting::openTable(format, path, exporting::xlsxOptionsFor(rows.size()));
+        exporting::openTable(target.format, target.path, exporting::xlsxOptionsFor(rows.size()));
     if (!table.writer) {
         return table.failure;
     }

@@ -26,8 +26,18 @@ std::vector<int> exportTargets(std::vector<int> selectedViewRows, int shownRows)
 // The row as every table export writes it (the twenty columns).
 exporting::DomainRow exportRow(const TableRow& row);
 
-// Writes the rows in the format the file name asks for (.csv, .xlsx; any other name text).
-io::WriteStatus exportRows(const std::string& path, const std::vector<const TableRow*>& rows);
+// The file an export writes and in which format.
+struct ExportTarget {
+    std::string path;
+    exporting::Format format = exporting::Format::Txt;
+};
+// From the save dialog's answer: a typed .txt, .csv or .xlsx (any case) decides the format;
+// otherwise the chosen filter of kExportFilter does, and a name typed without any extension
+// gets that filter's.
+ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter);
+
+// Writes the rows in the target's format.
+io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows);
 
 // "已导出 N 个域名到 path"
 std::string exportedText(std::size_t count, const std::string& path);

@@ -144,6 +144,40 @@ private Q_SLOTS:
                  QStringLiteral("http://market.example/backorder/n0.com"));
     }
 
+    void exportFormatFromTheTypedNameOrTheChosenFilter_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("chosen");  // 0 TXT, 1 CSV, 2 XLSX
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("path");
+        const int txt = int(exporting::Format::Txt);
+        const int csv = int(exporting::Format::Csv);
+        const int xlsx = int(exporting::Format::Xlsx);
+        QTest::newRow("typed csv wins over the TXT filter") << "/d/a.csv" << 0 << csv << "/d/a.csv";
+        QTest::newRow("typed extension in capitals") << "/d/A.XLSX" << 0 << xlsx << "/d/A.XLSX";
+        QTest::newRow("typed txt wins over the XLSX filter")
+            << "/d/a.txt" << 2 << txt << "/d/a.txt";
+        QTest::newRow("no extension: the TXT filter's") << "/d/a" << 0 << txt << "/d/a.txt";
+        QTest::newRow("no extension: the CSV filter's") << "/d/a" << 1 << csv << "/d/a.csv";
+        QTest::newRow("no extension: the XLSX filter's") << "/d/a" << 2 << xlsx << "/d/a.xlsx";
+        QTest::newRow("another extension is kept, the filter decides")
+            << "/d/a.dat" << 1 << csv << "/d/a.dat";
+        QTest::newRow("a dot in the folder is no extension")
+            << "/d/v1.2/a" << 2 << xlsx << "/d/v1.2/a.xlsx";
+        QTest::newRow("a hidden name has no extension")
+            << "/d/.names" << 1 << csv << "/d/.names.csv";
+        QTest::newRow("unknown filter: as the first") << "/d/a" << 7 << txt << "/d/a.txt";
+    }
+    void exportFormatFromTheTypedNameOrTheChosenFilter() {
+        QFETCH(QString, typed);
+        QFETCH(int, chosen);
+        QFETCH(int, format);
+        QFETCH(QString, path);
+        const ui::filterwin::ExportTarget target =
+            ui::filterwin::exportTarget(typed.toStdString(), static_cast<std::size_t>(chosen));
+        QCOMPARE(int(target.format), format);
+        QCOMPARE(QString::fromStdString(target.path), path);
+    }
+
     void bookingPagesComeFromABrowsableBase() {
         const auto urls = ui::filterwin::bookingUrls("http://market.example", {"a b.com", "ok.cn"});
         // The space is percent-encoded, so both pages may open.

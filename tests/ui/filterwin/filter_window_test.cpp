@@ -219,12 +219,24 @@ private Q_SLOTS:
     }
 
     void exportWritesTheShownRows_data() {
+        // The name typed in the dialog, the filter chosen there (0 TXT, 1 CSV, 2 XLSX) and the
+        // file written.
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("chosen");
         QTest::addColumn<QString>("file");
-        QTest::newRow("txt") << QStringLiteral("out.txt");
-        QTest::newRow("csv") << QStringLiteral("out.csv");
-        QTest::newRow("xlsx") << QStringLiteral("out.xlsx");
+        QTest::newRow("txt typed") << QStringLiteral("out.txt") << 0 << QStringLiteral("out.txt");
+        QTest::newRow("csv typed, TXT chosen: the extension wins")
+            << QStringLiteral("out.csv") << 0 << QStringLiteral("out.csv");
+        QTest::newRow("xlsx typed")
+            << QStringLiteral("out.xlsx") << 1 << QStringLiteral("out.xlsx");
+        QTest::newRow("no extension, CSV chosen")
+            << QStringLiteral("out") << 1 << QStringLiteral("out.csv");
+        QTest::newRow("no extension, XLSX chosen")
+            << QStringLiteral("out") << 2 << QStringLiteral("out.xlsx");
     }
     void exportWritesTheShownRows() {
+        QFETCH(QString, typed);
+        QFETCH(int, chosen);
         QFETCH(QString, file);
         QTemporaryDir dir;
         const QString path = dir.filePath(file);
@@ -237,7 +249,8 @@ private Q_SLOTS:
         const QStringList order = shownNames(f.window);
         QCOMPARE(order, (texts({"abc.cn", "a-1.com", "66.cn"})));
 
-        f.platform.saveAnswers.push_back(path.toStdString());
+        f.platform.saveAnswers.push_back(dir.filePath(typed).toStdString());
+        f.platform.saveFilters.push_back(static_cast<std::size_t>(chosen));
         f.window.open();
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QTest::keyClick(&f.window, Qt::Key_S, Qt::ControlModifier);
@@ -289,12 +302,13 @@ private Q_SLOTS:
         Fixture f;
         f.addNames(kNames);
         // A folder where the file should go.
-        f.platform.saveAnswers.push_back(dir.path().toStdString());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.txt")));
+        const QString folder = dir.filePath(QStringLiteral("taken.txt"));
+        f.platform.saveAnswers.push_back(folder.toStdString());
         f.window.exportRows();
         QCOMPARE(f.platform.messages.size(), std::size_t{1});
-        QVERIFY(
-            QString::fromStdString(f.platform.messages[0].prompt)
-                .startsWith(QStringLiteral("域名保存失败: ") + dir.path() + QStringLiteral(": ")));
+        QVERIFY(QString::fromStdString(f.platform.messages[0].prompt)
+                    .startsWith(QStringLiteral("域名保存失败: ") + folder + QStringLiteral(": ")));
         QVERIFY(f.platform.messages[0].icon == app::MessageIcon::Warning);
         QCOMPARE(f.window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(), QString());
     }

@@ -31,6 +31,7 @@ public:
     };
     std::deque<app::MessageAnswer> answers;
     std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::size_t> saveFilters;
     std::vector<Message> messages;
     std::vector<std::string> saveTitles;
     std::vector<std::string> launched;
@@ -50,15 +51,25 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<std::string> saveFileDialog(const std::string& title, const std::string&,
-                                              const std::string&) override {
+    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string& title,
+                                                        const std::string&,
+                                                        const std::string&) override {
         saveTitles.push_back(title);
         if (saveAnswers.empty()) {
             return std::nullopt;
         }
         auto answer = saveAnswers.front();
         saveAnswers.pop_front();
-        return answer;
+        if (!answer) {
+            return std::nullopt;
+        }
+        // The filter chosen with it: the first unless the test says otherwise.
+        std::size_t filter = 0;
+        if (!saveFilters.empty()) {
+            filter = saveFilters.front();
+            saveFilters.pop_front();
+        }
+        return app::SaveFileAnswer{*answer, filter};
     }
     void endProgram() override {}
 
@@ -130,6 +141,7 @@ int runLogicTests(int argc, char** argv);
 int runModelTests(int argc, char** argv);
 int runArrivalsTests(int argc, char** argv);
 int runCellDelegateTests(int argc, char** argv);
+int runHistoryLoaderTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
