@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "history/reader.h"
+#include "program/cli_run.h"
 
 namespace jilan::ui::filterwin {
 
@@ -126,7 +127,10 @@ void HistoryLoader::load(const LoadJob& job, std::uint64_t generation) {
             if (!current(generation)) {
                 return false;
             }
-            TableRow row = makeRow(seen.domain, -1);
+            TableRow row;
+            row.domain = seen.domain;
+            // The features stored beside the name, unless other rules stored them.
+            row.features = program::featuresOf(seen);
             row.firstSeen = seen.firstSeen;
             row.lastSeen = seen.lastSeen;
             row.runsSeen = seen.runsSeen;

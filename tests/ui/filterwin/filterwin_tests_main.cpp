@@ -22,11 +22,14 @@ int main(int argc, char** argv) {
         const char* name;
         int (*run)(int, char**);
     };
-    const Entry entries[] = {
-        {"FilterLogicTest", runLogicTests},          {"TableModelTest", runModelTests},
-        {"TableArrivalsTest", runArrivalsTests},     {"CellDelegateTest", runCellDelegateTests},
-        {"FilterWindowTest", runWindowTests},        {"BatchQueryTest", runBatchTests},
-        {"FilterScreenshotTest", runScreenshotTests}};
+    const Entry entries[] = {{"FilterLogicTest", runLogicTests},
+                             {"TableModelTest", runModelTests},
+                             {"TableArrivalsTest", runArrivalsTests},
+                             {"CellDelegateTest", runCellDelegateTests},
+                             {"HistoryLoaderTest", runHistoryLoaderTests},
+                             {"FilterWindowTest", runWindowTests},
+                             {"BatchQueryTest", runBatchTests},
+                             {"FilterScreenshotTest", runScreenshotTests}};
     if (argc < 2) {
         std::cerr << "usage: filterwin_tests CLASS [QTest options]\n";
         return 2;
