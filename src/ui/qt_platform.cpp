@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -164,6 +165,17 @@ std::optional<app::SaveFileAnswer> QtPlatform::saveFileQuestion(const std::strin
         dialog.setNameFilter(nameFilter);
         // A name typed without an extension gets the chosen filter's ("今日" -> "今日.txt").
         dialog.setDefaultSuffix(defaultSuffixOf(filter, 0));
+        // The filter of the name offered, when one names its extension ("筛选结果.xlsx").
+        const QString offered = QFileInfo(toQt(initialName)).suffix();
+        for (qsizetype entry = 1; !offered.isEmpty() && entry < dialog.nameFilters().size();
+             ++entry) {
+            const QString suffix = defaultSuffixOf(filter, static_cast<std::size_t>(entry));
+            if (suffix.compare(offered, Qt::CaseInsensitive) == 0) {
+                dialog.selectNameFilter(dialog.nameFilters()[entry]);
+                dialog.setDefaultSuffix(suffix);
+                break;
+            }
+        }
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog, &filter, &chosenFilter] {
                              dialog.setDefaultSuffix(defaultSuffixOf(filter, chosenFilter()));

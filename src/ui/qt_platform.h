@@ -38,8 +38,8 @@ public:
     bool clearClipboard() override;
     bool setClipboardText(const std::string& text) override;
     bool openUrl(const std::string& url) override;
-    // A name typed without an extension gets the chosen filter's (the first filter's until
-    // another is chosen).
+    // The dialog starts on the filter of the offered name's extension (else the first); a
+    // name typed without an extension gets the chosen filter's.
     std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string& title,
                                                         const std::string& filter,
                                                         const std::string& initialName) override;

@@ -366,16 +366,30 @@ private Q_SLOTS:
     // With several filters the answer says which one was chosen, and a name typed without an
     // extension gets the chosen filter's.
     void saveDialogReportsTheChosenFilter_data() {
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<int>("down");  // presses of the down key in the filter list
         QTest::addColumn<int>("chosen");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("first filter, bare name") << 0 << QStringLiteral("今日") << "今日.txt";
-        QTest::newRow("second filter, bare name") << 1 << QStringLiteral("今日") << "今日.csv";
-        QTest::newRow("third filter, bare name") << 2 << QStringLiteral("今日") << "今日.xlsx";
-        QTest::newRow("typed extension kept, filter still said")
-            << 1 << QStringLiteral("今日.txt") << "今日.txt";
+        const QString txt = QStringLiteral("x.txt");
+        QTest::newRow("first filter, bare name") << txt << 0 << 0 << "今日"
+                                                 << "今日.txt";
+        QTest::newRow("second filter, bare name") << txt << 1 << 1 << "今日"
+                                                  << "今日.csv";
+        QTest::newRow("third filter, bare name") << txt << 2 << 2 << "今日"
+                                                 << "今日.xlsx";
+        QTest::newRow("typed extension kept, filter still said") << txt << 1 << 1 << "今日.txt"
+                                                                 << "今日.txt";
+        QTest::newRow("starts on the offered name's filter")
+            << QStringLiteral("筛选结果.XLSX") << 0 << 2 << "今日"
+            << "今日.xlsx";
+        QTest::newRow("from the offered name's filter, one down")
+            << QStringLiteral("a.csv") << 1 << 2 << "今日"
+            << "今日.xlsx";
     }
     void saveDialogReportsTheChosenFilter() {
+        QFETCH(QString, offered);
+        QFETCH(int, down);
         QFETCH(int, chosen);
         QFETCH(QString, typed);
         QFETCH(QString, saved);
@@ -388,7 +402,7 @@ private Q_SLOTS:
             auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
             QVERIFY(types != nullptr);
             types->setFocus();
-            for (int i = 0; i < chosen; ++i) {
+            for (int i = 0; i < down; ++i) {
                 QTest::keyClick(types, Qt::Key_Down);
             }
             typeFileName(dialog, dir.filePath(typed));
@@ -396,7 +410,7 @@ private Q_SLOTS:
         });
         const auto answer =
             platform.saveFileQuestion("导出", "文本文件|*.txt|CSV 表格|*.csv|Excel 工作簿|*.xlsx",
-                                      dir.filePath(QStringLiteral("x.txt")).toStdString());
+                                      dir.filePath(offered).toStdString());
         QVERIFY(respond.done());
         QVERIFY(answer.has_value());
         QCOMPARE(QString::fromStdString(answer->path), dir.filePath(saved));
