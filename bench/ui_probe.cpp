@@ -249,15 +249,16 @@ private:
             what += '/';
             what += receiver->objectName().toStdString();
         }
-        // A view's viewport or scroll bar, a model's timer: named by whose it is.
-        if (const QObject* owner = receiver->parent(); owner != nullptr) {
-            for (int up = 0; up < 2 && owner != nullptr && owner->objectName().isEmpty(); ++up) {
-                owner = owner->parent();
-            }
-            if (owner != nullptr) {
-                what += " in ";
-                what += owner->objectName().toStdString();
-            }
+        // A view's viewport or scroll bar, a model's timer: named by whose it is (Qt's own
+        // containers, "qt_...", skipped).
+        const QObject* owner = receiver->parent();
+        while (owner != nullptr && (owner->objectName().isEmpty() ||
+                                    owner->objectName().startsWith(QStringLiteral("qt_")))) {
+            owner = owner->parent();
+        }
+        if (owner != nullptr) {
+            what += " in ";
+            what += owner->objectName().toStdString();
         }
         return what;
     }
