@@ -3,7 +3,9 @@
 // hidden table only keeps them, and batches of details or new names repaint without
 // starting the table over.
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QtTest>
 
 #include "filterwin_support.h"
@@ -98,7 +100,11 @@ private Q_SLOTS:
             live.sort(column, order);
         }
         live.setFilter(lineFilter(filter.toStdString()));
-        // A view's selection on the first shown row, which must stay on that name.
+        // A table showing it, its selection on the first shown row: the selection must stay
+        // on that name and the table's rows must follow the model's.
+        QTableView view;
+        view.setModel(&live);
+        view.selectRow(0);
         const QPersistentModelIndex selected = live.index(0, 0);
         const QString selectedName = selected.data().toString();
         QSignalSpy resets(&live, &QAbstractItemModel::modelReset);
@@ -117,6 +123,10 @@ private Q_SLOTS:
         QCOMPARE(resets.count(), 0);
         QVERIFY(selected.isValid());
         QCOMPARE(selected.data().toString(), selectedName);
+        const QModelIndexList stillSelected = view.selectionModel()->selectedRows();
+        QCOMPARE(stillSelected.size(), 1);
+        QCOMPARE(stillSelected.front().data().toString(), selectedName);
+        QCOMPARE(view.verticalHeader()->count(), live.rowCount());
     }
 
     void aStreamOfArrivalsIsShownInFewSteps() {
