@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,44 +20,19 @@
 
 #include "export/xlsx_export.h"
 #include "temp_dir.h"
+#include "zip_member.h"
 
 namespace jilan::exporting {
 namespace {
 
 namespace fs = std::filesystem;
 using jilan::testing::TempDir;
+using jilan::testing::unescapeXml;
+using jilan::testing::unzipMember;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// One member of the zip archive, as `unzip -p` prints it.
-std::string unzipMember(const std::string& archive, const std::string& member) {
-    const std::string command = "unzip -p '" + archive + "' '" + member + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return out;
-    }
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        out.append(chunk, n);
-    }
-    ::pclose(pipe);
-    return out;
-}
-
-std::string unescapeXml(std::string text) {
-    const std::pair<const char*, const char*> entities[] = {
-        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
-    for (const auto& [from, to] : entities) {
-        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos;) {
-            text.replace(at, std::strlen(from), to);
-            at += std::strlen(to);
-        }
-    }
-    return text;
 }
 
 struct Cell {

@@ -26,9 +26,13 @@
 #include "program/interrupt_watch.h"
 #include "program/window_less_runs.h"
 #include "temp_dir.h"
+#include "zip_member.h"
 
 namespace jilan::program {
 namespace {
+
+using jilan::testing::unescapeXml;
+using jilan::testing::unzipMember;
 
 constexpr int kSimPages = 8;
 
@@ -45,34 +49,6 @@ std::vector<std::string> lines(const std::string& text) {
     }
     EXPECT_EQ(at, text.size()) << "every line ends in CR LF";
     return out;
-}
-
-// One member of a zip archive, as `unzip -p` prints it.
-std::string unzipMember(const std::string& archive, const std::string& member) {
-    const std::string command = "unzip -p '" + archive + "' '" + member + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return out;
-    }
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        out.append(chunk, n);
-    }
-    ::pclose(pipe);
-    return out;
-}
-
-std::string unescapeXml(std::string text) {
-    const std::pair<std::string, std::string> entities[] = {
-        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
-    for (const auto& [from, to] : entities) {
-        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos;) {
-            text.replace(at, from.size(), to);
-            at += to.size();
-        }
-    }
-    return text;
 }
 
 // The first sheet's rows as text cells, shared strings resolved; rows[0] is the header.

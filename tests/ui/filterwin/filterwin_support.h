@@ -9,6 +9,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/form1.h"
@@ -16,6 +17,7 @@
 #include "net/transfer_pool.h"
 #include "program/application.h"
 #include "ui/filterwin/domain_filter_window.h"
+#include "ui/filterwin/domain_table_model.h"
 #include "ui/main_window.h"
 #include "ui/qt_platform.h"
 
@@ -135,6 +137,13 @@ struct Fixture {
     ui::MainWindow main;
     ui::filterwin::DomainFilterWindow window;
 };
+
+// A row filter holding only the filter line's compiled expression (which must be valid).
+inline ui::filterwin::RowFilter lineFilter(const std::string& expression) {
+    ui::filterwin::RowFilter f;
+    f.line = std::get<filter::Filter>(filter::Filter::compile(expression));
+    return f;
+}
 
 // Each test class runs through one of these.
 int runLogicTests(int argc, char** argv);

@@ -20,12 +20,6 @@ using ui::filterwin::TableRow;
 
 namespace {
 
-ui::filterwin::RowFilter lineFilter(const std::string& expression) {
-    ui::filterwin::RowFilter f;
-    f.line = std::get<filter::Filter>(filter::Filter::compile(expression));
-    return f;
-}
-
 QStringList domains(const DomainTableModel& model) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {

@@ -14,13 +14,6 @@ using ui::filterwin::TableRow;
 
 namespace {
 
-ui::filterwin::RowFilter lineFilter(const std::string& expression) {
-    auto compiled = filter::Filter::compile(expression);
-    ui::filterwin::RowFilter f;
-    f.line = std::get<filter::Filter>(compiled);
-    return f;
-}
-
 QStringList column(const DomainTableModel& model, TableColumn c) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {

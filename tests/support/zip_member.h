@@ -1,0 +1,42 @@
+#pragma once
+
+// Reading back what the XLSX writer produced: one member of the zip archive through the
+// `unzip` tool, and the XML entities of a cell's text.
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace jilan::testing {
+
+// One member of a zip archive, as `unzip -p` prints it; empty when it cannot be read.
+inline std::string unzipMember(const std::string& archive, const std::string& member) {
+    const std::string command = "unzip -p '" + archive + "' '" + member + "' 2>/dev/null";
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return out;
+    }
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+        out.append(chunk, n);
+    }
+    ::pclose(pipe);
+    return out;
+}
+
+// The five predefined XML entities replaced by their characters (&amp; last).
+inline std::string unescapeXml(std::string text) {
+    const std::pair<std::string_view, std::string_view> entities[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
+    for (const auto& [from, to] : entities) {
+        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos;) {
+            text.replace(at, from.size(), to);
+            at += to.size();
+        }
+    }
+    return text;
+}
+
+}  // namespace jilan::testing
