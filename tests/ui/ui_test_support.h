@@ -99,7 +99,6 @@ int runEventsTests(int argc, char** argv);
 int runListTests(int argc, char** argv);
 int runPlatformTests(int argc, char** argv);
 int runShellTests(int argc, char** argv);
-int runCommandLineTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
 int runEndToEndTests(int argc, char** argv);
 

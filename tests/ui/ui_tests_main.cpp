@@ -100,7 +100,6 @@ struct TestClass {
 };
 
 const TestClass kClasses[] = {
-    {"CommandLineTest", jilan::uitest::runCommandLineTests},
     {"LayoutTest", jilan::uitest::runLayoutTests},
     {"EventsTest", jilan::uitest::runEventsTests},
     {"ListTest", jilan::uitest::runListTests},

@@ -93,7 +93,7 @@ QString cellText(const TableRow& row, TableColumn column) {
         case TableColumn::Pinyin:
             return toQt(row.features.pinyin);
         case TableColumn::FirstSeen:
-            return row.firstSeen ? toQt(program::localTimeText(*row.firstSeen)) : QString();
+            return row.firstSeen ? toQt(details::localTimeText(*row.firstSeen)) : QString();
         case TableColumn::New:
             return row.isNew.value_or(false) ? QStringLiteral("新") : QString();
         case TableColumn::DeletionTime:

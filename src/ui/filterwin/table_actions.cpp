@@ -40,7 +40,7 @@ exporting::DomainRow exportRow(const TableRow& row) {
     if (details && details->domain.empty()) {
         details->domain = row.domain;
     }
-    exporting::DomainRow out = program::makeDomainRow(row.features, seen ? &*seen : nullptr,
+    exporting::DomainRow out = details::makeDomainRow(row.features, seen ? &*seen : nullptr,
                                                       details ? &*details : nullptr);
     // The name as listed, whatever the history or the query spelled.
     out[exporting::Column::Domain] = row.domain;

@@ -114,7 +114,7 @@ struct Fixture {
               .form = form,
               .platform = platform,
               .mainWindow = &main,
-              .details = program::DetailSettings{.urls = urls,
+              .details = details::DetailSettings{.urls = urls,
                                                  .pauseMs = pauseMs,
                                                  .maxAgeHours = 12,
                                                  .historyPath = std::move(historyPath)},
