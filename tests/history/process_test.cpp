@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "history/recorder.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 

@@ -13,6 +13,7 @@
 
 #include "child_process.h"
 #include "history/detail_cache.h"
+#include "history/store.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 
