@@ -4,13 +4,15 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
-namespace jilan::packaging {
+namespace jilan::testing {
 
 namespace {
 
@@ -95,4 +97,74 @@ ChildResult runChild(const std::vector<std::string>& argv, const Environment& en
     return result;
 }
 
-}  // namespace jilan::packaging
+ForkedChild::ForkedChild(const std::function<int(int report)>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        ::_exit(body(fds[1]));
+    }
+    ::close(fds[1]);
+    report_ = fds[0];
+    started_ = pid_ > 0;
+}
+
+ForkedChild::~ForkedChild() {
+    if (pid_ > 0 && !status_) {
+        kill();
+        wait();
+    }
+    if (report_ >= 0) {
+        ::close(report_);
+    }
+}
+
+bool ForkedChild::readByte() {
+    char byte = 0;
+    return ::read(report_, &byte, 1) == 1;
+}
+
+std::string ForkedChild::readReport() {
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(report_, buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+bool ForkedChild::kill() {
+    return pid_ > 0 && !status_ && ::kill(pid_, SIGKILL) == 0;
+}
+
+bool ForkedChild::endedOnItsOwn() {
+    if (pid_ <= 0 || status_) {
+        return true;
+    }
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = status;
+        return true;
+    }
+    return false;
+}
+
+std::optional<int> ForkedChild::wait() {
+    if (pid_ > 0 && !status_) {
+        int status = 0;
+        pid_t r = 0;
+        while ((r = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (r == pid_) {
+            status_ = status;
+        } else {
+            pid_ = -1;  // nothing left to wait for
+        }
+    }
+    return status_;
+}
+
+}  // namespace jilan::testing

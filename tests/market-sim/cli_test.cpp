@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "http_io.h"
 #include "sim_content.h"
 #include "sim_test_support.h"
