@@ -1,5 +1,7 @@
 #include "history/detail_cache.h"
 
+#include "base/name_key.h"
+
 namespace jilan::history {
 
 namespace {
@@ -33,7 +35,7 @@ std::optional<DetailPart> DetailCache::detail(std::string_view domain) {
     if (s.prepareResult() != SQLITE_OK) {
         return std::nullopt;
     }
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     if (s.step() != SQLITE_ROW) {
         return std::nullopt;
     }
@@ -59,7 +61,7 @@ std::optional<IcpPart> DetailCache::icp(std::string_view domain) {
     if (s.prepareResult() != SQLITE_OK) {
         return std::nullopt;
     }
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     if (s.step() != SQLITE_ROW) {
         return std::nullopt;
     }
@@ -99,7 +101,7 @@ std::string DetailCache::putDetail(std::string_view domain, const DetailPart& pa
                 "INSERT OR REPLACE INTO detail_cache(key, fetched, booking_over, deletion_type, "
                 "deletion_time, booking_deadline, platform, price, price_cny, deposit) "
                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     s.bind(2, part.fetchedUtc);
     s.bind(3, part.bookingOver ? 1 : 0);
     s.bind(4, part.deletionType);
@@ -119,7 +121,7 @@ std::string DetailCache::putIcp(std::string_view domain, const IcpPart& part) {
     Statement s(store_.db.get(),
                 "INSERT OR REPLACE INTO icp_cache(key, fetched, state, filing_number) "
                 "VALUES(?1, ?2, ?3, ?4)");
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     s.bind(2, part.fetchedUtc);
     s.bind(3, icpStateText(part.state));
     s.bind(4, part.state == IcpState::Filed ? std::string_view(part.filingNumber)

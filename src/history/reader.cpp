@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "base/name_key.h"
+
 namespace jilan::history {
 
 namespace {
@@ -125,7 +127,7 @@ std::optional<NameRow> Reader::lookup(std::string_view domain) {
     if (s.prepareResult() != SQLITE_OK) {
         return std::nullopt;
     }
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     if (s.step() != SQLITE_ROW) {
         return std::nullopt;
     }
