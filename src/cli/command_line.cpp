@@ -10,7 +10,7 @@
 #include "cli_run.h"
 #include "filter/filter_expr.h"
 #include "history/store.h"
-#include "net/ascii_case.h"
+#include "base/ascii_case.h"
 
 #ifndef JILAN_VERSION
 #define JILAN_VERSION "0"
@@ -260,7 +260,7 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
         errors.emplace_back("--search-history 需要历史记录，不能与 --no-history 同用");
     }
     if (scanned.isSet(kFormat)) {
-        settings.format = net::lowerAscii(scanned.value(kFormat));
+        settings.format = base::lowerAscii(scanned.value(kFormat));
         if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx") {
             errors.push_back("--format 只能是 txt、csv 或 xlsx，不能是 \"" +
                              scanned.value(kFormat) + "\"");

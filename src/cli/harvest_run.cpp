@@ -1,6 +1,7 @@
 #include <ostream>
 #include <unordered_set>
 
+#include "base/name_key.h"
 #include "details_run.h"
 #include "headless.h"
 #include "history/store.h"
@@ -101,7 +102,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     const bool table = target.format != exporting::Format::Txt;
     for (const std::string& domain : program.form.List1.items()) {
         Candidate c{domain, filter::computeFeatures(domain), std::nullopt};
-        const bool isNew = !fresh || fresh->contains(history::nameKey(domain));
+        const bool isNew = !fresh || fresh->contains(base::nameKey(domain));
         if ((settings.newOnly && !isNew) || !filter.matches(c.features, isNew)) {
             continue;
         }

@@ -7,7 +7,8 @@
 #include <unordered_set>
 
 #include "app/failure_text.h"
-#include "history/store.h"
+#include "base/name_key.h"
+#include "base/utf8.h"
 #include "net/text_decoding.h"
 
 namespace jilan::cli {
@@ -36,15 +37,15 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
         if (u >= 0xD800 && u <= 0xDBFF && at + 3 < bytes.size()) {
             const char32_t low = unit(at + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                net::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                base::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                 at += 2;
                 continue;
             }
         }
-        net::appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? char32_t{0xFFFD} : u);
+        base::appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? char32_t{0xFFFD} : u);
     }
     if (at < bytes.size()) {
-        net::appendUtf8(out, 0xFFFD);
+        base::appendUtf8(out, 0xFFFD);
     }
     return out;
 }
@@ -198,7 +199,7 @@ std::optional<std::string> domainProblem(std::string_view name) {
 
 std::string decodeListText(std::string_view bytes) {
     if (bytes.starts_with(kUtf8Bom)) {
-        return net::decodeUtf8Lossy(bytes.substr(kUtf8Bom.size()));
+        return base::decodeUtf8Lossy(bytes.substr(kUtf8Bom.size()));
     }
     if (bytes.starts_with("\xFF\xFE")) {
         return decodeUtf16(bytes.substr(2), false);
@@ -233,7 +234,7 @@ NameList parseNameList(std::string_view bytes) {
                                                quoted(name) + "”" + *problem + "，已跳过"});
             continue;
         }
-        if (seen.insert(history::nameKey(name)).second) {
+        if (seen.insert(base::nameKey(name)).second) {
             list.names.emplace_back(name);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/name_key.h"
 #include "detail_judges.h"
 #include "history/store.h"
 
@@ -125,14 +126,14 @@ void HistoryDetailCache::store(std::string_view name, query::Part part, const St
 }
 
 void HistoryDetailCache::remember(std::string_view name, SysClock::time_point at) {
-    auto [it, inserted] = fetched_.try_emplace(history::nameKey(name), at);
+    auto [it, inserted] = fetched_.try_emplace(base::nameKey(name), at);
     if (!inserted && it->second < at) {
         it->second = at;
     }
 }
 
 std::optional<SysClock::time_point> HistoryDetailCache::fetchedAt(std::string_view name) const {
-    const auto it = fetched_.find(history::nameKey(name));
+    const auto it = fetched_.find(base::nameKey(name));
     if (it == fetched_.end()) {
         return std::nullopt;
     }

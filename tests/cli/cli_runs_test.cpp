@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/name_key.h"
 #include "day_listing.h"
 #include "filter/filter_expr.h"
-#include "history/store.h"
 #include "market_sim.h"
 #include "cli/interrupt_watch.h"
 #include "cli/window_less_runs.h"
@@ -154,7 +154,7 @@ TEST_F(CliRunsTest, SecondDayWritesExactlyTheNewNamesThatPass) {
     const std::vector<std::string> day2 = dayNames(2, pages);
     std::set<std::string> seenDay1;
     for (const std::string& d : day1) {
-        seenDay1.insert(history::nameKey(d));
+        seenDay1.insert(base::nameKey(d));
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
@@ -175,7 +175,7 @@ TEST_F(CliRunsTest, SecondDayWritesExactlyTheNewNamesThatPass) {
         const filter::Filter& f = std::get<filter::Filter>(compiled);
         std::vector<std::string> expected;
         for (const std::string& d : day2) {
-            if (!seenDay1.contains(history::nameKey(d)) &&
+            if (!seenDay1.contains(base::nameKey(d)) &&
                 f.matches(filter::computeFeatures(d), true)) {
                 expected.push_back(d);
             }

@@ -15,21 +15,23 @@ namespace {
 
 const std::set<std::string>& srcFolders() {
     static const std::set<std::string> folders = {
-        "config", "net",         "io",     "filter",  "history", "app", "harvest",
-        "query",  "listactions", "export", "details", "program", "cli", "ui"};
+        "base",   "config",      "net",    "io",      "filter",  "history", "app", "harvest",
+        "query",  "listactions", "export", "details", "program", "cli",     "ui"};
     return folders;
 }
 
-// Which folders of src/ each folder may include; its own folder is always allowed.
+// Which folders of src/ each folder may include; its own folder is always allowed. base, the
+// shared text helpers, is below everything: every folder may include it, it includes nothing.
 const std::map<std::string, std::set<std::string>>& layerTable() {
     static const std::set<std::string> workers = {"app", "net",    "config",
                                                   "io",  "filter", "history"};
     static const std::map<std::string, std::set<std::string>> table = [] {
         std::map<std::string, std::set<std::string>> t;
+        t["base"] = {};
         for (const char* bottom : {"config", "net", "io", "filter", "history"}) {
-            t[bottom] = {};
+            t[bottom] = {"base"};
         }
-        t["app"] = {"config"};
+        t["app"] = {"base", "config"};
         for (const char* worker : {"harvest", "query", "listactions"}) {
             t[worker] = workers;
         }
@@ -45,6 +47,11 @@ const std::map<std::string, std::set<std::string>>& layerTable() {
         t["cli"] = t["program"];
         t["cli"].insert({"details", "program"});
         t["ui"] = srcFolders();
+        for (auto& [folder, reached] : t) {
+            if (folder != "base") {
+                reached.insert("base");
+            }
+        }
         return t;
     }();
     return table;

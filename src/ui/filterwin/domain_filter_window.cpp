@@ -22,7 +22,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "history/store.h"
+#include "base/name_key.h"
 #include "table_actions.h"
 #include "table_cell_delegate.h"
 #include "ui/model_conversions.h"
@@ -536,8 +536,7 @@ void DomainFilterWindow::pollBatch() {
     std::vector<std::pair<std::string, DetailCells>> found;
     for (const details::NameDetails& result : worker_->takeResults()) {
         found.emplace_back(result.domain, result);
-        if (!paneDomain_.empty() &&
-            history::nameKey(result.domain) == history::nameKey(paneDomain_)) {
+        if (!paneDomain_.empty() && base::nameKey(result.domain) == base::nameKey(paneDomain_)) {
             TableRow shown = makeRow(result.domain, -1);
             shown.setDetails(result);
             showDetails(shown);

@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "app/failure_text.h"
+#include "base/ascii_case.h"
 #include "export/table_writer.h"
-#include "net/ascii_case.h"
 #include "net/market_requests.h"
 #include "net/url_check.h"
 
@@ -59,7 +59,7 @@ ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter
         {".xlsx", exporting::Format::Xlsx},
     };
     const std::filesystem::path path(typedPath);
-    const std::string typed = net::lowerAscii(path.extension().string());
+    const std::string typed = base::lowerAscii(path.extension().string());
     for (const Choice& choice : kChoices) {
         if (typed == choice.extension) {
             return {typedPath, choice.format};

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace jilan::filter {
+namespace jilan::base {
 
-// ASCII letters only; a byte of a multi-byte character is never touched. (net, config and
-// history keep copies of their own: those folders may not include one another.)
+// ASCII letters only: header names, charset labels, URL schemes, file extensions and domain
+// names fold this way, and a byte of a multi-byte character is never touched.
 constexpr char asciiLower(char c) noexcept {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -26,4 +26,4 @@ inline std::string lowerAscii(std::string_view text) {
     return out;
 }
 
-}  // namespace jilan::filter
+}  // namespace jilan::base
