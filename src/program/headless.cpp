@@ -11,7 +11,9 @@ HeadlessProgram::HeadlessProgram(const HeadlessOptions& options, std::ostream& e
       application(form, platform, pool,
                   AppOptions{options.urls, options.harvest, options.historyPath}) {
     // Mirrors the status line to the stream, one line per change.
-    form.S1.changed.connect([this, &err] { err << form.status() << '\n' << std::flush; });
+    statusEcho =
+        form.S1.changed.connect([this, &err] { err << form.status() << '\n'
+                                                   << std::flush; });
 }
 
 void HeadlessProgram::drain() {
