@@ -9,7 +9,9 @@ namespace jilan::cli {
 HeadlessProgram::HeadlessProgram(const Settings& options, std::ostream& err)
     : pool(options.limits), application(form, platform, pool, windowOptions(options)) {
     // Mirrors the status line to the stream, one line per change.
-    form.S1.changed.connect([this, &err] { err << form.status() << '\n' << std::flush; });
+    statusEcho =
+        form.S1.changed.connect([this, &err] { err << form.status() << '\n'
+                                                   << std::flush; });
 }
 
 void HeadlessProgram::drain() {

@@ -69,6 +69,8 @@ struct HeadlessProgram {
     void drain();
 
     app::Form1 form;
+    // Before the application, so that a status written while it is torn down is echoed too.
+    app::Connection statusEcho;
     HeadlessPlatform platform;
     net::TransferPool pool;
     program::Application application;

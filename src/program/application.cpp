@@ -37,7 +37,7 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
     form.Load.attach(guarded([this] { shell_.Form_Load(); }));
     form.QueryUnload.attach(guarded<int&, int>(
         [this](int& cancel, int mode) { shell_.Form_QueryUnload(cancel, mode); }));
-    form.endedSignal.connect([this] { platform_.endProgram(); });
+    ended_ = form.endedSignal.connect([this] { platform_.endProgram(); });
 
     // Every harvest goes into the history; the window only queues, the recorder writes.
     harvester_.setObserver(harvest::HarvestObserver{

@@ -50,6 +50,8 @@ private:
 
     app::Form1& form_;
     app::Platform& platform_;
+    // Ends the program on the form's end; held until every part below is torn down.
+    app::Connection ended_;
     FormPump pump_;
     net::PageFetcher fetcher_;
     app::Shell shell_;

@@ -19,7 +19,7 @@ DesktopProgram::DesktopProgram(program::AppOptions options)
     QObject::connect(&window_, &MainWindow::filterWindowRequested, &window_,
                      [this] { openFilterWindow(); });
     // Ending the program cancels a running batch and closes the second window too.
-    form_.endedSignal.connect([this] {
+    shutdownFilterWindow_ = form_.endedSignal.connect([this] {
         if (filterWindow_) {
             filterWindow_->shutdown();
         }

@@ -41,6 +41,8 @@ private:
     MainWindow window_;
     // After the main window: it goes first, its batch cancelled.
     std::unique_ptr<filterwin::DomainFilterWindow> filterWindow_;
+    // Last, so it is cut before the filter window goes.
+    app::Connection shutdownFilterWindow_;
 };
 
 }  // namespace jilan::ui

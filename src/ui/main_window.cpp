@@ -37,11 +37,7 @@ W* MainWindow::own(Args&&... args) {
 
 template <typename F, typename... A>
 void MainWindow::follow(app::Signal<A...>& signal, F f) {
-    signal.connect([alive = std::weak_ptr<int>(alive_), f](A... args) {
-        if (alive.lock()) {
-            f(args...);
-        }
-    });
+    connections_.push_back(signal.connect(std::move(f)));
 }
 
 MainWindow::MainWindow(app::Form1& form, QWidget* parent)
@@ -66,7 +62,7 @@ MainWindow::MainWindow(app::Form1& form, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    alive_.reset();
+    connections_.clear();
     timer_.stop();
     while (!owned_.empty()) {
         owned_.pop_back();

@@ -75,8 +75,8 @@ private:
     bool listKey(const QKeyEvent& key);
 
     app::Form1& form_;
-    // Lets the model's signals outlive the window harmlessly: slots check it first.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // The model's signals this window follows; cut first when the window goes.
+    std::vector<app::Connection> connections_;
     // Widgets in creation order (containers before their contents); destroyed in reverse.
     std::vector<std::unique_ptr<QWidget>> owned_;
     std::map<std::string, QWidget*> byName_;

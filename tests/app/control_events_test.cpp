@@ -29,7 +29,7 @@ TEST(TextBoxChangeTest, RaisedOncePerActualChangeWithTheNewTextInPlace) {
     std::vector<std::string> seen;
     form.Text1.Change.attach([&] { seen.push_back(form.Text1.text()); });
     int viewUpdates = 0;
-    form.Text1.changed.connect([&] { ++viewUpdates; });
+    const app::Connection viewUpdate = form.Text1.changed.connect([&] { ++viewUpdates; });
     for (const Step& s : steps) {
         SCOPED_TRACE(std::string("write \"") + s.written + "\"");
         form.Text1.setText(s.written);
@@ -163,7 +163,7 @@ TEST(ViewNotificationTest, ChangedFiresOncePerRealWrite) {
         SCOPED_TRACE(c.what);
         app::Form1 form;
         int notes = 0;
-        c.control(form).changed.connect([&] { ++notes; });
+        const app::Connection note = c.control(form).changed.connect([&] { ++notes; });
         c.write(form, 0);  // the initial value: nothing to draw
         EXPECT_EQ(notes, 0);
         c.write(form, 1);
@@ -209,10 +209,11 @@ TEST(ListBoxTest, AppendClearSelectAndTheirSignals) {
     app::Form1 form;
     app::ListBox& list = form.List1;
     std::vector<std::string> log;
-    list.itemAppended.connect(
+    const app::Connection appended = list.itemAppended.connect(
         [&](std::size_t i) { log.push_back("appended " + std::to_string(i)); });
-    list.itemsCleared.connect([&] { log.push_back("cleared"); });
-    list.selectionChanged.connect([&](int i) { log.push_back("selection " + std::to_string(i)); });
+    const app::Connection cleared = list.itemsCleared.connect([&] { log.push_back("cleared"); });
+    const app::Connection selected = list.selectionChanged.connect(
+        [&](int i) { log.push_back("selection " + std::to_string(i)); });
 
     int n = 0;
     for (const ListStep& s : steps) {
@@ -289,7 +290,7 @@ TEST(FormCloseTest, CloseAsksTheHandlerAndEndsUnlessCancelled) {
         app::Form1 form;
         int asked = 0;
         int endedSignals = 0;
-        form.endedSignal.connect([&] { ++endedSignals; });
+        const app::Connection ended = form.endedSignal.connect([&] { ++endedSignals; });
         form.QueryUnload.attach([&](int& cancel, int) {
             ++asked;
             if (c.cancelSetTo != -1) {

@@ -204,7 +204,8 @@ TEST(ExitQuestionTest, SameQuestionAndOutcomesFromTheCloseBoxAndTheExitButton) {
             rig.fillWindow();
             const auto before = rig.snapshot();
             std::size_t openedWhenEnded = 99;
-            rig.form.endedSignal.connect([&] { openedWhenEnded = rig.platform.openedUrls.size(); });
+            const app::Connection atEnd = rig.form.endedSignal.connect(
+                [&] { openedWhenEnded = rig.platform.openedUrls.size(); });
             rig.platform.messageAnswers = {a.answer};
 
             route.close(rig);

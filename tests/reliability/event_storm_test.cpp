@@ -143,7 +143,7 @@ public:
                 served_[pageRows_[page][row]] = {page, row};
             }
         }
-        form().List1.itemsCleared.connect([this] { ++clears_; });
+        clearsCount_ = form().List1.itemsCleared.connect([this] { ++clears_; });
         rig_.platform.onProcessEvents = [this] { pump(); };
         rig_.platform.onPopup = [this](app::Menu& menu) { choose(menu); };
     }
@@ -583,6 +583,7 @@ private:
     // Listing requests on the wire when last looked at while no batch ran.
     std::optional<std::size_t> drainInFlight_;
     std::uint64_t drainClears_ = 0;
+    app::Connection clearsCount_;
 };
 
 TEST(EventStorm, TenThousandRandomEventsKeepTheWindowConsistent) {

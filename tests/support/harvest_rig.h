@@ -34,7 +34,7 @@ struct HarvestRig {
         options.historyPath = std::move(historyPath);
         application = std::make_unique<program::Application>(form, platform, pool, options);
         platform.onProcessEvents = [this] { form.Timer1.tick(); };
-        form.S1.changed.connect([this] { statuses.push_back(form.status()); });
+        statusLog = form.S1.changed.connect([this] { statuses.push_back(form.status()); });
     }
 
     static config::Urls urlsFor(const std::string& base) {
@@ -101,6 +101,7 @@ struct HarvestRig {
     net::TransferPool pool;
     std::unique_ptr<program::Application> application;
     std::vector<std::string> statuses;
+    app::Connection statusLog;
 };
 
 }  // namespace jilan::testing

@@ -69,7 +69,8 @@ private Q_SLOTS:
             },
             kGiveUpMs);
         std::string statusAtEnd;
-        form.endedSignal.connect([&] { statusAtEnd = form.status(); });
+        const app::Connection atEnd =
+            form.endedSignal.connect([&] { statusAtEnd = form.status(); });
         QTimer::singleShot(0, &window, [&window] {
             QTest::mouseClick(window.widgetFor("Command1"), Qt::LeftButton);
         });

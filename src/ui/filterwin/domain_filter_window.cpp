@@ -121,14 +121,13 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
             [this](const RowFilter& filter) { model_.setFilter(filter); });
 
     // The list box's entries arrive and go through its signals; only while it is the source.
-    const std::weak_ptr<int> alive = alive_;
-    setup_.form.List1.itemAppended.connect([this, alive](std::size_t index) {
-        if (alive.lock() && source_ == Source::CurrentList) {
+    listAppended_ = setup_.form.List1.itemAppended.connect([this](std::size_t index) {
+        if (source_ == Source::CurrentList) {
             listAppended(index);
         }
     });
-    setup_.form.List1.itemsCleared.connect([this, alive] {
-        if (alive.lock() && source_ == Source::CurrentList) {
+    listCleared_ = setup_.form.List1.itemsCleared.connect([this] {
+        if (source_ == Source::CurrentList) {
             listCleared();
         }
     });
@@ -137,7 +136,8 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
 }
 
 DomainFilterWindow::~DomainFilterWindow() {
-    alive_.reset();
+    listAppended_.disconnect();
+    listCleared_.disconnect();
     loader_.reset();
     worker_.reset();
 }
@@ -625,10 +625,10 @@ void DomainFilterWindow::activateRow(int viewRow) {
         setup_.mainWindow->raise();
         setup_.mainWindow->activateWindow();
     }
-    // The query blocks in its own loop; run it after this event has been handled.
-    const std::weak_ptr<int> alive = alive_;
-    QTimer::singleShot(0, this, [this, alive] {
-        if (alive.lock() && !setup_.form.ended()) {
+    // The query blocks in its own loop; run it after this event has been handled (never once
+    // this window is gone: the timer is this window's).
+    QTimer::singleShot(0, this, [this] {
+        if (!setup_.form.ended()) {
             setup_.form.List1.DblClick.raise();
         }
     });

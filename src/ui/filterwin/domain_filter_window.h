@@ -103,7 +103,9 @@ private:
     std::vector<std::string> domainsAt(const std::vector<int>& viewRows) const;
 
     FilterWindowSetup setup_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // The list box's signals, followed while the window lives; cut first when it goes.
+    app::Connection listAppended_;
+    app::Connection listCleared_;
     Source source_ = Source::CurrentList;
     DomainTableModel model_;
     // Shared with the loader's cache look-ups, which may still hold it for one call.
