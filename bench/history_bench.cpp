@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/name_key.h"
 #include "history/reader.h"
 #include "history/recorder.h"
 
@@ -226,7 +227,7 @@ Cost recordWithFloor(const std::string& path, const Pages& pages, std::int64_t n
             break;
         }
         for (const std::string& domain : page) {
-            const std::string key = nameKey(domain);
+            const std::string key = jilan::base::nameKey(domain);
             sighting.bindStatic(1, key);
             sighting.bind(2, 1);
             sighting.bind(3, runId);

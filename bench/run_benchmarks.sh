@@ -24,7 +24,7 @@ micro_targets=(decode_bench listing_bench detail_bench large_list_bench filter_b
 # (minutes), so they are left to a run that asks for them with JILAN_BENCH_STORES=1.
 store_targets=(history_bench detail_batch_bench search_history_bench)
 # The program the end-to-end measures run: its path in the build tree, its target the file name.
-harvester=${JILAN_BENCH_HARVESTER:-src/ui/jilan-harvester}
+harvester=${JILAN_BENCH_HARVESTER:-src/cli/jilan-harvester-cli}
 e2e_targets=("$(basename "$harvester")" market-sim)
 # The filled history of 1 000 000 names, kept between runs; every measure writes into copies.
 # The name carries the version of history_bench's fill.

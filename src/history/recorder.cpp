@@ -9,6 +9,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/name_key.h"
+
 namespace jilan::history {
 
 namespace {
@@ -134,7 +136,7 @@ public:
         std::vector<const std::string*> added;
         int code = SQLITE_DONE;
         for (const std::string& domain : domains) {
-            const auto [counting, first] = counted.insert(nameKey(domain));
+            const auto [counting, first] = counted.insert(base::nameKey(domain));
             const std::string& key = *counting;
             if (first) {
                 added.push_back(&key);
