@@ -8,6 +8,9 @@
 # Environment: JILAN_BENCH_REPETITIONS (default 5) repetitions of each micro-benchmark, whose
 # median is reported. Throughputs are CPU-time figures (bytes / CPU second, GB = 10^9 bytes), so
 # other load on the machine slows them less than it slows wall-clock figures.
+# JILAN_BENCH_STORES=1 adds the measures on stores of 1 000 000 names (minutes), among them the
+# recorder against its floor and a 1000-page harvest with and without the history.
+# JILAN_BENCH_HARVESTER: the window-less program, relative to the build tree.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../scripts/lib/common.sh
 source "$(dirname "$0")/../scripts/lib/common.sh"
@@ -20,7 +23,12 @@ micro_targets=(decode_bench listing_bench detail_bench large_list_bench filter_b
 # Built and run on their own, each prints its figures: they fill stores of 1 000 000 names first
 # (minutes), so they are left to a run that asks for them with JILAN_BENCH_STORES=1.
 store_targets=(history_bench detail_batch_bench search_history_bench)
-e2e_targets=(jilan-harvester market-sim)
+# The program the end-to-end measures run: its path in the build tree, its target the file name.
+harvester=${JILAN_BENCH_HARVESTER:-src/cli/jilan-harvester-cli}
+e2e_targets=("$(basename "$harvester")" market-sim)
+# The filled history of 1 000 000 names, kept between runs; every measure writes into copies.
+# The name carries the version of history_bench's fill.
+history_store=$build/history-1m-days.sqlite3
 
 install_packages
 configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DJILAN_BUILD_BENCH=ON \
@@ -63,7 +71,10 @@ run_micro large_list_bench
 run_micro filter_bench
 if [ "${JILAN_BENCH_STORES:-}" = 1 ]; then
   cmake --build "$build" -j"$(jobs)" --target "${store_targets[@]}"
-  for target in "${store_targets[@]}"; do
+  echo
+  echo "== history_bench (store: $history_store)"
+  HISTORY_BENCH_STORE=$history_store run_micro history_bench || echo "history_bench failed"
+  for target in detail_batch_bench search_history_bench; do
     echo
     echo "== $target"
     "$build/bench/$target" || echo "$target failed"
@@ -112,7 +123,7 @@ start_sim() {
 }
 
 now() { date +%s.%N; }
-program=$build/src/ui/jilan-harvester
+program=$build/$harvester
 
 harvest_default_s="" harvest_serial_s="" harvest_same="" harvest_lines="" idle_pct=""
 if [ "$e2e_built" = yes ]; then
@@ -162,6 +173,54 @@ if [ "$e2e_built" = yes ]; then
 else
   echo
   echo "== end-to-end measures skipped: jilan-harvester or market-sim did not build"
+fi
+
+# median: the median of the numbers on standard input, one a line.
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else if (NR) print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# A window-less harvest of 1000 pages with the history on, into a copy of the store of
+# 1 000 000 names, against the same harvest with --no-history. Three pairs, the order
+# alternating; the ratio of the median wall times.
+e2e_history_ratio="" e2e_history_s="" e2e_plain_s="" e2e_history_same="" e2e_history_lines=""
+if [ "${JILAN_BENCH_STORES:-}" = 1 ] && [ "$e2e_built" = yes ] && [ -f "$history_store" ]; then
+  echo
+  echo "== end to end: $(basename "$harvester") --harvest 1000 at 30 ms, history on (store of 1 000 000 names) against --no-history"
+  start_sim --latency-ms 30 --pages 1000
+  # timed_harvest NAME OPTIONS...: one harvest to $work/NAME.txt; prints its wall seconds.
+  timed_harvest() {
+    local name=$1; shift
+    local t0 t1
+    t0=$(now)
+    "$program" --market-url "$base" --harvest 1000 --output "$work/$name.txt" "$@" \
+      2>"$work/$name.log" || echo "$(basename "$harvester") exited with $? ($name)" >&2
+    t1=$(now)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f\n", b - a }'
+  }
+  e2e_history_same=yes
+  : >"$work/with.s"; : >"$work/without.s"
+  for pair in 1 2 3; do
+    rm -f "$work/e2e.sqlite3" "$work/e2e.sqlite3-wal" "$work/e2e.sqlite3-shm"
+    cp "$history_store" "$work/e2e.sqlite3"
+    if [ $((pair % 2)) = 1 ]; then
+      with_s=$(timed_harvest with --history "$work/e2e.sqlite3")
+      without_s=$(timed_harvest without --no-history)
+    else
+      without_s=$(timed_harvest without --no-history)
+      with_s=$(timed_harvest with --history "$work/e2e.sqlite3")
+    fi
+    echo "$with_s" >>"$work/with.s"
+    echo "$without_s" >>"$work/without.s"
+    cmp -s "$work/with.txt" "$work/without.txt" || e2e_history_same=no
+    echo "pair $pair: history on ${with_s} s, --no-history ${without_s} s"
+  done
+  stop_sim
+  rm -f "$work/e2e.sqlite3" "$work/e2e.sqlite3-wal" "$work/e2e.sqlite3-shm"
+  e2e_history_s=$(median <"$work/with.s")
+  e2e_plain_s=$(median <"$work/without.s")
+  e2e_history_ratio=$(awk -v a="$e2e_history_s" -v b="$e2e_plain_s" 'BEGIN { printf "%.3f", a / b }')
+  e2e_history_lines=$({ wc -l <"$work/with.txt"; } 2>/dev/null || echo 0)
+  echo "median: history on ${e2e_history_s} s, --no-history ${e2e_plain_s} s, ratio ${e2e_history_ratio}"
+  echo "outputs identical: $e2e_history_same   lines: $e2e_history_lines"
 fi
 
 ui_startup_ms="" ui_gap_ms="" ui_list_ms="" ui_list_export_ms="" ui_list_note="" ui_idle_pct=""
@@ -268,6 +327,32 @@ elif [ -n "$ui_list_note" ]; then
   row "large list in the window: append + show + export" "$ui_list_note" "≤ 100 ms" "no"
 else
   row "large list in the window: append + show + export" "not measured" "≤ 100 ms" "not measured"
+fi
+if [ "${JILAN_BENCH_STORES:-}" = 1 ]; then
+  hb=$results/history_bench.json
+  floor_ratio=$(json_value "$hb" BM_RecorderAgainstFloor/iterations:6/manual_time ratio)
+  if [ -n "$floor_ratio" ]; then
+    floor_ratio=$(printf '%.2f' "$floor_ratio")
+    row "history: recorder against the bare statements, 100 pages of 50 (25 seen, 25 new) into 1 000 000 names ($(printf '%.0f' "$(json_value "$hb" BM_RecorderAgainstFloor/iterations:6/manual_time recorder_cpu_ms)") / $(printf '%.0f' "$(json_value "$hb" BM_RecorderAgainstFloor/iterations:6/manual_time floor_cpu_ms)") ms CPU)" \
+      "${floor_ratio}×" "≤ 1.25×" "$(verdict "$floor_ratio" "<=" 1.25)"
+  else
+    row "history: recorder against the bare statements" "not measured" "≤ 1.25×" "not measured"
+  fi
+  day_ms=$(json_value "$hb" BM_RealisticDay/iterations:4/manual_time recorder_cpu_ms)
+  day_figure="not measured"
+  [ -z "$day_ms" ] || day_figure=$(printf '%.0f ms' "$day_ms")
+  row "history: a day of 5 000 names (80 % seen in the last five days, 20 % new) into 1 000 000 names, CPU" \
+    "$day_figure" "—" "—"
+  if [ -n "$e2e_history_ratio" ]; then
+    met=$(verdict "$e2e_history_ratio" "<=" 1.05)
+    [ "$e2e_history_same" = yes ] || met=no
+    same="identical"
+    [ "$e2e_history_same" = yes ] || same="DIFFERENT"
+    row "1000 pages at 30 ms, window-less: history on (1 000 000 names) ${e2e_history_s} s against --no-history ${e2e_plain_s} s, median of 3" \
+      "$(printf '%.3f' "$e2e_history_ratio")×, $same, $e2e_history_lines lines" "≤ 1.05×, identical" "$met"
+  else
+    row "1000 pages at 30 ms: history on against --no-history" "not measured" "≤ 1.05×, identical" "not measured"
+  fi
 fi
 row "start-up: process start to window painted (offscreen), median of 5" "${ui_startup_ms:-not measured}${ui_startup_ms:+ ms}" \
   "≤ 300 ms" "$(verdict "$ui_startup_ms" "<=" 300)"

@@ -36,8 +36,8 @@ std::optional<std::unordered_set<std::string>> newNamesOf(history::Reader& reade
         return std::nullopt;
     }
     std::unordered_set<std::string> keys;
-    const history::WalkResult walked = reader.newInRun(*runId, [&](const history::NameRow& row) {
-        keys.insert(row.key);
+    const history::WalkResult walked = reader.newDomainsInRun(*runId, [&](std::string_view domain) {
+        keys.insert(base::nameKey(domain));
         return true;
     });
     if (!walked.ok()) {

@@ -120,6 +120,31 @@ WalkResult Reader::newInRun(std::int64_t runId, const RowSink& sink) {
     return walk(s, sink);
 }
 
+WalkResult Reader::newDomainsInRun(std::int64_t runId,
+                                   const std::function<bool(std::string_view domain)>& sink) {
+    if (!ok()) {
+        return WalkResult{0, store_.unavailableReason};
+    }
+    // names_first_run holds the table's key (first_seen, domain) beside first_run.
+    Statement s(store_.db.get(), "SELECT domain FROM names WHERE first_run = ?1");
+    if (s.prepareResult() != SQLITE_OK) {
+        return WalkResult{0, reasonFor(s.prepareResult())};
+    }
+    s.bind(1, runId);
+    WalkResult result;
+    int code = SQLITE_ROW;
+    while ((code = s.step()) == SQLITE_ROW) {
+        ++result.rows;
+        if (!sink(s.text(0))) {
+            return result;
+        }
+    }
+    if (code != SQLITE_DONE) {
+        result.error = reasonFor(code);
+    }
+    return result;
+}
+
 std::optional<NameRow> Reader::lookup(std::string_view domain) {
     if (!ok()) {
         return std::nullopt;

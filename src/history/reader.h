@@ -63,6 +63,10 @@ public:
                       const SearchHints& hints = {});
     // Names first recorded by run `runId`, in the same order.
     WalkResult newInRun(std::int64_t runId, const RowSink& sink);
+    // Only the domains of those names, read from the first-run index alone (no row is looked
+    // up): what a caller needs to tell new names from the others.
+    WalkResult newDomainsInRun(std::int64_t runId,
+                               const std::function<bool(std::string_view domain)>& sink);
     std::optional<NameRow> lookup(std::string_view domain);
     std::optional<RunRow> run(std::int64_t runId);
     std::optional<RunRow> lastRun();

@@ -61,6 +61,15 @@ TEST_P(Sightings, FirstAndLastSightingAndNewInRun) {
         });
         EXPECT_EQ(r.error, "");
         EXPECT_EQ(fresh, c.newPerRun[i]) << "run " << i;
+        // The same names from the first-run index alone, in any order.
+        std::vector<std::string> domains;
+        reader.newDomainsInRun(ids[i], [&](std::string_view d) {
+            domains.emplace_back(d);
+            return true;
+        });
+        std::sort(domains.begin(), domains.end());
+        std::sort(fresh.begin(), fresh.end());
+        EXPECT_EQ(domains, fresh) << "run " << i;
     }
 }
 
