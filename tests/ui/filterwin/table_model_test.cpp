@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <time.h>
+
 #include "filterwin_support.h"
 #include "ui/filterwin/domain_table_model.h"
 
@@ -36,6 +38,34 @@ void fill(DomainTableModel& model, const std::vector<std::string>& names) {
     }
     model.append(std::move(rows));
     model.flush();
+}
+
+TableRow detailedRow(const std::string& domain, std::optional<std::int64_t> firstSeen,
+                     std::optional<bool> isNew, std::optional<ui::filterwin::DetailCells> cells) {
+    TableRow row = ui::filterwin::makeRow(domain, -1);
+    row.firstSeen = firstSeen;
+    row.lastSeen = firstSeen;
+    row.runsSeen = firstSeen ? 3 : 0;
+    row.isNew = isNew;
+    if (cells) {
+        row.setDetails(*cells);
+    }
+    return row;
+}
+
+ui::filterwin::DetailCells cellsOf(const char* deletion, const char* deadline, const char* filed,
+                                   const char* number, const char* price, const char* yuan,
+                                   const char* result) {
+    ui::filterwin::DetailCells cells;
+    cells.deletionType = "过期删除";
+    cells.deletionTime = deletion;
+    cells.bookingDeadline = deadline;
+    cells.filed = filed;
+    cells.filingNumber = number;
+    cells.bookingPrice = price;
+    cells.priceInYuan = yuan;
+    cells.result = result;
+    return cells;
 }
 
 }  // namespace
@@ -143,6 +173,75 @@ private Q_SLOTS:
         model.setNewNames({"fresh.com"});
         QCOMPARE(column(model, TableColumn::Domain), (texts({"fresh.com", "FRESH.com"})));
         QCOMPARE(column(model, TableColumn::New), (texts({"新", "新"})));
+    }
+
+    // Every column's caption, alignment, text and order, as the window has shown them.
+    void everyColumnAsShown() {
+        const QByteArray savedZone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        ::tzset();
+        DomainTableModel model;
+        std::vector<TableRow> rows;
+        rows.push_back(detailedRow("霁岚.cn", 1'796'000'000, true,
+                                   cellsOf("2026-12-07 09:00:00", "2026-12-06 18:00", "已备案",
+                                           "京ICP备1号", "1,280 元", "", "成功")));
+        rows.push_back(detailedRow("aaaa.cn", std::nullopt, std::nullopt, std::nullopt));
+        rows.push_back(detailedRow(
+            "b2.com", 300, false,
+            cellsOf("2026-12-09", "2026-12-01 08:00", "未备案", "", "$20", "140", "成功")));
+        rows.push_back(detailedRow("1-2.org", 200, false,
+                                   cellsOf("", "", "查询失败", "", "", "", "备案查询失败")));
+        model.append(std::move(rows));
+        model.flush();
+        QStringList captions, aligned, first;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            captions << model.headerData(c, Qt::Horizontal).toString();
+            if (model.data(model.index(0, c), Qt::TextAlignmentRole).isValid()) {
+                aligned << captions.last();
+            }
+            first << model.data(model.index(0, c)).toString();
+        }
+        QStringList orders;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            for (const auto order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                model.sort(c, order);
+                QStringList names;
+                for (int row = 0; row < model.rowCount(); ++row) {
+                    names << model.data(model.index(row, 0)).toString();
+                }
+                orders << names.join(QLatin1Char(' '));
+            }
+        }
+        if (savedZone.isNull()) {
+            qunsetenv("TZ");
+        } else {
+            qputenv("TZ", savedZone);
+        }
+        ::tzset();
+        QCOMPARE(captions, (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
+                                   "删除时间", "预定截止", "是否备案", "预定价格", "查询结果"})));
+        QCOMPARE(aligned, texts({"长度"}));
+        QCOMPARE(first, (texts({"霁岚.cn", "2", "cn", "中文", "", "", "2026-11-30 00:53:20", "新",
+                                "2026-12-07 09:00:00", "2026-12-06 18:00", "已备案（京ICP备1号）",
+                                "1,280 元", "成功"})));
+        // Per column, ascending then descending: numbers, times and dates by value, 类别 by
+        // class, 新 after not new, 预定价格 by 折合人民币 first; missing values last both ways.
+        const QStringList expected = texts({
+            "1-2.org aaaa.cn b2.com 霁岚.cn", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 域名
+            "霁岚.cn b2.com 1-2.org aaaa.cn", "aaaa.cn 1-2.org 霁岚.cn b2.com",  // 长度
+            "霁岚.cn aaaa.cn b2.com 1-2.org", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 后缀
+            "霁岚.cn 1-2.org aaaa.cn b2.com", "b2.com aaaa.cn 1-2.org 霁岚.cn",  // 类别
+            "aaaa.cn b2.com 1-2.org 霁岚.cn", "1-2.org b2.com aaaa.cn 霁岚.cn",  // 结构
+            "aaaa.cn 霁岚.cn b2.com 1-2.org", "aaaa.cn 霁岚.cn b2.com 1-2.org",  // 拼音
+            "1-2.org b2.com 霁岚.cn aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 首次发现
+            "b2.com 1-2.org 霁岚.cn aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 新
+            "霁岚.cn b2.com aaaa.cn 1-2.org", "b2.com 霁岚.cn aaaa.cn 1-2.org",  // 删除时间
+            "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定截止
+            "霁岚.cn b2.com 1-2.org aaaa.cn", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 是否备案
+            "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定价格
+            "1-2.org 霁岚.cn b2.com aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 查询结果
+        });
+        QCOMPARE(orders, expected);
     }
 
     void suffixesByFrequency() {
