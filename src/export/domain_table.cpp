@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "net/ascii_case.h"
+#include "query/detail_batch.h"
 
 namespace jilan::exporting {
 
@@ -63,6 +64,35 @@ std::size_t nextCodePoint(std::string_view text, std::size_t i, std::uint32_t& c
 }
 
 }  // namespace
+
+DomainRow rowOf(const NameRecord& record) {
+    DomainRow row;
+    for (const ColumnSpec& spec : kColumns) {
+        row[spec.id] = spec.text(record);
+    }
+    if (record.details != nullptr && record.details->result != query::kQuerySucceeded) {
+        row.failure = record.details->result;
+    }
+    return row;
+}
+
+std::string domainOf(const filter::NameFeatures& features, const history::NameRow* seen,
+                     const NameDetails* details) {
+    if (details != nullptr && !details->domain.empty()) {
+        return details->domain;
+    }
+    if (seen != nullptr && !seen->domain.empty()) {
+        return seen->domain;
+    }
+    return features.tld.empty() ? features.name : features.name + "." + features.tld;
+}
+
+DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
+                        const NameDetails* details) {
+    const std::string domain = domainOf(features, seen, details);
+    return rowOf(NameRecord{
+        .domain = domain, .features = features, .seen = sightingsOf(seen), .details = details});
+}
 
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named) {
     if (named) {

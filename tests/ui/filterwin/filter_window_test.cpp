@@ -244,7 +244,7 @@ private Q_SLOTS:
         f.addNames(kNames);
         typeFilter(f.window, QStringLiteral("len<=3"));
         QTRY_COMPARE(countText(f.window), QStringLiteral("显示 3 / 6"));
-        f.window.model().sort(static_cast<int>(ui::filterwin::TableColumn::Domain),
+        f.window.model().sort(ui::filterwin::tableIndexOf(ui::filterwin::Column::Domain),
                               Qt::DescendingOrder);
         const QStringList order = shownNames(f.window);
         QCOMPARE(order, (texts({"abc.cn", "a-1.com", "66.cn"})));
@@ -267,7 +267,7 @@ private Q_SLOTS:
             QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
             QCOMPARE(lines.takeLast(), QString());
             QStringList header;
-            for (std::string_view h : exporting::kHeader) {
+            for (std::string_view h : exporting::captionsOf(exporting::kExportColumns)) {
                 header << QString::fromUtf8(h.data(), static_cast<qsizetype>(h.size()));
             }
             QVERIFY(bytes.starts_with("\xEF\xBB\xBF"));  // the BOM; fromUtf8 drops it
@@ -377,7 +377,7 @@ private Q_SLOTS:
         f.form.Load.raise();
         f.addNames(kNames);
         // Sorted so that the view row differs from the list index.
-        f.window.model().sort(static_cast<int>(ui::filterwin::TableColumn::Length),
+        f.window.model().sort(ui::filterwin::tableIndexOf(ui::filterwin::Column::Length),
                               Qt::DescendingOrder);
         QCOMPARE(QString::fromStdString(f.window.model().rowAt(0).domain),
                  QStringLiteral("zhongguo.com"));

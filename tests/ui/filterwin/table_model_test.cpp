@@ -10,16 +10,17 @@
 
 namespace jilan::filterwintest {
 
+using ui::filterwin::Column;
 using ui::filterwin::DomainTableModel;
-using ui::filterwin::TableColumn;
+using ui::filterwin::tableIndexOf;
 using ui::filterwin::TableRow;
 
 namespace {
 
-QStringList column(const DomainTableModel& model, TableColumn c) {
+QStringList column(const DomainTableModel& model, Column c) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {
-        cells << model.data(model.index(row, static_cast<int>(c))).toString();
+        cells << model.data(model.index(row, tableIndexOf(c))).toString();
     }
     return cells;
 }
@@ -90,7 +91,7 @@ private Q_SLOTS:
         DomainTableModel model;
         fill(model, {"8888.com", "abc.cn", "lanshan.com", "a-1.com"});
         model.setFilter(lineFilter(expression.toStdString()));
-        QCOMPARE(column(model, TableColumn::Domain), shown);
+        QCOMPARE(column(model, Column::Domain), shown);
         QCOMPARE(model.total(), 4);
     }
 
@@ -98,12 +99,12 @@ private Q_SLOTS:
         DomainTableModel model;
         // 10 letters sorts after 9 as a number, before it as text.
         fill(model, {"abcdefghij.com", "bb.com", "abcdefghi.com", "aa.cn", "cc.net"});
-        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
-        QCOMPARE(column(model, TableColumn::Domain),
+        model.sort(tableIndexOf(Column::Length), Qt::AscendingOrder);
+        QCOMPARE(column(model, Column::Domain),
                  (texts({"bb.com", "aa.cn", "cc.net", "abcdefghi.com", "abcdefghij.com"})));
-        model.sort(static_cast<int>(TableColumn::Length), Qt::DescendingOrder);
+        model.sort(tableIndexOf(Column::Length), Qt::DescendingOrder);
         // Equal lengths keep their order of arrival in both directions.
-        QCOMPARE(column(model, TableColumn::Domain),
+        QCOMPARE(column(model, Column::Domain),
                  (texts({"abcdefghij.com", "abcdefghi.com", "bb.com", "aa.cn", "cc.net"})));
     }
 
@@ -116,8 +117,8 @@ private Q_SLOTS:
         model.append(std::move(rows));
         model.flush();
         for (const auto order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-            model.sort(static_cast<int>(TableColumn::FirstSeen), order);
-            const QStringList names = column(model, TableColumn::Domain);
+            model.sort(tableIndexOf(Column::FirstSeen), order);
+            const QStringList names = column(model, Column::Domain);
             QCOMPARE(names.last(), QStringLiteral("never.com"));
             QCOMPARE(names.first(), order == Qt::AscendingOrder ? QStringLiteral("early.com")
                                                                 : QStringLiteral("late.com"));
@@ -127,12 +128,12 @@ private Q_SLOTS:
     void sortedArrivalsFindTheirPlace() {
         DomainTableModel model;
         fill(model, {"ccc.com", "a.com"});
-        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
+        model.sort(tableIndexOf(Column::Length), Qt::AscendingOrder);
         model.setFilter(lineFilter("len<=3"));
         model.append(ui::filterwin::makeRow("bb.com", 2));
         model.append(ui::filterwin::makeRow("toolong.com", 3));
         model.flush();
-        QCOMPARE(column(model, TableColumn::Domain), (texts({"a.com", "bb.com", "ccc.com"})));
+        QCOMPARE(column(model, Column::Domain), (texts({"a.com", "bb.com", "ccc.com"})));
         QCOMPARE(model.total(), 4);
     }
 
@@ -158,11 +159,11 @@ private Q_SLOTS:
         cells.bookingPrice = "80 元";
         cells.result = "成功";
         model.setDetails("DUP.com", cells);
-        QCOMPARE(column(model, TableColumn::DeletionTime),
+        QCOMPARE(column(model, Column::DeletionTime),
                  (texts({"2026-12-08 09:00:00", "", "2026-12-08 09:00:00"})));
-        QCOMPARE(column(model, TableColumn::Filed).first(),
+        QCOMPARE(column(model, Column::Filed).first(),
                  QStringLiteral("已备案（京ICP备12345678号）"));
-        QCOMPARE(column(model, TableColumn::QueryResult), (texts({"成功", "", "成功"})));
+        QCOMPARE(column(model, Column::QueryResult), (texts({"成功", "", "成功"})));
     }
 
     void newNamesDriveTheNewTerm() {
@@ -171,8 +172,8 @@ private Q_SLOTS:
         model.setFilter(lineFilter("new"));
         QCOMPARE(model.rowCount(), 0);
         model.setNewNames({"fresh.com"});
-        QCOMPARE(column(model, TableColumn::Domain), (texts({"fresh.com", "FRESH.com"})));
-        QCOMPARE(column(model, TableColumn::New), (texts({"新", "新"})));
+        QCOMPARE(column(model, Column::Domain), (texts({"fresh.com", "FRESH.com"})));
+        QCOMPARE(column(model, Column::New), (texts({"新", "新"})));
     }
 
     // Every column's caption, alignment, text and order, as the window has shown them.

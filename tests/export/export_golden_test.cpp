@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "export/csv_export.h"
+#include "export/domain_table.h"
 #include "export/xlsx_export.h"
 #include "filter/name_features.h"
-#include "program/domain_rows.h"
 #include "temp_dir.h"
 #include "zip_member.h"
 
@@ -58,8 +58,8 @@ private:
     std::optional<std::string> saved_;
 };
 
-program::NameDetails fullDetails(std::string domain) {
-    program::NameDetails d;
+exporting::NameDetails fullDetails(std::string domain) {
+    exporting::NameDetails d;
     d.domain = std::move(domain);
     d.deletionType = "过期删除";
     d.deletionTime = "2026-12-07 09:00:00";
@@ -82,32 +82,32 @@ std::vector<exporting::DomainRow> goldenRows() {
     seen.lastSeen = 1'796'086'400;
     seen.runsSeen = 3;
 
-    const program::NameDetails full = fullDetails("霁岚.cn");
-    program::NameDetails formula = fullDetails("=sum.com");
+    const exporting::NameDetails full = fullDetails("霁岚.cn");
+    exporting::NameDetails formula = fullDetails("=sum.com");
     formula.deletionType = "=HYPERLINK(\"x\")";
     formula.bookingPlatform = "预定时间已过";
     formula.bookingPrice.clear();
     formula.priceInYuan.clear();
     formula.deposit = "-5\r\n多行";
     formula.filed = "未备案";
-    program::NameDetails failed;
+    exporting::NameDetails failed;
     failed.domain = "abc123.net";
     failed.filed = "查询失败";
     failed.filingNumber = "不显示";
     failed.result = "备案查询失败：服务器返回 500";
-    program::NameDetails skipped;
+    exporting::NameDetails skipped;
     skipped.domain = "x&y.cn";
     skipped.filed = "查询失败";
     skipped.result = "未查询（站点限流）";
 
     const auto features = [](const char* name) { return filter::computeFeatures(name); };
     return {
-        program::makeDomainRow(features("霁岚.cn"), &seen, &full),
-        program::makeDomainRow(features("=sum.com"), nullptr, &formula),
-        program::makeDomainRow(features("abc123.net"), nullptr, &failed),
-        program::makeDomainRow(features("lanshan.com"), &seen, nullptr),
-        program::makeDomainRow(features("x&y.cn"), nullptr, &skipped),
-        program::makeDomainRow(features("a-1.com.cn"), nullptr, nullptr),
+        exporting::makeDomainRow(features("霁岚.cn"), &seen, &full),
+        exporting::makeDomainRow(features("=sum.com"), nullptr, &formula),
+        exporting::makeDomainRow(features("abc123.net"), nullptr, &failed),
+        exporting::makeDomainRow(features("lanshan.com"), &seen, nullptr),
+        exporting::makeDomainRow(features("x&y.cn"), nullptr, &skipped),
+        exporting::makeDomainRow(features("a-1.com.cn"), nullptr, nullptr),
     };
 }
 
