@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "history/recorder.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 

@@ -14,9 +14,9 @@ namespace jilan::structure {
 namespace {
 
 const std::set<std::string>& srcFolders() {
-    static const std::set<std::string> folders = {"config",      "net",    "io",      "filter",
-                                                  "history",     "app",    "harvest", "query",
-                                                  "listactions", "export", "program", "ui"};
+    static const std::set<std::string> folders = {
+        "config", "net",         "io",     "filter",  "history", "app", "harvest",
+        "query",  "listactions", "export", "details", "program", "cli", "ui"};
     return folders;
 }
 
@@ -35,8 +35,15 @@ const std::map<std::string, std::set<std::string>>& layerTable() {
         }
         t["export"] = workers;
         t["export"].insert("query");
+        // Batch details serve the query runner: they judge its pages, cache its parts in the
+        // history and write its rows as the export's table.
+        t["details"] = workers;
+        t["details"].insert({"query", "export"});
         t["program"] = {"config", "net",     "io",    "filter",      "history",
                         "app",    "harvest", "query", "listactions", "export"};
+        // The command line runs the window's program without a window.
+        t["cli"] = t["program"];
+        t["cli"].insert({"details", "program"});
         t["ui"] = srcFolders();
         return t;
     }();

@@ -84,10 +84,10 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
             model_.setNewNames(keys, replace);
         }
     };
-    worker_ = std::make_shared<program::DetailWorker>(setup_.details);
+    worker_ = std::make_shared<details::DetailWorker>(setup_.details);
     loader_ = std::make_unique<HistoryLoader>(
         setup_.details.historyPath,
-        [weak = std::weak_ptr<program::DetailWorker>(worker_)](
+        [weak = std::weak_ptr<details::DetailWorker>(worker_)](
             const std::string& domain) -> std::optional<DetailCells> {
             const auto worker = weak.lock();
             return worker ? worker->cached(domain) : std::nullopt;
@@ -546,7 +546,7 @@ void DomainFilterWindow::pollBatch() {
         }
     }
     model_.setDetails(found);
-    const program::DetailProgress p = worker_->progress();
+    const details::DetailProgress p = worker_->progress();
     progress_->setRange(0, static_cast<int>(std::max<std::size_t>(p.total, 1)));
     progress_->setValue(static_cast<int>(p.done));
     QString text = QStringLiteral("缓存 %1，失败 %2").arg(p.fromCache).arg(p.failed);
@@ -563,7 +563,7 @@ void DomainFilterWindow::finishBatch() {
     batchTimer_.stop();
     stop_->hide();
     batch_->setEnabled(true);
-    const program::DetailProgress p = worker_->progress();
+    const details::DetailProgress p = worker_->progress();
     QString text = QStringLiteral("批量查询结束：完成 %1 / %2，缓存 %3，失败 %4")
                        .arg(p.done)
                        .arg(p.total)
