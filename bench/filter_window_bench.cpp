@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
     const double openMs = untilPainted(*window.table().viewport(), clock);
     std::printf("rows=%d\nopen_ms=%.1f\n", window.model().total(), openMs);
 
-    window.model().sort(static_cast<int>(ui::filterwin::TableColumn::Length), Qt::AscendingOrder);
+    window.model().sort(ui::filterwin::tableIndexOf(ui::filterwin::Column::Length),
+                        Qt::AscendingOrder);
     untilPainted(*window.table().viewport(), clock);
     const char* expressions[] = {"len<=5", "纯数字", "len<=6 tld=com", "双拼",
                                  "!has=4", "声母",   "pattern=AABB",   "kind=letters,mixed",

@@ -18,18 +18,10 @@ void TableOutput::add(const filter::NameFeatures& features, const history::NameR
         return;
     }
     if (target_.format == exporting::Format::Txt) {
-        std::string domain;
-        if (details != nullptr && !details->domain.empty()) {
-            domain = details->domain;
-        } else if (seen != nullptr && !seen->domain.empty()) {
-            domain = seen->domain;
-        } else {
-            domain = features.tld.empty() ? features.name : features.name + "." + features.tld;
-        }
-        addDomain(domain);
+        addDomain(exporting::domainOf(features, seen, details));
         return;
     }
-    failure_ = writer_->add(details::makeDomainRow(features, seen, details));
+    failure_ = writer_->add(exporting::makeDomainRow(features, seen, details));
     if (!failure_) {
         ++rows_;
     }

@@ -2,27 +2,33 @@
 
 #include <string_view>
 
+#include "export/columns.h"
 #include "query/detail_batch.h"
 
 namespace jilan::details {
 
-// Column names of the judged parts, as the table header spells them.
-inline constexpr std::string_view kColDeletionType = "删除类型";
-inline constexpr std::string_view kColDeletionTime = "删除时间";
-inline constexpr std::string_view kColBookingDeadline = "预定截止";
-inline constexpr std::string_view kColPlatform = "预定平台";
-inline constexpr std::string_view kColPrice = "预定价格";
-inline constexpr std::string_view kColPriceInYuan = "折合人民币";
-inline constexpr std::string_view kColDeposit = "保证金";
-inline constexpr std::string_view kColFiled = "是否备案";
-inline constexpr std::string_view kColFilingNumber = "备案号";
+// Column names of the judged parts: the table's captions.
+inline constexpr std::string_view kColDeletionType =
+    exporting::captionOf(exporting::Column::DeletionType);
+inline constexpr std::string_view kColDeletionTime =
+    exporting::captionOf(exporting::Column::DeletionTime);
+inline constexpr std::string_view kColBookingDeadline =
+    exporting::captionOf(exporting::Column::BookingDeadline);
+inline constexpr std::string_view kColPlatform =
+    exporting::captionOf(exporting::Column::BookingPlatform);
+inline constexpr std::string_view kColPrice = exporting::captionOf(exporting::Column::BookingPrice);
+inline constexpr std::string_view kColPriceInYuan =
+    exporting::captionOf(exporting::Column::PriceInYuan);
+inline constexpr std::string_view kColDeposit = exporting::captionOf(exporting::Column::Deposit);
+inline constexpr std::string_view kColFiled = exporting::captionOf(exporting::Column::Filed);
+inline constexpr std::string_view kColFilingNumber =
+    exporting::captionOf(exporting::Column::FilingNumber);
 
-// The table's words for a page that says booking has ended; the window shows the same words
-// in place of the prices, so 预定平台 carries them and the price columns stay empty.
-inline constexpr std::string_view kBookingOverValue = "预定时间已过";
-inline constexpr std::string_view kFiledValue = "已备案";
-inline constexpr std::string_view kNotFiledValue = "未备案";
-inline constexpr std::string_view kFilingFailedValue = "查询失败";
+// The table's words (booking over, filed or not, filing query failed).
+using exporting::kBookingOverValue;
+using exporting::kFiledValue;
+using exporting::kFilingFailedValue;
+using exporting::kNotFiledValue;
 
 // A fetched detail page as table values: the window's detail parser cuts the pieces and each
 // becomes a cell by tableValue. Conclusive with at least one value (whois aside) or the

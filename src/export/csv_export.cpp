@@ -25,11 +25,11 @@ std::string csvField(std::string_view cell) {
 
 std::string csvLine(const DomainRow& row) {
     std::string line;
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
+    for (std::size_t i = 0; i < kExportColumns.size(); ++i) {
         if (i > 0) {
             line += ',';
         }
-        line += csvField(row.cells[i]);
+        line += csvField(row[kExportColumns[i]]);
     }
     line += "\r\n";
     return line;
@@ -40,9 +40,9 @@ io::WriteStatus CsvWriter::open(const std::string& path) {
         return failed;
     }
     std::string header = "\xEF\xBB\xBF";
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
+    for (std::size_t i = 0; i < kExportColumns.size(); ++i) {
         header += i > 0 ? "," : "";
-        header += kHeader[i];
+        header += captionOf(kExportColumns[i]);
     }
     header += "\r\n";
     return file_.write(header);

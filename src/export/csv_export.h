@@ -12,7 +12,7 @@ namespace jilan::exporting {
 // comma, a quote, CR or LF (quotes doubled).
 std::string csvField(std::string_view cell);
 
-// The row's twenty cells joined by commas, ending in CR LF.
+// The row's exported cells joined by commas, ending in CR LF.
 std::string csvLine(const DomainRow& row);
 
 // UTF-8 with a byte-order mark, CR LF, the fixed header; rows streamed to the file.

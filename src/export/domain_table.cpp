@@ -4,6 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "base/utf8.h"
+#include "query/detail_batch.h"
 
 namespace jilan::exporting {
 
@@ -24,6 +25,35 @@ bool isWide(std::uint32_t cp) {
 }
 
 }  // namespace
+
+DomainRow rowOf(const NameRecord& record) {
+    DomainRow row;
+    for (const ColumnSpec& spec : kColumns) {
+        row[spec.id] = spec.text(record);
+    }
+    if (record.details != nullptr && record.details->result != query::kQuerySucceeded) {
+        row.failure = record.details->result;
+    }
+    return row;
+}
+
+std::string domainOf(const filter::NameFeatures& features, const history::NameRow* seen,
+                     const NameDetails* details) {
+    if (details != nullptr && !details->domain.empty()) {
+        return details->domain;
+    }
+    if (seen != nullptr && !seen->domain.empty()) {
+        return seen->domain;
+    }
+    return features.tld.empty() ? features.name : features.name + "." + features.tld;
+}
+
+DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
+                        const NameDetails* details) {
+    const std::string domain = domainOf(features, seen, details);
+    return rowOf(NameRecord{
+        .domain = domain, .features = features, .seen = sightingsOf(seen), .details = details});
+}
 
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named) {
     if (named) {

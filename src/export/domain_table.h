@@ -6,42 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "export/columns.h"
+
 namespace jilan::exporting {
-
-// The columns of every table export, in file order.
-enum class Column : std::size_t {
-    Domain,
-    Length,
-    Suffix,
-    Kind,
-    Structure,
-    Pinyin,
-    FirstSeen,
-    LastSeen,
-    Runs,
-    DeletionType,
-    DeletionTime,
-    BookingDeadline,
-    Filed,
-    FilingNumber,
-    BookingPlatform,
-    BookingPrice,
-    PriceInYuan,
-    Deposit,
-    QueriedAt,
-    QueryResult,
-};
-inline constexpr std::size_t kColumnCount = 20;
-
-inline constexpr std::array<std::string_view, kColumnCount> kHeader = {
-    "域名",     "长度",     "后缀",       "类别",     "结构",     "拼音",     "首次发现",
-    "最近发现", "次数",     "删除类型",   "删除时间", "预定截止", "是否备案", "备案号",
-    "预定平台", "预定价格", "折合人民币", "保证金",   "查询时间", "查询结果",
-};
 
 // One domain as every table format writes it: each column already as text.
 struct DomainRow {
-    std::array<std::string, kColumnCount> cells{};
+    std::array<std::string, kCatalogueSize> cells{};
     // Why the name failed or was not queried; empty when it succeeded or was never asked.
     // Rows with a reason are listed again on the workbook's "失败" sheet.
     std::string failure{};
@@ -50,6 +21,19 @@ struct DomainRow {
     const std::string& operator[](Column c) const { return cells[static_cast<std::size_t>(c)]; }
     const std::string& domain() const { return (*this)[Column::Domain]; }
 };
+
+// Every column of one name, read by the catalogue.
+DomainRow rowOf(const NameRecord& record);
+
+// The domain a table names: the one queried, else the one first listed, else the features'
+// name and suffix.
+std::string domainOf(const filter::NameFeatures& features, const history::NameRow* seen,
+                     const NameDetails* details);
+
+// One table row: the features, the sightings when the history knows the name, the details
+// when it was queried; named by domainOf.
+DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
+                        const NameDetails* details);
 
 enum class Format { Txt, Csv, Xlsx };
 

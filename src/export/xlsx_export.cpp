@@ -14,6 +14,7 @@ namespace jilan::exporting {
 
 namespace {
 
+constexpr auto kHeader = captionsOf(kExportColumns);
 constexpr std::string_view kFailureHeader[] = {"域名", "原因"};
 constexpr std::size_t kFailureColumns = 2;
 // Spreadsheet programs stop at this many rows, the header included.
@@ -76,7 +77,7 @@ io::WriteStatus XlsxWriter::open(const std::string& path) {
         return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_add_format");
     }
     format_set_bold(bold_);
-    return startSheet(domains_, "域名", kHeader.data(), kColumnCount);
+    return startSheet(domains_, "域名", kHeader.data(), kHeader.size());
 }
 
 io::WriteStatus XlsxWriter::startSheet(Sheet& sheet, const char* name,
@@ -118,8 +119,8 @@ io::WriteStatus XlsxWriter::add(const DomainRow& row) {
         return libraryFailure(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, "add");
     }
     ++domains_.rows;
-    for (std::size_t c = 0; c < kColumnCount; ++c) {
-        if (io::WriteStatus failed = writeCell(domains_, c, row.cells[c])) {
+    for (std::size_t c = 0; c < kExportColumns.size(); ++c) {
+        if (io::WriteStatus failed = writeCell(domains_, c, row[kExportColumns[c]])) {
             return failed;
         }
     }
@@ -171,7 +172,7 @@ io::WriteStatus XlsxWriter::build() {
     if (failed_ || workbook_ == nullptr) {
         return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "build");
     }
-    if (io::WriteStatus failed = finishSheet(domains_, kColumnCount)) {
+    if (io::WriteStatus failed = finishSheet(domains_, kExportColumns.size())) {
         return failed;
     }
     if (failures_.sheet != nullptr) {

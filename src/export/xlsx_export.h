@@ -32,7 +32,7 @@ private:
     struct Sheet {
         lxw_worksheet* sheet = nullptr;
         std::size_t rows = 0;  // written below the header
-        std::array<std::size_t, kColumnCount> widths{};
+        std::array<std::size_t, kExportColumns.size()> widths{};
     };
     io::WriteStatus startSheet(Sheet& sheet, const char* name, const std::string_view* header,
                                std::size_t columns);

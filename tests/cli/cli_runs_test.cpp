@@ -88,7 +88,7 @@ std::vector<std::vector<std::string>> sheetRows(const std::string& book) {
         }
     }
     for (auto& r : rows) {
-        r.resize(exporting::kColumnCount);
+        r.resize(exporting::kExportColumns.size());
     }
     return rows;
 }
@@ -382,12 +382,12 @@ TEST_F(CliRunsTest, HarvestWithDetailsFillsTheWorkbookAndASecondRunAsksNothing) 
     ASSERT_FALSE(expected.empty());
     const auto rows = sheetRows(s.output);
     ASSERT_EQ(rows.size(), expected.size() + 1);
-    for (std::size_t c = 0; c < exporting::kColumnCount; ++c) {
-        EXPECT_EQ(rows[0][c], exporting::kHeader[c]);
+    for (std::size_t c = 0; c < exporting::kExportColumns.size(); ++c) {
+        EXPECT_EQ(rows[0][c], exporting::captionOf(exporting::kExportColumns[c]));
     }
     using C = exporting::Column;
     const auto at = [](const std::vector<std::string>& row, C c) {
-        return row[static_cast<std::size_t>(c)];
+        return row[static_cast<std::size_t>(exporting::placeIn(exporting::kExportColumns, c))];
     };
     int filed = 0, bookingOver = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {

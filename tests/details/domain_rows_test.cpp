@@ -1,4 +1,4 @@
-#include "details/domain_rows.h"
+#include "export/domain_table.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 
 namespace {
 
-namespace details = jilan::details;
-using jilan::exporting::Column;
+namespace exporting = jilan::exporting;
+using exporting::Column;
 
-details::NameDetails detailsWith(std::string filed, std::string number, std::string result) {
-    details::NameDetails d;
+exporting::NameDetails detailsWith(std::string filed, std::string number, std::string result) {
+    exporting::NameDetails d;
     d.domain = "LanShan.com";
     d.deletionType = "过期删除";
     d.bookingPlatform = "青岚预订";
@@ -29,7 +29,7 @@ struct RowCase {
     const char* rule;
     bool withSeen;
     bool withDetails;
-    details::NameDetails details;
+    exporting::NameDetails details;
     std::string domain, filed, number, runs, failure;
 };
 
@@ -58,8 +58,8 @@ std::vector<RowCase> rowCases() {
         {"no number unless filed", false, true, detailsWith("未备案", "京ICP备1号", "成功"),
          "LanShan.com", "未备案", "", "", ""},
         {"a failed name carries its reason for the failure sheet", false, true,
-         detailsWith("查询失败", "", "备案查询失败：服务器返回 500"), "LanShan.com", "查询失败", "", "",
-         "备案查询失败：服务器返回 500"},
+         detailsWith("查询失败", "", "备案查询失败：服务器返回 500"), "LanShan.com", "查询失败", "",
+         "", "备案查询失败：服务器返回 500"},
     };
 }
 
@@ -73,15 +73,15 @@ TEST_P(DomainRowTest, Columns) {
     seen.runsSeen = 3;
     seen.firstSeen = 1'796'000'000;
     seen.lastSeen = 1'796'086'400;
-    const auto row = details::makeDomainRow(features, c.withSeen ? &seen : nullptr,
-                                            c.withDetails ? &c.details : nullptr);
+    const auto row = exporting::makeDomainRow(features, c.withSeen ? &seen : nullptr,
+                                              c.withDetails ? &c.details : nullptr);
     EXPECT_EQ(row[Column::Domain], c.domain);
     EXPECT_EQ(row[Column::Length], "7");
     EXPECT_EQ(row[Column::Suffix], "com");
     EXPECT_EQ(row[Column::Kind], "纯字母");
     EXPECT_EQ(row[Column::Pinyin], "lan shan");
     EXPECT_EQ(row[Column::Runs], c.runs);
-    EXPECT_EQ(row[Column::FirstSeen], c.withSeen ? details::localTimeText(seen.firstSeen) : "");
+    EXPECT_EQ(row[Column::FirstSeen], c.withSeen ? exporting::localTimeText(seen.firstSeen) : "");
     EXPECT_EQ(row[Column::Filed], c.filed);
     EXPECT_EQ(row[Column::FilingNumber], c.number);
     EXPECT_EQ(row[Column::BookingPlatform], c.withDetails ? "青岚预订" : "");
@@ -95,13 +95,13 @@ INSTANTIATE_TEST_SUITE_P(DomainRows, DomainRowTest, ::testing::ValuesIn(rowCases
                          });
 
 TEST(DomainRows, LocalTimeHasTheTableShape) {
-    const std::string text = details::localTimeText(1'796'000'000);
+    const std::string text = exporting::localTimeText(1'796'000'000);
     ASSERT_EQ(text.size(), 19U);
     for (const std::size_t at : {4U, 7U}) {
         EXPECT_EQ(text[at], '-') << text;
     }
     EXPECT_EQ(text[10], ' ') << text;
-    EXPECT_EQ(details::localTimeText(0), "");
+    EXPECT_EQ(exporting::localTimeText(0), "");
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace jilan::testing {
 
-// One member of a zip archive, as `unzip -p` prints it; empty when it cannot be read.
-inline std::string unzipMember(const std::string& archive, const std::string& member) {
-    const std::string command = "unzip -p '" + archive + "' '" + member + "' 2>/dev/null";
+// What a shell command prints on its standard output.
+inline std::string commandOutput(const std::string& command) {
     std::string out;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -24,6 +24,22 @@ inline std::string unzipMember(const std::string& archive, const std::string& me
     }
     ::pclose(pipe);
     return out;
+}
+
+// One member of a zip archive, as `unzip -p` prints it; empty when it cannot be read.
+inline std::string unzipMember(const std::string& archive, const std::string& member) {
+    return commandOutput("unzip -p '" + archive + "' '" + member + "' 2>/dev/null");
+}
+
+// The names of an archive's members, in the archive's order; empty when it cannot be read.
+inline std::vector<std::string> zipMemberNames(const std::string& archive) {
+    std::vector<std::string> names;
+    const std::string listing = commandOutput("unzip -Z1 '" + archive + "' 2>/dev/null");
+    for (std::size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos;
+         at = end + 1) {
+        names.push_back(listing.substr(at, end - at));
+    }
+    return names;
 }
 
 // The five predefined XML entities replaced by their characters (&amp; last).

@@ -425,12 +425,14 @@ void DomainFilterWindow::sizeColumns() {
         int width =
             metrics.horizontalAdvance(model_.headerData(column, Qt::Horizontal).toString()) +
             padding + 12;  // room for the sort arrow
-        const auto kind = static_cast<TableColumn>(column);
-        if (kind == TableColumn::FirstSeen || kind == TableColumn::DeletionTime ||
-            kind == TableColumn::BookingDeadline) {
-            // Times arrive later than the sample; leave them room for a whole one.
-            width = std::max(
-                width, metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + padding);
+        const std::string_view sample =
+            exporting::specOf(exporting::kTableColumns[static_cast<std::size_t>(column)])
+                .widthSample;
+        if (!sample.empty()) {
+            // Values that arrive later than the sample (times): room for a whole one.
+            width = std::max(width, metrics.horizontalAdvance(QString::fromUtf8(
+                                        sample.data(), static_cast<qsizetype>(sample.size()))) +
+                                        padding);
         }
         for (int row = 0; row < rows; ++row) {
             const QString text = model_.data(model_.index(row, column)).toString();
@@ -534,7 +536,7 @@ void DomainFilterWindow::pollBatch() {
     }
     const bool running = worker_->running();
     std::vector<std::pair<std::string, DetailCells>> found;
-    for (const details::NameDetails& result : worker_->takeResults()) {
+    for (const DetailCells& result : worker_->takeResults()) {
         found.emplace_back(result.domain, result);
         if (!paneDomain_.empty() && base::nameKey(result.domain) == base::nameKey(paneDomain_)) {
             TableRow shown = makeRow(result.domain, -1);
@@ -654,18 +656,14 @@ void DomainFilterWindow::showDetails(const TableRow& row) {
         }
         return;
     }
-    const std::pair<const char*, const std::string*> lines[] = {
-        {"删除类型", &cells->deletionType},    {"删除时间", &cells->deletionTime},
-        {"预定截止", &cells->bookingDeadline}, {"是否备案", &cells->filed},
-        {"备案号", &cells->filingNumber},      {"预定平台", &cells->bookingPlatform},
-        {"预定价格", &cells->bookingPrice},    {"折合人民币", &cells->priceInYuan},
-        {"保证金", &cells->deposit},           {"查询时间", &cells->queriedAt},
-        {"查询结果", &cells->result},
-    };
+    const exporting::NameRecord record{
+        .domain = row.domain, .features = row.features, .details = &*cells};
     QString text = toQt(row.domain) + QLatin1Char('\n');
-    for (const auto& [caption, value] : lines) {
+    for (const Column column : exporting::kPaneColumns) {
+        const exporting::ColumnSpec& spec = exporting::specOf(column);
         text +=
-            QString::fromUtf8(caption) + QStringLiteral("：") + toQt(*value) + QLatin1Char('\n');
+            QString::fromUtf8(spec.caption.data(), static_cast<qsizetype>(spec.caption.size())) +
+            QStringLiteral("：") + toQt(spec.text(record)) + QLatin1Char('\n');
     }
     pane_->setPlainText(text);
 }

@@ -10,10 +10,23 @@ namespace jilan::ui::filterwin {
 
 namespace {
 
-constexpr const char* kHeadings[kTableColumnCount] = {
-    "域名", "长度",     "后缀",     "类别",     "结构",     "拼音",     "首次发现",
-    "新",   "删除时间", "预定截止", "是否备案", "预定价格", "查询结果",
-};
+using exporting::ColumnSpec;
+using exporting::kTableColumns;
+
+// The first of the table's columns read from the details; those from it to the last repaint
+// when details arrive.
+constexpr int firstDetailColumn() {
+    for (std::size_t i = 0; i < kTableColumns.size(); ++i) {
+        if (exporting::specOf(kTableColumns[i]).source == exporting::Source::Details) {
+            return static_cast<int>(i);
+        }
+    }
+    return kTableColumnCount;
+}
+
+Column columnAt(int section) {
+    return kTableColumns[static_cast<std::size_t>(section)];
+}
 
 // -1, 0 or 1 for two values that may be missing; missing goes last in both directions.
 template <typename T>
@@ -31,97 +44,33 @@ int compareOptional(const std::optional<T>& a, const std::optional<T>& b, bool d
     return *b < *a ? 1 : 0;
 }
 
-std::optional<std::string> textOf(const std::string& text) {
-    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+std::optional<std::string> textOf(std::string text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
 }
 
-const std::string& detailText(const TableRow& row, std::string DetailCells::*member) {
-    static const std::string kEmpty;
-    return row.details ? (*row.details).*member : kEmpty;
-}
-
-int compareRows(const TableRow& a, const TableRow& b, TableColumn column, bool descending) {
-    switch (column) {
-        case TableColumn::Domain:
-            return compareOptional(textOf(a.domain), textOf(b.domain), descending);
-        case TableColumn::Length:
-            return compareOptional(std::optional(a.features.length),
-                                   std::optional(b.features.length), descending);
-        case TableColumn::Suffix:
-            return compareOptional(textOf(a.features.tld), textOf(b.features.tld), descending);
-        case TableColumn::Kind:
-            return compareOptional(std::optional(static_cast<int>(a.features.kind)),
-                                   std::optional(static_cast<int>(b.features.kind)), descending);
-        case TableColumn::Structure:
-            return compareOptional(textOf(a.features.structure), textOf(b.features.structure),
-                                   descending);
-        case TableColumn::Pinyin:
-            return compareOptional(textOf(a.features.pinyin), textOf(b.features.pinyin),
-                                   descending);
-        case TableColumn::FirstSeen:
-            return compareOptional(a.firstSeen, b.firstSeen, descending);
-        case TableColumn::New:
-            return compareOptional(a.isNew, b.isNew, descending);
-        case TableColumn::DeletionTime:
-            return compareOptional(a.deletionKey, b.deletionKey, descending);
-        case TableColumn::BookingDeadline:
-            return compareOptional(a.deadlineKey, b.deadlineKey, descending);
-        case TableColumn::Filed:
-            return compareOptional(textOf(detailText(a, &DetailCells::filed)),
-                                   textOf(detailText(b, &DetailCells::filed)), descending);
-        case TableColumn::BookingPrice:
-            return compareOptional(a.priceKey, b.priceKey, descending);
-        case TableColumn::QueryResult:
-            return compareOptional(textOf(detailText(a, &DetailCells::result)),
-                                   textOf(detailText(b, &DetailCells::result)), descending);
+// Ordered by the column's date when it has one, else its number, else its text.
+int compareRows(const TableRow& a, const TableRow& b, Column column, bool descending) {
+    const ColumnSpec& spec = exporting::specOf(column);
+    const exporting::NameRecord first = a.record();
+    const exporting::NameRecord second = b.record();
+    if (spec.date != nullptr) {
+        return compareOptional(spec.date(first), spec.date(second), descending);
     }
-    return 0;
-}
-
-QString cellText(const TableRow& row, TableColumn column) {
-    switch (column) {
-        case TableColumn::Domain:
-            return toQt(row.domain);
-        case TableColumn::Length:
-            return QString::number(row.features.length);
-        case TableColumn::Suffix:
-            return toQt(row.features.tld);
-        case TableColumn::Kind:
-            return toQt(std::string(filter::classText(row.features.kind)));
-        case TableColumn::Structure:
-            return toQt(row.features.structure);
-        case TableColumn::Pinyin:
-            return toQt(row.features.pinyin);
-        case TableColumn::FirstSeen:
-            return row.firstSeen ? toQt(details::localTimeText(*row.firstSeen)) : QString();
-        case TableColumn::New:
-            return row.isNew.value_or(false) ? QStringLiteral("新") : QString();
-        case TableColumn::DeletionTime:
-            return toQt(detailText(row, &DetailCells::deletionTime));
-        case TableColumn::BookingDeadline:
-            return toQt(detailText(row, &DetailCells::bookingDeadline));
-        case TableColumn::Filed: {
-            const std::string& number = detailText(row, &DetailCells::filingNumber);
-            const QString filed = toQt(detailText(row, &DetailCells::filed));
-            return number.empty()
-                       ? filed
-                       : filed + QStringLiteral("（") + toQt(number) + QStringLiteral("）");
-        }
-        case TableColumn::BookingPrice:
-            return toQt(detailText(row, &DetailCells::bookingPrice));
-        case TableColumn::QueryResult:
-            return toQt(detailText(row, &DetailCells::result));
+    if (spec.number != nullptr) {
+        return compareOptional(spec.number(first), spec.number(second), descending);
     }
-    return {};
+    return compareOptional(textOf(spec.text(first)), textOf(spec.text(second)), descending);
 }
 
-bool numeric(TableColumn column) {
-    return column == TableColumn::Length;
+QString cellText(const TableRow& row, Column column) {
+    const ColumnSpec& spec = exporting::specOf(column);
+    const exporting::NameRecord record = row.record();
+    return toQt(spec.tableText != nullptr ? spec.tableText(record) : spec.text(record));
 }
 
 }  // namespace
 
-bool rowLess(const TableRow& a, const TableRow& b, TableColumn column, bool descending) {
+bool rowLess(const TableRow& a, const TableRow& b, Column column, bool descending) {
     const int order = compareRows(a, b, column, descending);
     return descending ? order > 0 : order < 0;
 }
@@ -145,11 +94,12 @@ QVariant DomainTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shown() || index.column() >= kTableColumnCount) {
         return {};
     }
-    const auto column = static_cast<TableColumn>(index.column());
+    const Column column = columnAt(index.column());
     if (role == Qt::DisplayRole) {
         return cellText(rowAt(index.row()), column);
     }
-    if (role == Qt::TextAlignmentRole && numeric(column)) {
+    if (role == Qt::TextAlignmentRole &&
+        exporting::specOf(column).shape == exporting::Shape::Number) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};
@@ -160,7 +110,8 @@ QVariant DomainTableModel::headerData(int section, Qt::Orientation orientation, 
         section >= kTableColumnCount) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return QString::fromUtf8(kHeadings[section]);
+    const std::string_view caption = exporting::captionOf(columnAt(section));
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
 void DomainTableModel::sort(int column, Qt::SortOrder order) {
@@ -180,7 +131,7 @@ void DomainTableModel::sortRows(std::vector<int>& rows) const {
     if (sortColumn_ < 0) {
         return;
     }
-    const auto column = static_cast<TableColumn>(sortColumn_);
+    const Column column = columnAt(sortColumn_);
     std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
         return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
                        column, descending_);
@@ -255,7 +206,7 @@ void DomainTableModel::flush() {
         sortRows(arrived);
         const auto middle = static_cast<std::ptrdiff_t>(order_.size());
         order_.insert(order_.end(), arrived.begin(), arrived.end());
-        const auto column = static_cast<TableColumn>(sortColumn_);
+        const Column column = columnAt(sortColumn_);
         std::inplace_merge(
             order_.begin(), order_.begin() + middle, order_.end(), [&](int a, int b) {
                 return rowLess(rows_[static_cast<std::size_t>(a)],
@@ -285,7 +236,7 @@ void DomainTableModel::insertSorted(const std::vector<int>& passing) {
     if (passing.empty()) {
         return;
     }
-    const auto column = static_cast<TableColumn>(sortColumn_);
+    const Column column = columnAt(sortColumn_);
     const auto less = [&](int a, int b) {
         return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
                        column, descending_);
@@ -408,8 +359,7 @@ void DomainTableModel::detailsChanged(const std::vector<std::size_t>& numbers) {
         return;
     }
     // One notice for the whole batch: the views repaint what they show of it once.
-    Q_EMIT dataChanged(index(0, static_cast<int>(TableColumn::DeletionTime)),
-                       index(shown() - 1, kTableColumnCount - 1));
+    Q_EMIT dataChanged(index(0, firstDetailColumn()), index(shown() - 1, kTableColumnCount - 1));
 }
 
 void DomainTableModel::setNewNames(const std::vector<std::string>& keys, bool replace) {
@@ -452,7 +402,7 @@ void DomainTableModel::setNewNames(const std::vector<std::string>& keys, bool re
     const bool anyShown = std::any_of(changed.begin(), changed.end(),
                                       [&](std::size_t n) { return isShown_[n] != 0; });
     if (anyShown) {
-        const int column = static_cast<int>(TableColumn::New);
+        const int column = tableIndexOf(Column::New);
         Q_EMIT dataChanged(index(0, column), index(shown() - 1, column));
     }
 }

@@ -10,28 +10,21 @@
 #include <utility>
 #include <vector>
 
+#include "export/columns.h"
 #include "filter/filter_expr.h"
 #include "table_row.h"
 
 namespace jilan::ui::filterwin {
 
-// The table's columns, in display order.
-enum class TableColumn : int {
-    Domain,
-    Length,
-    Suffix,
-    Kind,
-    Structure,
-    Pinyin,
-    FirstSeen,
-    New,
-    DeletionTime,
-    BookingDeadline,
-    Filed,
-    BookingPrice,
-    QueryResult,
-};
-inline constexpr int kTableColumnCount = 13;
+using exporting::Column;
+
+// The table's columns: those of the column catalogue that the table shows, in its order.
+inline constexpr int kTableColumnCount = static_cast<int>(exporting::kTableColumns.size());
+
+// The table's place of a column; -1 when the table does not show it.
+constexpr int tableIndexOf(Column column) {
+    return exporting::placeIn(exporting::kTableColumns, column);
+}
 
 // The filter line and the toggles, compiled; a row is shown when both hold.
 struct RowFilter {
@@ -46,7 +39,7 @@ struct RowFilter {
 
 // Orders two rows by one column: numbers as numbers, dates as dates, text as text; a row
 // without a value goes after every row with one, whichever the direction.
-bool rowLess(const TableRow& a, const TableRow& b, TableColumn column, bool descending);
+bool rowLess(const TableRow& a, const TableRow& b, Column column, bool descending);
 
 // Every row of the source, with a vector of the row numbers the filter shows in the order
 // the sort gives. Rows arriving in a burst are shown together, at most once every

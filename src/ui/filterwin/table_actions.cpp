@@ -28,23 +28,8 @@ std::vector<int> exportTargets(std::vector<int> selectedViewRows, int shownRows)
 }
 
 exporting::DomainRow exportRow(const TableRow& row) {
-    std::optional<history::NameRow> seen;
-    if (row.firstSeen) {
-        seen.emplace();
-        seen->domain = row.domain;
-        seen->firstSeen = *row.firstSeen;
-        seen->lastSeen = row.lastSeen.value_or(*row.firstSeen);
-        seen->runsSeen = row.runsSeen;
-    }
-    std::optional<DetailCells> details = row.details;
-    if (details && details->domain.empty()) {
-        details->domain = row.domain;
-    }
-    exporting::DomainRow out = details::makeDomainRow(row.features, seen ? &*seen : nullptr,
-                                                      details ? &*details : nullptr);
-    // The name as listed, whatever the history or the query spelled.
-    out[exporting::Column::Domain] = row.domain;
-    return out;
+    // Named as listed, whatever the history or the query spelled.
+    return exporting::rowOf(row.record());
 }
 
 ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter) {

@@ -35,8 +35,8 @@ QStringList results(ui::filterwin::DomainFilterWindow& window) {
     auto& model = window.model();
     for (int row = 0; row < model.rowCount(); ++row) {
         cells << model
-                     .data(model.index(row,
-                                       static_cast<int>(ui::filterwin::TableColumn::QueryResult)))
+                     .data(model.index(
+                         row, ui::filterwin::tableIndexOf(ui::filterwin::Column::QueryResult)))
                      .toString();
     }
     return cells;

@@ -87,16 +87,16 @@ private Q_SLOTS:
     void datesSortAsDates() {
         QFETCH(QString, earlier);
         QFETCH(QString, later);
-        const auto a = ui::filterwin::dateKey(earlier.toStdString());
-        const auto b = ui::filterwin::dateKey(later.toStdString());
+        const auto a = exporting::dateKey(earlier.toStdString());
+        const auto b = exporting::dateKey(later.toStdString());
         QVERIFY(a && b);
         QVERIFY(*a < *b);
         // As text the first two rows would sort the other way round or tie.
     }
 
     void notADateHasNoKey() {
-        QVERIFY(!ui::filterwin::dateKey("预定已结束"));
-        QVERIFY(!ui::filterwin::dateKey("12:30"));
+        QVERIFY(!exporting::dateKey("预定已结束"));
+        QVERIFY(!exporting::dateKey("12:30"));
     }
 
     void pricesSortAsNumbers_data() {
@@ -109,7 +109,7 @@ private Q_SLOTS:
     void pricesSortAsNumbers() {
         QFETCH(QString, text);
         QFETCH(double, value);
-        const std::optional<double> parsed = ui::filterwin::leadingNumber(text.toStdString());
+        const std::optional<double> parsed = exporting::leadingNumber(text.toStdString());
         QVERIFY(parsed.has_value());
         QCOMPARE(*parsed, value);
     }

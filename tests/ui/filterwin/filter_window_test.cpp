@@ -245,7 +245,7 @@ private Q_SLOTS:
         f.addNames(kNames);
         typeFilter(f.window, QStringLiteral("len<=3"));
         QTRY_COMPARE(countText(f.window), QStringLiteral("显示 3 / 6"));
-        f.window.model().sort(static_cast<int>(ui::filterwin::TableColumn::Domain),
+        f.window.model().sort(ui::filterwin::tableIndexOf(ui::filterwin::Column::Domain),
                               Qt::DescendingOrder);
         const QStringList order = shownNames(f.window);
         QCOMPARE(order, (texts({"abc.cn", "a-1.com", "66.cn"})));
@@ -269,7 +269,7 @@ private Q_SLOTS:
             QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
             QCOMPARE(lines.takeLast(), QString());
             QStringList header;
-            for (std::string_view h : exporting::kHeader) {
+            for (std::string_view h : exporting::captionsOf(exporting::kExportColumns)) {
                 header << QString::fromUtf8(h.data(), static_cast<qsizetype>(h.size()));
             }
             QVERIFY(bytes.starts_with("\xEF\xBB\xBF"));  // the BOM; fromUtf8 drops it
@@ -379,7 +379,7 @@ private Q_SLOTS:
         f.form.Load.raise();
         f.addNames(kNames);
         // Sorted so that the view row differs from the list index.
-        f.window.model().sort(static_cast<int>(ui::filterwin::TableColumn::Length),
+        f.window.model().sort(ui::filterwin::tableIndexOf(ui::filterwin::Column::Length),
                               Qt::DescendingOrder);
         QCOMPARE(QString::fromStdString(f.window.model().rowAt(0).domain),
                  QStringLiteral("zhongguo.com"));
@@ -452,6 +452,23 @@ private Q_SLOTS:
         auto* pane = f.window.findChild<QPlainTextEdit*>(QStringLiteral("detailsPane"));
         QVERIFY(pane->toPlainText().startsWith(QStringLiteral("fresh.com\n")));
         QCOMPARE(f.form.List1.listIndex(), -1);
+
+        // A queried name: one line per detail, captioned as the export's columns.
+        ui::filterwin::DetailCells cells;
+        cells.deletionType = "过期删除";
+        cells.deletionTime = "2026-12-07 09:00:00";
+        cells.filed = "已备案";
+        cells.filingNumber = "京ICP备1号";
+        cells.bookingPlatform = "青岚预订";
+        cells.priceInYuan = "1280";
+        cells.result = "成功";
+        f.window.model().setDetails("fresh.com", cells);
+        f.window.activateRow(0);
+        QCOMPARE(pane->toPlainText(),
+                 QStringLiteral("fresh.com\n删除类型：过期删除\n删除时间：2026-12-07 09:00:00\n"
+                                "预定截止：\n是否备案：已备案\n备案号：京ICP备1号\n"
+                                "预定平台：青岚预订\n预定价格：\n折合人民币：1280\n保证金：\n"
+                                "查询时间：\n查询结果：成功\n"));
     }
 
     void clearingTheListEmptiesTheTable() {

@@ -14,8 +14,9 @@
 
 namespace jilan::filterwintest {
 
+using ui::filterwin::Column;
 using ui::filterwin::DomainTableModel;
-using ui::filterwin::TableColumn;
+using ui::filterwin::tableIndexOf;
 using ui::filterwin::TableRow;
 
 namespace {
@@ -23,7 +24,7 @@ namespace {
 QStringList domains(const DomainTableModel& model) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {
-        cells << model.data(model.index(row, static_cast<int>(TableColumn::Domain))).toString();
+        cells << model.data(model.index(row, tableIndexOf(Column::Domain))).toString();
     }
     return cells;
 }
@@ -62,20 +63,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("filter");
         QTest::newRow("by length: equal lengths after the rows already there")
             << texts({"bb.com", "dddd.com", "a.cn"}) << texts({"cc.com", "e.net", "fffff.com"})
-            << static_cast<int>(TableColumn::Length) << false << QString();
+            << tableIndexOf(Column::Length) << false << QString();
         QTest::newRow("by length descending, filtered")
             << texts({"bb.com", "dddd.com", "a.cn", "ggggggg.com"})
-            << texts({"cc.com", "hhhhhhhh.com", "eeee.net"})
-            << static_cast<int>(TableColumn::Length) << true << QStringLiteral("len<=4");
+            << texts({"cc.com", "hhhhhhhh.com", "eeee.net"}) << tableIndexOf(Column::Length) << true
+            << QStringLiteral("len<=4");
         QTest::newRow("by name, a few places: one insert each")
             << numbered("p", 0, 10) << texts({"p05.com", "a.com", "z.com", "p05.com"})
-            << static_cast<int>(TableColumn::Domain) << false << QString();
+            << tableIndexOf(Column::Domain) << false << QString();
         QTest::newRow("by name, more places than inserts allowed: one change of layout")
-            << numbered("p", 0, 60) << numbered("p", 1, 60) << static_cast<int>(TableColumn::Domain)
-            << false << QString();
+            << numbered("p", 0, 60) << numbered("p", 1, 60) << tableIndexOf(Column::Domain) << false
+            << QString();
         QTest::newRow("by name descending, many places, filtered")
-            << numbered("q", 0, 60) << numbered("q", 1, 60) << static_cast<int>(TableColumn::Domain)
-            << true << QStringLiteral("!has=7");
+            << numbered("q", 0, 60) << numbered("q", 1, 60) << tableIndexOf(Column::Domain) << true
+            << QStringLiteral("!has=7");
         QTest::newRow("unsorted: arrivals after the rest")
             << texts({"b.com", "a.com"}) << texts({"c.com", "0.com"}) << -1 << false << QString();
     }
@@ -156,9 +157,9 @@ private Q_SLOTS:
         model.setNewNames({"a.com"}, true);
         model.setHeld(false);
         QCOMPARE(domains(model), texts({"a.com", "Late.com"}));
-        QCOMPARE(model.data(model.index(1, static_cast<int>(TableColumn::QueryResult))).toString(),
+        QCOMPARE(model.data(model.index(1, tableIndexOf(Column::QueryResult))).toString(),
                  QStringLiteral("成功"));
-        QCOMPARE(model.data(model.index(0, static_cast<int>(TableColumn::New))).toString(),
+        QCOMPARE(model.data(model.index(0, tableIndexOf(Column::New))).toString(),
                  QStringLiteral("新"));
     }
 
@@ -190,7 +191,7 @@ private Q_SLOTS:
         model.setFilter(lineFilter(""));
         for (int row = 0; row < model.rowCount(); ++row) {
             const QString name = domains(model)[row];
-            QCOMPARE(model.data(model.index(row, static_cast<int>(TableColumn::QueryResult)))
+            QCOMPARE(model.data(model.index(row, tableIndexOf(Column::QueryResult)))
                          .toString()
                          .isEmpty(),
                      !named.contains(name));
@@ -225,8 +226,7 @@ private Q_SLOTS:
             QStringList marks;
             model.setFilter(lineFilter(""));
             for (int row = 0; row < model.rowCount(); ++row) {
-                marks
-                    << model.data(model.index(row, static_cast<int>(TableColumn::New))).toString();
+                marks << model.data(model.index(row, tableIndexOf(Column::New))).toString();
             }
             model.setFilter(lineFilter(filter.toStdString()));
             return marks;

@@ -3,21 +3,24 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <time.h>
+
 #include "filterwin_support.h"
 #include "ui/filterwin/domain_table_model.h"
 
 namespace jilan::filterwintest {
 
+using ui::filterwin::Column;
 using ui::filterwin::DomainTableModel;
-using ui::filterwin::TableColumn;
+using ui::filterwin::tableIndexOf;
 using ui::filterwin::TableRow;
 
 namespace {
 
-QStringList column(const DomainTableModel& model, TableColumn c) {
+QStringList column(const DomainTableModel& model, Column c) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {
-        cells << model.data(model.index(row, static_cast<int>(c))).toString();
+        cells << model.data(model.index(row, tableIndexOf(c))).toString();
     }
     return cells;
 }
@@ -36,6 +39,34 @@ void fill(DomainTableModel& model, const std::vector<std::string>& names) {
     }
     model.append(std::move(rows));
     model.flush();
+}
+
+TableRow detailedRow(const std::string& domain, std::optional<std::int64_t> firstSeen,
+                     std::optional<bool> isNew, std::optional<ui::filterwin::DetailCells> cells) {
+    TableRow row = ui::filterwin::makeRow(domain, -1);
+    row.firstSeen = firstSeen;
+    row.lastSeen = firstSeen;
+    row.runsSeen = firstSeen ? 3 : 0;
+    row.isNew = isNew;
+    if (cells) {
+        row.setDetails(*cells);
+    }
+    return row;
+}
+
+ui::filterwin::DetailCells cellsOf(const char* deletion, const char* deadline, const char* filed,
+                                   const char* number, const char* price, const char* yuan,
+                                   const char* result) {
+    ui::filterwin::DetailCells cells;
+    cells.deletionType = "过期删除";
+    cells.deletionTime = deletion;
+    cells.bookingDeadline = deadline;
+    cells.filed = filed;
+    cells.filingNumber = number;
+    cells.bookingPrice = price;
+    cells.priceInYuan = yuan;
+    cells.result = result;
+    return cells;
 }
 
 }  // namespace
@@ -60,7 +91,7 @@ private Q_SLOTS:
         DomainTableModel model;
         fill(model, {"8888.com", "abc.cn", "lanshan.com", "a-1.com"});
         model.setFilter(lineFilter(expression.toStdString()));
-        QCOMPARE(column(model, TableColumn::Domain), shown);
+        QCOMPARE(column(model, Column::Domain), shown);
         QCOMPARE(model.total(), 4);
     }
 
@@ -68,12 +99,12 @@ private Q_SLOTS:
         DomainTableModel model;
         // 10 letters sorts after 9 as a number, before it as text.
         fill(model, {"abcdefghij.com", "bb.com", "abcdefghi.com", "aa.cn", "cc.net"});
-        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
-        QCOMPARE(column(model, TableColumn::Domain),
+        model.sort(tableIndexOf(Column::Length), Qt::AscendingOrder);
+        QCOMPARE(column(model, Column::Domain),
                  (texts({"bb.com", "aa.cn", "cc.net", "abcdefghi.com", "abcdefghij.com"})));
-        model.sort(static_cast<int>(TableColumn::Length), Qt::DescendingOrder);
+        model.sort(tableIndexOf(Column::Length), Qt::DescendingOrder);
         // Equal lengths keep their order of arrival in both directions.
-        QCOMPARE(column(model, TableColumn::Domain),
+        QCOMPARE(column(model, Column::Domain),
                  (texts({"abcdefghij.com", "abcdefghi.com", "bb.com", "aa.cn", "cc.net"})));
     }
 
@@ -86,8 +117,8 @@ private Q_SLOTS:
         model.append(std::move(rows));
         model.flush();
         for (const auto order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-            model.sort(static_cast<int>(TableColumn::FirstSeen), order);
-            const QStringList names = column(model, TableColumn::Domain);
+            model.sort(tableIndexOf(Column::FirstSeen), order);
+            const QStringList names = column(model, Column::Domain);
             QCOMPARE(names.last(), QStringLiteral("never.com"));
             QCOMPARE(names.first(), order == Qt::AscendingOrder ? QStringLiteral("early.com")
                                                                 : QStringLiteral("late.com"));
@@ -97,12 +128,12 @@ private Q_SLOTS:
     void sortedArrivalsFindTheirPlace() {
         DomainTableModel model;
         fill(model, {"ccc.com", "a.com"});
-        model.sort(static_cast<int>(TableColumn::Length), Qt::AscendingOrder);
+        model.sort(tableIndexOf(Column::Length), Qt::AscendingOrder);
         model.setFilter(lineFilter("len<=3"));
         model.append(ui::filterwin::makeRow("bb.com", 2));
         model.append(ui::filterwin::makeRow("toolong.com", 3));
         model.flush();
-        QCOMPARE(column(model, TableColumn::Domain), (texts({"a.com", "bb.com", "ccc.com"})));
+        QCOMPARE(column(model, Column::Domain), (texts({"a.com", "bb.com", "ccc.com"})));
         QCOMPARE(model.total(), 4);
     }
 
@@ -128,11 +159,11 @@ private Q_SLOTS:
         cells.bookingPrice = "80 元";
         cells.result = "成功";
         model.setDetails("DUP.com", cells);
-        QCOMPARE(column(model, TableColumn::DeletionTime),
+        QCOMPARE(column(model, Column::DeletionTime),
                  (texts({"2026-12-08 09:00:00", "", "2026-12-08 09:00:00"})));
-        QCOMPARE(column(model, TableColumn::Filed).first(),
+        QCOMPARE(column(model, Column::Filed).first(),
                  QStringLiteral("已备案（京ICP备12345678号）"));
-        QCOMPARE(column(model, TableColumn::QueryResult), (texts({"成功", "", "成功"})));
+        QCOMPARE(column(model, Column::QueryResult), (texts({"成功", "", "成功"})));
     }
 
     void newNamesDriveTheNewTerm() {
@@ -141,8 +172,77 @@ private Q_SLOTS:
         model.setFilter(lineFilter("new"));
         QCOMPARE(model.rowCount(), 0);
         model.setNewNames({"fresh.com"});
-        QCOMPARE(column(model, TableColumn::Domain), (texts({"fresh.com", "FRESH.com"})));
-        QCOMPARE(column(model, TableColumn::New), (texts({"新", "新"})));
+        QCOMPARE(column(model, Column::Domain), (texts({"fresh.com", "FRESH.com"})));
+        QCOMPARE(column(model, Column::New), (texts({"新", "新"})));
+    }
+
+    // Every column's caption, alignment, text and order, as the window has shown them.
+    void everyColumnAsShown() {
+        const QByteArray savedZone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        ::tzset();
+        DomainTableModel model;
+        std::vector<TableRow> rows;
+        rows.push_back(detailedRow("霁岚.cn", 1'796'000'000, true,
+                                   cellsOf("2026-12-07 09:00:00", "2026-12-06 18:00", "已备案",
+                                           "京ICP备1号", "1,280 元", "", "成功")));
+        rows.push_back(detailedRow("aaaa.cn", std::nullopt, std::nullopt, std::nullopt));
+        rows.push_back(detailedRow(
+            "b2.com", 300, false,
+            cellsOf("2026-12-09", "2026-12-01 08:00", "未备案", "", "$20", "140", "成功")));
+        rows.push_back(detailedRow("1-2.org", 200, false,
+                                   cellsOf("", "", "查询失败", "", "", "", "备案查询失败")));
+        model.append(std::move(rows));
+        model.flush();
+        QStringList captions, aligned, first;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            captions << model.headerData(c, Qt::Horizontal).toString();
+            if (model.data(model.index(0, c), Qt::TextAlignmentRole).isValid()) {
+                aligned << captions.last();
+            }
+            first << model.data(model.index(0, c)).toString();
+        }
+        QStringList orders;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            for (const auto order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                model.sort(c, order);
+                QStringList names;
+                for (int row = 0; row < model.rowCount(); ++row) {
+                    names << model.data(model.index(row, 0)).toString();
+                }
+                orders << names.join(QLatin1Char(' '));
+            }
+        }
+        if (savedZone.isNull()) {
+            qunsetenv("TZ");
+        } else {
+            qputenv("TZ", savedZone);
+        }
+        ::tzset();
+        QCOMPARE(captions, (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
+                                   "删除时间", "预定截止", "是否备案", "预定价格", "查询结果"})));
+        QCOMPARE(aligned, texts({"长度"}));
+        QCOMPARE(first, (texts({"霁岚.cn", "2", "cn", "中文", "", "", "2026-11-30 00:53:20", "新",
+                                "2026-12-07 09:00:00", "2026-12-06 18:00", "已备案（京ICP备1号）",
+                                "1,280 元", "成功"})));
+        // Per column, ascending then descending: numbers, times and dates by value, 类别 by
+        // class, 新 after not new, 预定价格 by 折合人民币 first; missing values last both ways.
+        const QStringList expected = texts({
+            "1-2.org aaaa.cn b2.com 霁岚.cn", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 域名
+            "霁岚.cn b2.com 1-2.org aaaa.cn", "aaaa.cn 1-2.org 霁岚.cn b2.com",  // 长度
+            "霁岚.cn aaaa.cn b2.com 1-2.org", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 后缀
+            "霁岚.cn 1-2.org aaaa.cn b2.com", "b2.com aaaa.cn 1-2.org 霁岚.cn",  // 类别
+            "aaaa.cn b2.com 1-2.org 霁岚.cn", "1-2.org b2.com aaaa.cn 霁岚.cn",  // 结构
+            "aaaa.cn 霁岚.cn b2.com 1-2.org", "aaaa.cn 霁岚.cn b2.com 1-2.org",  // 拼音
+            "1-2.org b2.com 霁岚.cn aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 首次发现
+            "b2.com 1-2.org 霁岚.cn aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 新
+            "霁岚.cn b2.com aaaa.cn 1-2.org", "b2.com 霁岚.cn aaaa.cn 1-2.org",  // 删除时间
+            "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定截止
+            "霁岚.cn b2.com 1-2.org aaaa.cn", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 是否备案
+            "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定价格
+            "1-2.org 霁岚.cn b2.com aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 查询结果
+        });
+        QCOMPARE(orders, expected);
     }
 
     void suffixesByFrequency() {
