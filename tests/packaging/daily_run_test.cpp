@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 
 const fs::path kPackaging = JILAN_PACKAGING_DIR;
 const fs::path kProgram = JILAN_PROGRAM_PATH;
+// The daily run needs no display: it is the command-line package's program.
+constexpr const char* kInstalledName = "jilan-harvester-cli";
 constexpr auto kWatchdog = std::chrono::seconds(120);
 
 std::vector<std::string> fileLines(const std::string& text) {
@@ -137,8 +139,8 @@ Launch launchIn(Launcher launcher, const fs::path& home) {
         }
         launch.argv = command.value.argv;
         launch.env = command.value.environment;
-        if (launch.argv.empty() || launch.argv.front() != "jilan-harvester") {
-            launch.error = "ExecStart= must start the installed jilan-harvester by name";
+        if (launch.argv.empty() || launch.argv.front() != kInstalledName) {
+            launch.error = "ExecStart= must start the installed jilan-harvester-cli by name";
             return launch;
         }
         launch.argv.front() = kProgram.string();
@@ -357,7 +359,7 @@ TEST(DailyRunFiles, UnitsPassSystemdAnalyzeVerify) {
     // verify checks that ExecStart's program exists; here it is the program built in this tree
     // instead of the installed one, the rest of both units byte for byte as shipped.
     std::string service = readWholeFile(kPackaging / "jilan-harvester-daily.service");
-    const std::string exec = "\nExecStart=jilan-harvester ";
+    const std::string exec = std::string("\nExecStart=") + kInstalledName + " ";
     const auto at = service.find(exec);
     ASSERT_NE(at, std::string::npos);
     service.replace(at, exec.size(), "\nExecStart=" + kProgram.string() + " ");
