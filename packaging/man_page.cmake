@@ -14,15 +14,17 @@ function(jilan_man_page program component)
   endif()
   if(NOT JILAN_HELP2MAN)
     message(WARNING "help2man not found: no man page for ${program}")
+    add_custom_target(${program}_man_page)
     return()
   endif()
-  set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+  # <build>/man is a man path (MANPATH) of its own: `man -M <build>/man <program>` finds the page.
+  set(page ${CMAKE_BINARY_DIR}/man/man1/${program}.1)
   set(extra ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${program}.h2m)
   # The help is UTF-8 Chinese: help2man must read it in a UTF-8 locale (-L). The program is run
   # by name through PATH, as a user would, so its usage line shows the name, not the build path.
   add_custom_command(
     OUTPUT ${page}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/man1
     COMMAND ${CMAKE_COMMAND} -E env LANG=C.UTF-8 LC_ALL=C.UTF-8 --unset=DISPLAY
             --unset=WAYLAND_DISPLAY "PATH=$<TARGET_FILE_DIR:${program}>:/usr/bin:/bin"
             ${JILAN_HELP2MAN} --no-info --locale=C.UTF-8 --section=1

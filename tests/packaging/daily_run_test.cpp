@@ -372,6 +372,8 @@ TEST(DailyRunFiles, UnitsPassSystemdAnalyzeVerify) {
                  {{"HOME", dir.path().string()},
                   {"XDG_RUNTIME_DIR", runtime.string()},
                   {"PATH", "/usr/bin:/bin"},
+                  // Documentation=man:... must name a page: the one built here.
+                  {"MANPATH", JILAN_MAN_PATH},
                   {"SYSTEMD_LOG_COLOR", "0"}},
                  dir.path(), kWatchdog);
     if (result.err.find("Failed to initialize manager") != std::string::npos) {
