@@ -31,8 +31,10 @@ install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
         DESTINATION lib/systemd/user COMPONENT cli)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${JILAN_PACKAGING_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/jilan-harvester-cli COMPONENT cli)
-install(FILES ${JILAN_PACKAGING_DIR}/copyright
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/jilan-harvester COMPONENT window)
+if(TARGET jilan-harvester)
+  install(FILES ${JILAN_PACKAGING_DIR}/copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/jilan-harvester COMPONENT window)
+endif()
 
 # cpack (and make install) install what scripts/package built, instead of first building every
 # target of the tree, the whole test suite included.
