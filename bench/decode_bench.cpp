@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/utf8.h"
 #include "net/iconv_handle.h"
 #include "net/text_decoding.h"
 
@@ -103,7 +104,7 @@ void BM_DecodeUndeclared_GbkPage(benchmark::State& state) {
 
 // Declared UTF-8: validation plus one copy.
 void BM_DecodeUtf8Lossy_Page(benchmark::State& state) {
-    runDecode(state, listingPageUtf8(), jilan::net::decodeUtf8Lossy);
+    runDecode(state, listingPageUtf8(), jilan::base::decodeUtf8Lossy);
 }
 
 BENCHMARK(BM_DecodeGb18030_Page);

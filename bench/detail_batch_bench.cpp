@@ -13,13 +13,13 @@
 
 #include "history/store.h"
 #include "market_sim.h"
-#include "program/detail_judges.h"
-#include "program/history_detail_cache.h"
+#include "details/detail_judges.h"
+#include "details/history_detail_cache.h"
 #include "query/detail_batch.h"
 
 namespace {
 
-namespace program = jilan::program;
+namespace details = jilan::details;
 namespace query = jilan::query;
 
 constexpr int kStoredNames = 1'000'000;
@@ -87,7 +87,7 @@ private:
 
 // One batch of new names through the runner, the judges and the cache on the big store.
 void BM_BatchPerName(benchmark::State& state) {
-    program::HistoryDetailCache cache(g_path);
+    details::HistoryDetailCache cache(g_path);
     if (!cache.ok()) {
         state.SkipWithError("store unavailable");
         return;
@@ -98,8 +98,8 @@ void BM_BatchPerName(benchmark::State& state) {
     const query::DetailBatchHooks hooks{
         .detailUrl = [](std::string_view n) { return std::string(n); },
         .icpUrl = [](std::string_view n) { return std::string(n); },
-        .judgeDetail = program::judgeDetailPage,
-        .judgeIcp = program::judgeIcpPage,
+        .judgeDetail = details::judgeDetailPage,
+        .judgeIcp = details::judgeIcpPage,
         .wallClock = [] { return std::chrono::system_clock::now(); },
     };
     const query::DetailBatchOptions options{.pause = std::chrono::milliseconds(0)};
@@ -128,7 +128,7 @@ BENCHMARK(BM_BatchPerName)->Arg(50)->Unit(benchmark::kMillisecond);
 
 // A cached name: the look-up alone, on the big store.
 void BM_CachedLookup(benchmark::State& state) {
-    program::HistoryDetailCache cache(g_path);
+    details::HistoryDetailCache cache(g_path);
     int i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(cache.lookup(storedName(i)));
@@ -142,8 +142,8 @@ void BM_JudgePages(benchmark::State& state) {
     const std::string detail = jilan::sim::detailPage("lanshan.com", true);
     const std::string icp = jilan::sim::icpPage("lanshan.com", true);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(program::judgeDetailPage(detail));
-        benchmark::DoNotOptimize(program::judgeIcpPage(icp));
+        benchmark::DoNotOptimize(details::judgeDetailPage(detail));
+        benchmark::DoNotOptimize(details::judgeIcpPage(icp));
     }
 }
 BENCHMARK(BM_JudgePages)->Unit(benchmark::kMicrosecond);

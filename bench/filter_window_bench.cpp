@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         .form = form,
         .platform = platform,
         .mainWindow = &main,
-        .details = program::DetailSettings{},
+        .details = details::DetailSettings{},
         .currentRunId = {},
     });
     window.open();

@@ -17,7 +17,7 @@
 
 #include "history/recorder.h"
 #include "program/harvest_history.h"
-#include "program/window_less_runs.h"
+#include "cli/window_less_runs.h"
 
 namespace {
 
@@ -119,13 +119,13 @@ int main() {
     std::size_t lines = 0;
     for (int i = 0; i < kRepeats; ++i) {
         const Measured m = inChild([&] {
-            program::CliSettings settings;
+            cli::Settings settings;
             settings.historyPath = store;
             settings.filter = "len<=5 纯数字";
             settings.output = output;
-            const program::Interruption interruption;
+            const cli::Interruption interruption;
             std::ostringstream err;
-            return program::runSearchHistoryCommand(settings, interruption, err);
+            return cli::runSearchHistoryCommand(settings, interruption, err);
         });
         if (m.status != 0) {
             std::cerr << "search failed with status " << m.status << '\n';

@@ -12,9 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "fuzz_check.h"
 #include "net/text_decoding.h"
 
+namespace base = jilan::base;
 namespace net = jilan::net;
 using jilan::fuzz::check;
 
@@ -52,18 +54,18 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes = jilan::fuzz::asText(data, size);
-    const bool valid = net::isValidUtf8(bytes);
+    const bool valid = base::isValidUtf8(bytes);
 
     const std::string gb = net::decodeGb18030(bytes);
-    check(net::isValidUtf8(gb), "decodeGb18030 returns valid UTF-8");
+    check(base::isValidUtf8(gb), "decodeGb18030 returns valid UTF-8");
     check(bytes.empty() == gb.empty(), "decodeGb18030 drops no input");
 
-    const std::string lossy = net::decodeUtf8Lossy(bytes);
-    check(net::isValidUtf8(lossy), "decodeUtf8Lossy returns valid UTF-8");
+    const std::string lossy = base::decodeUtf8Lossy(bytes);
+    check(base::isValidUtf8(lossy), "decodeUtf8Lossy returns valid UTF-8");
     check(!valid || lossy == bytes, "valid UTF-8 passes decodeUtf8Lossy unchanged");
 
     const std::string undeclared = net::decodeUndeclared(bytes);
-    check(net::isValidUtf8(undeclared), "decodeUndeclared returns valid UTF-8");
+    check(base::isValidUtf8(undeclared), "decodeUndeclared returns valid UTF-8");
     check(undeclared == (valid ? lossy : gb), "undeclared text is UTF-8 if valid, else GB18030");
 
     const std::size_t newline = bytes.substr(0, 64).find('\n');
@@ -82,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string decoded = net::decodeWithCharset(
         body, charset ? std::optional<std::string_view>(*charset) : std::nullopt);
-    check(net::isValidUtf8(decoded), "decodeWithCharset returns valid UTF-8");
+    check(base::isValidUtf8(decoded), "decodeWithCharset returns valid UTF-8");
     if (!charset) {
         check(decoded == net::decodeUndeclared(body), "no charset decodes as undeclared");
     }

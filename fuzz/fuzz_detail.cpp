@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "app/form1.h"
+#include "base/utf8.h"
 #include "fuzz_check.h"
-#include "net/text_decoding.h"
 #include "query/query_commands.h"
 
 namespace app = jilan::app;
@@ -43,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Decoded pages are always valid UTF-8; what the window shows must stay valid too.
-    if (jilan::net::isValidUtf8(page)) {
+    if (jilan::base::isValidUtf8(page)) {
         for (const app::Label* label : {&form.Label1, &form.Label2, &form.Label13, &form.Label8,
                                         &form.Label9, &form.Label10, &form.Label11}) {
-            check(jilan::net::isValidUtf8(label->caption()), "captions stay valid UTF-8");
+            check(jilan::base::isValidUtf8(label->caption()), "captions stay valid UTF-8");
         }
-        check(jilan::net::isValidUtf8(form.Text2.text()), "the whois text stays valid UTF-8");
+        check(jilan::base::isValidUtf8(form.Text2.text()), "the whois text stays valid UTF-8");
     }
     return 0;
 }

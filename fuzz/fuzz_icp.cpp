@@ -10,12 +10,13 @@
 #include <string_view>
 
 #include "app/form1.h"
+#include "base/utf8.h"
 #include "fuzz_check.h"
 #include "net/fetch_result.h"
-#include "net/text_decoding.h"
 #include "query/query_commands.h"
 
 namespace app = jilan::app;
+namespace base = jilan::base;
 namespace net = jilan::net;
 namespace query = jilan::query;
 using jilan::fuzz::check;
@@ -45,8 +46,8 @@ void checkCut(std::string_view source, std::string_view start, std::string_view 
     }
     check(source.find(piece) != std::string_view::npos, "the piece is text of the source");
     check(piece.size() + start.size() <= source.size(), "the piece is shorter than the source");
-    if (net::isValidUtf8(source) && net::isValidUtf8(start) && net::isValidUtf8(end)) {
-        check(net::isValidUtf8(value), "a cut of valid UTF-8 is valid UTF-8");
+    if (base::isValidUtf8(source) && base::isValidUtf8(start) && base::isValidUtf8(end)) {
+        check(base::isValidUtf8(value), "a cut of valid UTF-8 is valid UTF-8");
     }
 }
 

@@ -2,19 +2,11 @@
 
 #include <cstdlib>
 
+#include "base/ascii_case.h"
+
 namespace jilan::config {
 
 namespace {
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 void stripTrailingSlashes(std::string& url) {
     // Keep "http://x" intact; only slashes after the host go.
@@ -52,7 +44,7 @@ std::optional<std::string> checkBaseUrl(std::string_view url) {
             return "URL must not contain spaces or control characters: " + shown(url);
         }
     }
-    const std::string lower = lowerAscii(url);
+    const std::string lower = base::lowerAscii(url);
     std::size_t hostStart = 0;
     if (lower.rfind("http://", 0) == 0) {
         hostStart = 7;

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-#include "net/ascii_case.h"
+#include "base/ascii_case.h"
+#include "base/utf8.h"
 
 namespace jilan::exporting {
 
@@ -22,51 +23,11 @@ bool isWide(std::uint32_t cp) {
            (cp >= 0x20000 && cp <= 0x3FFFD);
 }
 
-// The length of the well-formed UTF-8 sequence at `i` (overlong forms, surrogates and
-// values past U+10FFFF are not), 0 when there is none; `cp` gets its value.
-std::size_t nextCodePoint(std::string_view text, std::size_t i, std::uint32_t& cp) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size() || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (byte(k) & 0x3F);
-    }
-    return length;
-}
-
 }  // namespace
 
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named) {
     if (named) {
-        const std::string name = net::lowerAscii(*named);
+        const std::string name = base::lowerAscii(*named);
         if (name == "txt") {
             return Format::Txt;
         }
@@ -78,7 +39,7 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
         }
         return std::nullopt;
     }
-    const std::string file = net::lowerAscii(path);
+    const std::string file = base::lowerAscii(path);
     if (endsWith(file, ".csv")) {
         return Format::Csv;
     }
@@ -91,10 +52,9 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
 std::size_t displayWidth(std::string_view utf8) {
     std::size_t width = 0;
     for (std::size_t i = 0; i < utf8.size();) {
-        std::uint32_t cp = 0;
-        const std::size_t length = nextCodePoint(utf8, i, cp);
-        width += length > 0 && isWide(cp) ? 2 : 1;
-        i += length > 0 ? length : 1;
+        const base::Utf8Step step = base::utf8Step(utf8, i);
+        width += step.valid && isWide(step.codePoint) ? 2 : 1;
+        i += step.valid ? step.length : 1;
     }
     return width;
 }
@@ -103,14 +63,13 @@ std::string validUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t cp = 0;
-        const std::size_t length = nextCodePoint(text, i, cp);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
+        const base::Utf8Step step = base::utf8Step(text, i);
+        if (!step.valid) {
+            out += base::kUtf8Replacement;
             ++i;
         } else {
-            out.append(text.substr(i, length));
-            i += length;
+            out.append(text.substr(i, step.length));
+            i += step.length;
         }
     }
     return out;

@@ -7,7 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "filter/ascii_lower.h"
+#include "base/ascii_case.h"
+#include "base/utf8.h"
 
 namespace jilan::filter {
 namespace {
@@ -86,18 +87,6 @@ struct Pattern {
     std::vector<Element> elements;
 };
 
-bool isContinuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t unitEnd(std::string_view text, std::size_t at) {
-    std::size_t end = at + 1;
-    while (end < text.size() && isContinuation(text[end])) {
-        ++end;
-    }
-    return end;
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -165,7 +154,7 @@ bool patternMatchesUnits(const Pattern& p, std::string_view name) noexcept {
         if (at >= name.size()) {
             return false;
         }
-        const std::size_t end = unitEnd(name, at);
+        const std::size_t end = base::utf8CharEnd(name, at);
         const std::string_view unit = name.substr(at, end - at);
         at = end;
         if (e.kind == Element::Literal) {
@@ -431,7 +420,7 @@ void compilePattern(std::string_view text, Pattern& p) {
     numberOf.fill(-1);
     int variables = 0;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = unitEnd(text, at);
+        const std::size_t end = base::utf8CharEnd(text, at);
         Element e;
         const char c = text[at];
         if (end - at > 1 || !(c == '?' || (c >= 'A' && c <= 'Z'))) {
@@ -478,7 +467,7 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
         }
         switch (t.test) {
             case Test::Kind: {
-                const auto kind = classNamed(lowerAscii(item));
+                const auto kind = classNamed(base::lowerAscii(item));
                 if (!kind) {
                     return "未知类别 " + std::string(item);
                 }
@@ -497,10 +486,10 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
                         return "缺少值";
                     }
                 }
-                t.texts.push_back(lowerAscii(item));
+                t.texts.push_back(base::lowerAscii(item));
                 break;
             default:
-                t.texts.push_back(lowerAscii(item));
+                t.texts.push_back(base::lowerAscii(item));
                 break;
         }
     }
@@ -522,7 +511,7 @@ Reason compileTerm(std::string_view text, Term& t) {
     const std::size_t opAt = body.find_first_of("=<>");
     if (opAt == std::string_view::npos) {
         const bool negated = t.negated;
-        const auto word = wordTerm(lowerAscii(body));
+        const auto word = wordTerm(base::lowerAscii(body));
         if (!word) {
             return "未知条件 " + std::string(body);
         }
@@ -530,7 +519,7 @@ Reason compileTerm(std::string_view text, Term& t) {
         t.negated = negated;
         return std::nullopt;
     }
-    const std::string key = lowerAscii(body.substr(0, opAt));
+    const std::string key = base::lowerAscii(body.substr(0, opAt));
     std::size_t opEnd = opAt + 1;
     if (body[opAt] != '=' && opEnd < body.size() && body[opEnd] == '=') {
         ++opEnd;

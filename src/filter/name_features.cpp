@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "filter/ascii_lower.h"
+#include "base/ascii_case.h"
+#include "base/utf8.h"
 #include "filter/pinyin.h"
 
 namespace jilan::filter {
@@ -72,24 +73,14 @@ std::string_view classText(NameClass kind) noexcept {
     return "其他";
 }
 
-int codePointCount(std::string_view text) noexcept {
-    int count = 0;
-    for (char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 NameFeatures computeFeatures(std::string_view domain) {
     NameFeatures f;
     const std::size_t dot = domain.find('.');
-    assignLower(f.name, domain.substr(0, dot));
+    base::assignLower(f.name, domain.substr(0, dot));
     if (dot != std::string_view::npos) {
-        assignLower(f.tld, domain.substr(dot + 1));
+        base::assignLower(f.tld, domain.substr(dot + 1));
     }
-    f.length = codePointCount(f.name);
+    f.length = base::codePointCount(f.name);
     f.kind = classify(f.name);
 
     const bool ascii = f.kind != NameClass::Chinese || f.name.starts_with("xn--");

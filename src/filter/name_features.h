@@ -36,7 +36,4 @@ struct NameFeatures {
 // one of each), 其他 (anything else, the empty name included). Pinyin only for 纯字母 names.
 NameFeatures computeFeatures(std::string_view domain);
 
-// Number of UTF-8 code points (bytes that do not continue a sequence).
-int codePointCount(std::string_view text) noexcept;
-
 }  // namespace jilan::filter

@@ -1,5 +1,8 @@
 #include "history/detail_cache.h"
 
+#include "base/name_key.h"
+#include "history/one_row.h"
+
 namespace jilan::history {
 
 namespace {
@@ -27,47 +30,38 @@ std::optional<DetailPart> DetailCache::detail(std::string_view domain) {
     if (!ok()) {
         return std::nullopt;
     }
-    Statement s(store_.db.get(),
-                "SELECT fetched, booking_over, deletion_type, deletion_time, booking_deadline, "
-                "platform, price, price_cny, deposit FROM detail_cache WHERE key = ?1");
-    if (s.prepareResult() != SQLITE_OK) {
-        return std::nullopt;
-    }
-    s.bind(1, nameKey(domain));
-    if (s.step() != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    DetailPart part;
-    part.fetchedUtc = s.int64(0);
-    part.bookingOver = s.integer(1) != 0;
-    part.deletionType = s.text(2);
-    part.deletionTime = s.text(3);
-    part.bookingDeadline = s.text(4);
-    part.platform = s.text(5);
-    part.price = s.text(6);
-    part.priceCny = s.text(7);
-    part.deposit = s.text(8);
-    return part;
+    return readOneRow(store_.db.get(),
+                      "SELECT fetched, booking_over, deletion_type, deletion_time, "
+                      "booking_deadline, platform, price, price_cny, deposit FROM detail_cache "
+                      "WHERE key = ?1",
+                      base::nameKey(domain), [](const Statement& s) {
+                          DetailPart part;
+                          part.fetchedUtc = s.int64(0);
+                          part.bookingOver = s.integer(1) != 0;
+                          part.deletionType = s.text(2);
+                          part.deletionTime = s.text(3);
+                          part.bookingDeadline = s.text(4);
+                          part.platform = s.text(5);
+                          part.price = s.text(6);
+                          part.priceCny = s.text(7);
+                          part.deposit = s.text(8);
+                          return part;
+                      });
 }
 
 std::optional<IcpPart> DetailCache::icp(std::string_view domain) {
     if (!ok()) {
         return std::nullopt;
     }
-    Statement s(store_.db.get(),
-                "SELECT fetched, state, filing_number FROM icp_cache WHERE key = ?1");
-    if (s.prepareResult() != SQLITE_OK) {
-        return std::nullopt;
-    }
-    s.bind(1, nameKey(domain));
-    if (s.step() != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    IcpPart part;
-    part.fetchedUtc = s.int64(0);
-    part.state = s.text(1) == kFiled ? IcpState::Filed : IcpState::NotFiled;
-    part.filingNumber = s.text(2);
-    return part;
+    return readOneRow(store_.db.get(),
+                      "SELECT fetched, state, filing_number FROM icp_cache WHERE key = ?1",
+                      base::nameKey(domain), [](const Statement& s) {
+                          IcpPart part;
+                          part.fetchedUtc = s.int64(0);
+                          part.state = s.text(1) == kFiled ? IcpState::Filed : IcpState::NotFiled;
+                          part.filingNumber = s.text(2);
+                          return part;
+                      });
 }
 
 std::string DetailCache::write(Statement& statement) {
@@ -99,7 +93,7 @@ std::string DetailCache::putDetail(std::string_view domain, const DetailPart& pa
                 "INSERT OR REPLACE INTO detail_cache(key, fetched, booking_over, deletion_type, "
                 "deletion_time, booking_deadline, platform, price, price_cny, deposit) "
                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     s.bind(2, part.fetchedUtc);
     s.bind(3, part.bookingOver ? 1 : 0);
     s.bind(4, part.deletionType);
@@ -119,7 +113,7 @@ std::string DetailCache::putIcp(std::string_view domain, const IcpPart& part) {
     Statement s(store_.db.get(),
                 "INSERT OR REPLACE INTO icp_cache(key, fetched, state, filing_number) "
                 "VALUES(?1, ?2, ?3, ?4)");
-    s.bind(1, nameKey(domain));
+    s.bind(1, base::nameKey(domain));
     s.bind(2, part.fetchedUtc);
     s.bind(3, icpStateText(part.state));
     s.bind(4, part.state == IcpState::Filed ? std::string_view(part.filingNumber)

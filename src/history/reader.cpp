@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include "base/name_key.h"
+#include "history/one_row.h"
+
 namespace jilan::history {
 
 namespace {
@@ -121,42 +124,31 @@ std::optional<NameRow> Reader::lookup(std::string_view domain) {
     if (!ok()) {
         return std::nullopt;
     }
-    Statement s(store_.db.get(), sqlOf("WHERE key = ?1"));
-    if (s.prepareResult() != SQLITE_OK) {
-        return std::nullopt;
-    }
-    s.bind(1, nameKey(domain));
-    if (s.step() != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    NameRow row;
-    readRow(s, row);
-    return row;
+    return readOneRow(store_.db.get(), sqlOf("WHERE key = ?1"), base::nameKey(domain),
+                      [](const Statement& s) {
+                          NameRow row;
+                          readRow(s, row);
+                          return row;
+                      });
 }
 
 std::optional<RunRow> Reader::oneRun(const char* sql, std::int64_t id) {
     if (!ok()) {
         return std::nullopt;
     }
-    Statement s(store_.db.get(), sql);
-    if (s.prepareResult() != SQLITE_OK) {
-        return std::nullopt;
-    }
-    s.bind(1, id);
-    if (s.step() != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    RunRow run;
-    run.id = s.int64(0);
-    run.started = s.int64(1);
-    if (!s.isNull(2)) {
-        run.ended = s.int64(2);
-    }
-    run.pageLimit = s.integer(3);
-    run.pagesRequested = s.integer(4);
-    run.pagesFailed = s.integer(5);
-    run.entries = s.integer(6);
-    return run;
+    return readOneRow(store_.db.get(), sql, id, [](const Statement& s) {
+        RunRow run;
+        run.id = s.int64(0);
+        run.started = s.int64(1);
+        if (!s.isNull(2)) {
+            run.ended = s.int64(2);
+        }
+        run.pageLimit = s.integer(3);
+        run.pagesRequested = s.integer(4);
+        run.pagesFailed = s.integer(5);
+        run.entries = s.integer(6);
+        return run;
+    });
 }
 
 std::optional<RunRow> Reader::run(std::int64_t runId) {

@@ -9,6 +9,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/name_key.h"
+
 namespace jilan::history {
 
 namespace {
@@ -123,7 +125,7 @@ public:
         std::vector<std::string> added;
         int code = SQLITE_DONE;
         for (const std::string& domain : domains) {
-            std::string key = nameKey(domain);
+            std::string key = base::nameKey(domain);
             const bool first = counted.insert(key).second;
             if (first) {
                 added.push_back(key);

@@ -141,16 +141,6 @@ std::string defaultHistoryPath(const EnvLookup& env) {
     return (base / "jilan-harvester" / "history.sqlite3").string();
 }
 
-std::string nameKey(std::string_view domain) {
-    std::string key(domain);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return key;
-}
-
 int schemaStepCount() {
     return kSchemaVersion;
 }

@@ -28,10 +28,6 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 // Empty when neither XDG_DATA_HOME nor HOME is set to an absolute path.
 std::string defaultHistoryPath(const EnvLookup& env);
 
-// The key of a name in every table: the domain with its ASCII letters lower-cased. Domains are
-// case-insensitive, so "ABC.com" and "abc.com" are one name; non-ASCII text is kept as listed.
-std::string nameKey(std::string_view domain);
-
 // The newest schema this program knows. A store with a higher user_version is never touched.
 inline constexpr int kSchemaVersion = 2;
 

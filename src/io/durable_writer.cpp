@@ -12,6 +12,7 @@
 #include <random>
 #include <utility>
 
+#include "base/utf8.h"
 #include "unique_fd.h"
 
 namespace jilan::io {
@@ -118,8 +119,7 @@ bool resolveLinks(const std::string& path, std::string& out, int& err) {
 // The name stays under NAME_MAX and is cut at a UTF-8 character boundary.
 std::string temporaryName(const std::string& name, std::mt19937_64& random) {
     std::size_t keep = std::min<std::size_t>(name.size(), 200);
-    while (keep > 0 && keep < name.size() &&
-           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+    while (keep > 0 && keep < name.size() && base::isUtf8Continuation(name[keep])) {
         --keep;
     }
     static constexpr char kLetters[] =

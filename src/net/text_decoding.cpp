@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
+#include "base/ascii_words.h"
+#include "base/utf8.h"
 #include "iconv_handle.h"
 
 namespace jilan::net {
@@ -48,52 +49,18 @@ constexpr std::array<std::uint8_t, 256> kGbTrailColumn = [] {
 
 // ---- shared helpers -----------------------------------------------------------------------
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-inline std::uint64_t load64(const unsigned char* p) noexcept {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// Number of leading ASCII bytes in a word loaded from memory whose high-bit mask is nonzero.
-inline std::size_t asciiPrefix(std::uint64_t highBits) noexcept {
-    if constexpr (std::endian::native == std::endian::little) {
-        return static_cast<std::size_t>(std::countr_zero(highBits)) / 8;
-    } else {
-        return static_cast<std::size_t>(std::countl_zero(highBits)) / 8;
-    }
-}
+using base::asciiPrefix;
+using base::kHighBits;
+using base::kUtf8Replacement;
+using base::load64;
+using base::putUtf8;
+using base::utf8Step;
 
 inline char* putReplacement(char* out) noexcept {
     out[0] = '\xEF';
     out[1] = '\xBF';
     out[2] = '\xBD';
     return out + 3;
-}
-
-inline char* putCodePoint(char* out, std::uint32_t cp) noexcept {
-    if (cp < 0x80) {
-        *out = static_cast<char>(cp);
-        return out + 1;
-    }
-    if (cp < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (cp >> 6));
-        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-        return out + 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (cp >> 12));
-        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-        return out + 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    return out + 4;
 }
 
 // Code point of a four-byte linear index, or kGbUnmapped.
@@ -110,73 +77,6 @@ std::uint32_t gbFourByteCodePoint(std::uint32_t linear) noexcept {
         return 0x10000 + (linear - kGbAstralLinearBegin);
     }
     return kGbUnmapped;
-}
-
-// One step of strict UTF-8 decoding: the length of the well-formed sequence at `p`, or the
-// length of its maximal invalid subpart (at least 1).
-struct Utf8Step {
-    std::size_t length;
-    bool valid;
-};
-
-inline Utf8Step utf8Step(const unsigned char* p, const unsigned char* end) noexcept {
-    const unsigned lead = p[0];
-    if (lead < 0x80) {
-        return {1, true};
-    }
-    std::size_t trailing;
-    unsigned lo = 0x80;
-    unsigned hi = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trailing = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trailing = 2;
-        lo = lead == 0xE0 ? 0xA0 : 0x80;  // overlong
-        hi = lead == 0xED ? 0x9F : 0xBF;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trailing = 3;
-        lo = lead == 0xF0 ? 0x90 : 0x80;  // overlong
-        hi = lead == 0xF4 ? 0x8F : 0xBF;  // above U+10FFFF
-    } else {
-        return {1, false};  // continuation byte, C0/C1 or F5..FF
-    }
-    for (std::size_t i = 1; i <= trailing; ++i) {
-        if (p + i == end || p[i] < lo || p[i] > hi) {
-            return {i, false};
-        }
-        lo = 0x80;
-        hi = 0xBF;
-    }
-    return {trailing + 1, true};
-}
-
-inline const unsigned char* skipAscii(const unsigned char* p, const unsigned char* end) noexcept {
-    while (end - p >= 8) {
-        const std::uint64_t high = load64(p) & kHighBits;
-        if (high != 0) {
-            return p + asciiPrefix(high);
-        }
-        p += 8;
-    }
-    while (p < end && *p < 0x80) {
-        ++p;
-    }
-    return p;
-}
-
-// Position of the first byte that is not part of well-formed UTF-8.
-const unsigned char* firstInvalidUtf8(const unsigned char* p, const unsigned char* end) noexcept {
-    for (;;) {
-        p = skipAscii(p, end);
-        if (p == end) {
-            return end;
-        }
-        const Utf8Step step = utf8Step(p, end);
-        if (!step.valid) {
-            return p;
-        }
-        p += step.length;
-    }
 }
 
 const unsigned char* bytesOf(std::string_view s) noexcept {
@@ -298,10 +198,10 @@ std::string decodeGb18030(std::string_view bytes) {
                     o = putReplacement(o);
                     in += second < 0x80 ? 1 : 2;
                 } else if (v >= kGbAstralBase && v < 0xE000) {
-                    o = putCodePoint(o, kGbTwoByteAstral[v - kGbAstralBase]);
+                    o = putUtf8(o, kGbTwoByteAstral[v - kGbAstralBase]);
                     in += 2;
                 } else {
-                    o = putCodePoint(o, v);
+                    o = putUtf8(o, v);
                     in += 2;
                 }
                 continue;
@@ -317,39 +217,11 @@ std::string decodeGb18030(std::string_view bytes) {
                 (((lead - 0x81) * 10 + (second - 0x30)) * 126 + (in[2] - 0x81)) * 10 +
                 (in[3] - 0x30);
             const std::uint32_t cp = gbFourByteCodePoint(linear);
-            o = cp == kGbUnmapped ? putReplacement(o) : putCodePoint(o, cp);
+            o = cp == kGbUnmapped ? putReplacement(o) : putUtf8(o, cp);
             in += 4;
         }
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
-    return out;
-}
-
-// ---- UTF-8 --------------------------------------------------------------------------------
-
-bool isValidUtf8(std::string_view bytes) noexcept {
-    const unsigned char* const end = bytesOf(bytes) + bytes.size();
-    return firstInvalidUtf8(bytesOf(bytes), end) == end;
-}
-
-std::string decodeUtf8Lossy(std::string_view bytes) {
-    const unsigned char* const begin = bytesOf(bytes);
-    const unsigned char* const end = begin + bytes.size();
-    const unsigned char* p = firstInvalidUtf8(begin, end);
-    if (p == end) {
-        return std::string(bytes);
-    }
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2 + kReplacement.size());
-    const unsigned char* runStart = begin;
-    while (p != end) {
-        out.append(reinterpret_cast<const char*>(runStart), static_cast<std::size_t>(p - runStart));
-        out.append(kReplacement);
-        p += utf8Step(p, end).length;
-        runStart = p;
-        p = firstInvalidUtf8(p, end);
-    }
-    out.append(reinterpret_cast<const char*>(runStart), static_cast<std::size_t>(end - runStart));
     return out;
 }
 
@@ -388,8 +260,8 @@ std::optional<std::string> charsetFromContentType(std::string_view contentType) 
                                                                    ? std::string_view::npos
                                                                    : pos - valueBegin));
         }
-        if (name.size() == 7 && lowerAscii(name) == "charset") {
-            std::string charset = lowerAscii(trimSpace(value));
+        if (name.size() == 7 && base::lowerAscii(name) == "charset") {
+            std::string charset = base::lowerAscii(trimSpace(value));
             if (!charset.empty()) {
                 return charset;
             }
@@ -402,12 +274,12 @@ std::string decodeWithCharset(std::string_view bytes, std::optional<std::string_
     if (!charset) {
         return decodeUndeclared(bytes);
     }
-    const std::string label = lowerAscii(trimSpace(*charset));
+    const std::string label = base::lowerAscii(trimSpace(*charset));
     if (isGbkLabel(label)) {
         return decodeGb18030(bytes);
     }
     if (isUtf8Label(label)) {
-        return decodeUtf8Lossy(bytes);
+        return base::decodeUtf8Lossy(bytes);
     }
     if (!isPlainCharsetName(label)) {
         return decodeUndeclared(bytes);
@@ -418,12 +290,12 @@ std::string decodeWithCharset(std::string_view bytes, std::optional<std::string_
     }
     // glibc writes code points above U+10FFFF as five- and six-byte forms (from UCS-4, or from
     // UTF-8 under an alias such as "iso-ir-193"): what leaves here must still be valid UTF-8.
-    std::string text = converter->convertLossy(bytes, kReplacement);
-    return isValidUtf8(text) ? text : decodeUtf8Lossy(text);
+    std::string text = converter->convertLossy(bytes, kUtf8Replacement);
+    return base::isValidUtf8(text) ? text : base::decodeUtf8Lossy(text);
 }
 
 std::string decodeUndeclared(std::string_view bytes) {
-    return isValidUtf8(bytes) ? std::string(bytes) : decodeGb18030(bytes);
+    return base::isValidUtf8(bytes) ? std::string(bytes) : decodeGb18030(bytes);
 }
 
 std::string encodeGb18030(std::string_view utf8) {
@@ -440,25 +312,6 @@ std::string encodeGb18030(std::string_view utf8) {
         p += utf8Step(p, end).length;
     }
     return out;
-}
-
-void appendUtf8(std::string& out, char32_t codePoint) {
-    const auto cp = static_cast<std::uint32_t>(codePoint);
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace jilan::net

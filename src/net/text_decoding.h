@@ -25,23 +25,13 @@ namespace jilan::net {
 //    or beyond U+10FFFF) is one U+FFFD for all four bytes.
 std::string decodeGb18030(std::string_view bytes);
 
-// Valid UTF-8 passes through unchanged; each maximal invalid subpart (overlongs, surrogates,
-// code points above U+10FFFF, stray continuation bytes, truncated sequences) becomes one U+FFFD.
-std::string decodeUtf8Lossy(std::string_view bytes);
-
-// Strict UTF-8 check: no overlongs, surrogates or code points above U+10FFFF.
-bool isValidUtf8(std::string_view bytes) noexcept;
-
-// Appends the UTF-8 bytes of one code point (callers pass scalar values up to U+10FFFF).
-void appendUtf8(std::string& out, char32_t codePoint);
-
 // The charset parameter of a Content-Type value, lower-cased and unquoted:
 // "text/html; charset=GBK" -> "gbk". nullopt when there is none or it is empty.
 std::optional<std::string> charsetFromContentType(std::string_view contentType);
 
 // Decodes a response body according to its declared charset (any case):
 //  - gbk, gb2312, gb18030, x-gbk, cp936, windows-936 and the other GBK labels -> decodeGb18030
-//  - utf-8, utf8 -> decodeUtf8Lossy
+//  - utf-8, utf8 -> base::decodeUtf8Lossy
 //  - any other charset iconv knows (iso-8859-1, big5, windows-1252, ...) -> iconv, with U+FFFD
 //    for each rejected byte
 //  - no charset, or one iconv does not know -> decodeUndeclared

@@ -38,7 +38,8 @@ public:
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onData);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_.data());
-        curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/5.0 (compatible; jilan-harvester/1.3)");
+        curl_easy_setopt(h, CURLOPT_USERAGENT,
+                         "Mozilla/5.0 (compatible; jilan-harvester/" JILAN_VERSION ")");
         if (request.ifModifiedSinceZero) {
             appendHeader(headers_, "If-Modified-Since: 0");
             curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers_.get());

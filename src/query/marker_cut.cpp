@@ -4,27 +4,10 @@
 #include <optional>
 #include <utility>
 
+#include "base/utf8.h"
 #include "net/text_search.h"
 
 namespace jilan::query {
-
-namespace {
-
-// Length in bytes of the UTF-8 character that `text` starts with.
-std::size_t firstCharLength(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text.front());
-    std::size_t n = 1;
-    if (lead >= 0xF0) {
-        n = 4;
-    } else if (lead >= 0xE0) {
-        n = 3;
-    } else if (lead >= 0xC0) {
-        n = 2;
-    }
-    return n <= text.size() ? n : text.size();
-}
-
-}  // namespace
 
 void removeAll(std::string& text, std::string_view what) {
     if (what.empty()) {
@@ -72,7 +55,7 @@ std::string markerCut(std::string_view source, std::string_view start, std::stri
         return {};
     }
     std::string kept(found.substr(0, at));
-    kept += end.substr(0, firstCharLength(end));
+    kept += end.substr(0, base::firstCharLength(end));
     removeAll(kept, "<");
     return trimSpaces(kept);
 }

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/text_decoding.h"
+#include "base/utf8.h"
 
 namespace jilan::query {
 
@@ -149,7 +149,7 @@ std::string decodeEntities(std::string_view text) {
             const std::string_view body = text.substr(at + 1, semi - at - 1);
             std::uint32_t cp = 0;
             if (!body.empty() && body.front() == '#' && numericReference(body.substr(1), cp)) {
-                net::appendUtf8(out, cp);
+                base::appendUtf8(out, cp);
                 decoded = true;
             }
             for (const Named& n : kNamed) {

@@ -37,7 +37,7 @@ bool DesktopProgram::load() {
 
 filterwin::DomainFilterWindow& DesktopProgram::openFilterWindow() {
     if (!filterWindow_) {
-        program::DetailSettings details;
+        details::DetailSettings details;
         details.urls = urls_;
         details.pauseMs = detailPauseMs_;
         details.historyPath = application_.historyPath();

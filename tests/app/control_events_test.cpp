@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/controls.h"
 #include "app/form1.h"
 
 namespace {

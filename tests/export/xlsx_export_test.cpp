@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "export/xlsx_export.h"
 #include "temp_dir.h"
 #include "zip_member.h"
@@ -26,6 +27,7 @@ namespace jilan::exporting {
 namespace {
 
 namespace fs = std::filesystem;
+using jilan::testing::ForkedChild;
 using jilan::testing::TempDir;
 using jilan::testing::unescapeXml;
 using jilan::testing::unzipMember;
@@ -236,27 +238,22 @@ TEST(Xlsx, CommitFailuresAreReportedAndKeepTheOldFile) {
         if (!c.toStandardOutput) {
             std::ofstream(path, std::ios::binary) << "old workbook";
         }
-        int report[2];
-        ASSERT_EQ(::pipe(report), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(report[0]);
+        ForkedChild child([&](int report) {
             ::signal(SIGXFSZ, SIG_IGN);
             ::signal(SIGPIPE, SIG_IGN);
             int output[2];
             if (c.fault == Fault::ReaderGone &&
                 (::pipe(output) != 0 || ::dup2(output[1], STDOUT_FILENO) < 0 ||
                  ::close(output[0]) != 0)) {
-                ::_exit(4);
+                return 4;
             }
             XlsxWriter writer(XlsxOptions{.constantMemory = false, .workFolder = dir.path()});
             if (writer.open(path)) {
-                ::_exit(2);
+                return 2;
             }
             for (int i = 0; i < 200; ++i) {
                 if (writer.add(makeRow("n" + std::to_string(i) + ".com", "成功", ""))) {
-                    ::_exit(3);
+                    return 3;
                 }
             }
             if (c.fault == Fault::WorkFolderGone) {
@@ -274,18 +271,12 @@ TEST(Xlsx, CommitFailuresAreReportedAndKeepTheOldFile) {
             const std::string line =
                 result ? std::to_string(result->errnum) + "|" + result->detail + "|" + result->path
                        : "ok";
-            (void)::write(report[1], line.data(), line.size());
-            ::_exit(0);
-        }
-        ::close(report[1]);
-        std::string line;
-        char chunk[512];
-        for (ssize_t n; (n = ::read(report[0], chunk, sizeof chunk)) > 0;) {
-            line.append(chunk, static_cast<std::size_t>(n));
-        }
-        ::close(report[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+            (void)::write(report, line.data(), line.size());
+            return 0;
+        });
+        ASSERT_TRUE(child.started());
+        const std::string line = child.readReport();
+        const int status = child.wait().value_or(-1);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         const std::string expectedStart = std::to_string(c.errnum) + "|" + c.detailStart;
         EXPECT_EQ(line.rfind(expectedStart, 0), 0u) << line;

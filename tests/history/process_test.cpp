@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "history/recorder.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 
@@ -22,16 +25,6 @@ std::vector<std::string> pageNames(const std::string& prefix, int page) {
     return names;
 }
 
-// Reads everything until the writing side is gone.
-std::string drain(int fd) {
-    std::string out;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    return out;
-}
-
 // --- A writer killed in the middle of a run ------------------------------------------------
 
 class KilledWriter : public ::testing::TestWithParam<int> {};
@@ -42,17 +35,11 @@ TEST_P(KilledWriter, StoreOpensAndHoldsEveryCommittedPage) {
     jilan::testing::TempDir dir;
     const std::string path = dir.file("h.sqlite3");
 
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
+    jilan::testing::ForkedChild child([&](int report) {
         RecorderOptions options = testing::recorderOptions(path);
-        const int out = fds[1];
-        options.onPageCommitted = [out](std::size_t) {
+        options.onPageCommitted = [report](std::size_t) {
             const char one = 1;
-            if (::write(out, &one, 1) != 1) {
+            if (::write(report, &one, 1) != 1) {
                 ::_exit(3);
             }
         };
@@ -65,18 +52,17 @@ TEST_P(KilledWriter, StoreOpensAndHoldsEveryCommittedPage) {
         for (;;) {
             ::pause();  // the parent kills us before, or here
         }
-    }
-    ::close(fds[1]);
-    char byte = 0;
+        return 0;
+    });
+    ASSERT_TRUE(child.started());
     for (int seen = 0; seen < killAfter; ++seen) {
-        ASSERT_EQ(::read(fds[0], &byte, 1), 1) << "the child stopped before page " << seen;
+        ASSERT_TRUE(child.readByte()) << "the child stopped before page " << seen;
     }
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    const int committed = killAfter + static_cast<int>(drain(fds[0]).size());
-    ::close(fds[0]);
+    ASSERT_TRUE(child.kill());
+    const std::optional<int> status = child.wait();
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFSIGNALED(*status));
+    const int committed = killAfter + static_cast<int>(child.readReport().size());
 
     Reader reader = Reader::open(path);
     ASSERT_TRUE(reader.ok()) << reader.unavailableReason();
@@ -133,15 +119,13 @@ TEST_P(TwoWriters, BothRecordEveryPage) {
 
     int start[2];
     ASSERT_EQ(::pipe(start), 0);
-    std::vector<pid_t> children;
+    std::vector<std::unique_ptr<jilan::testing::ForkedChild>> children;
     for (int writer = 0; writer < 2; ++writer) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        children.push_back(std::make_unique<jilan::testing::ForkedChild>([&, writer](int) {
             ::close(start[1]);
             char go = 0;
             if (::read(start[0], &go, 1) != 0) {  // wait until the parent lets both go
-                ::_exit(4);
+                return 4;
             }
             Recorder recorder(testing::recorderOptions(path));
             const RunTicket t = recorder.beginRun(kPages, 1000 + writer);
@@ -155,17 +139,17 @@ TEST_P(TwoWriters, BothRecordEveryPage) {
                 const std::string why = recorder.unavailableReason() + "\n";
                 (void)!::write(2, why.data(), why.size());
             }
-            ::_exit(ok ? 0 : 1);
-        }
-        children.push_back(child);
+            return ok ? 0 : 1;
+        }));
+        ASSERT_TRUE(children.back()->started());
     }
     ::close(start[0]);
     ::close(start[1]);  // both children read end-of-file at once
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "a recording program failed";
+    for (const auto& child : children) {
+        const std::optional<int> status = child->wait();
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 0) << "a recording program failed";
     }
 
     Reader reader = Reader::open(path);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/name_key.h"
+#include "history/recorder.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 
@@ -44,7 +46,7 @@ TEST_P(Sightings, FirstAndLastSightingAndNewInRun) {
     const auto row = reader.lookup(c.asked);
     ASSERT_TRUE(row.has_value());
     EXPECT_EQ(row->domain, c.domain);
-    EXPECT_EQ(row->key, nameKey(c.domain));
+    EXPECT_EQ(row->key, base::nameKey(c.domain));
     EXPECT_EQ(row->firstRun, ids[c.firstRun]);
     EXPECT_EQ(row->lastRun, ids[c.lastRun]);
     EXPECT_EQ(row->firstSeen, c.firstSeen);

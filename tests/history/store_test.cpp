@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "child_process.h"
 #include "history/detail_cache.h"
+#include "history/store.h"
 #include "history_fixture.h"
 #include "temp_dir.h"
 
@@ -176,14 +178,9 @@ TEST(HistoryUnusable, ReadOnlyFileIsUnavailableAndUntouched) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     const Snapshot before = snapshot(path);
 
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
+    jilan::testing::ForkedChild child([&](int report) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(2);
+            return 2;
         }
         std::string reason;
         {
@@ -193,20 +190,15 @@ TEST(HistoryUnusable, ReadOnlyFileIsUnavailableAndUntouched) {
             reason = recorder.unavailableReason();
         }
         const bool written =
-            ::write(fds[1], reason.data(), reason.size()) == static_cast<ssize_t>(reason.size());
-        ::_exit(written ? 0 : 3);
-    }
-    ::close(fds[1]);
-    std::string reason;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-        reason.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+            ::write(report, reason.data(), reason.size()) == static_cast<ssize_t>(reason.size());
+        return written ? 0 : 3;
+    });
+    ASSERT_TRUE(child.started());
+    const std::string reason = child.readReport();
+    const std::optional<int> status = child.wait();
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFEXITED(*status));
+    ASSERT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_EQ(reason, "历史记录不可用：数据库文件只读");
     EXPECT_TRUE(before == snapshot(path)) << "the store was changed";
 }

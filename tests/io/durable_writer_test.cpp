@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -26,12 +27,14 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "temp_dir.h"
 
 namespace jilan::io {
 namespace {
 
 namespace fs = std::filesystem;
+using jilan::testing::ForkedChild;
 using jilan::testing::TempDir;
 
 constexpr uid_t kNobody = 65534;
@@ -103,28 +106,22 @@ struct Results {
 
 // Runs `action` in a child set up as the row says and returns the errnos it saw.
 Results runInChild(const Row& row, const Scene& scene, bool write) {
-    int report[2];
-    if (::pipe(report) != 0) {
-        return {};
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(report[0]);
+    ForkedChild child([&](int report) {
         ignoreWriteSignals();
         if (scene.childStdout >= 0 && ::dup2(scene.childStdout, STDOUT_FILENO) < 0) {
-            ::_exit(90);
+            return 90;
         }
         if (scene.readEnd >= 0) {
             ::close(scene.readEnd);  // an EPIPE row closes its reader before the child writes
         }
         if (row.child == Child::AsNobody &&
             (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
-            ::_exit(91);
+            return 91;
         }
         if (row.child == Child::SmallFileLimit) {
             const rlimit limit{kSmallLimit, kSmallLimit};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                ::_exit(92);
+                return 92;
             }
         }
         Results r;
@@ -134,17 +131,15 @@ Results runInChild(const Row& row, const Scene& scene, bool write) {
             const WriteStatus written = writeFile(scene.target, row.bytes);
             r.write = written ? written->errnum : 0;
         }
-        const ssize_t sent = ::write(report[1], &r, sizeof r);
-        ::_exit(sent == static_cast<ssize_t>(sizeof r) ? 0 : 93);
-    }
-    ::close(report[1]);
+        const ssize_t sent = ::write(report, &r, sizeof r);
+        return sent == static_cast<ssize_t>(sizeof r) ? 0 : 93;
+    });
     Results r;
-    if (pid < 0 || ::read(report[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) {
-        r = {};
+    const std::string sent = child.readReport();
+    if (sent.size() == sizeof r) {
+        std::memcpy(&r, sent.data(), sizeof r);
     }
-    ::close(report[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = child.wait().value_or(-1);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     return r;
 }
@@ -493,32 +488,25 @@ TEST(FileWriterStreaming, ChildKilledMidWriteLeavesTheOldFile) {
     const TempDir dir;
     const std::string target = dir.file("domains.txt");
     putFile(target, kOld);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    ForkedChild child([&](int ready) {
         FileWriter writer;
         if (writer.open(target)) {
-            ::_exit(1);
+            return 1;
         }
         for (int i = 0; i < 64; ++i) {
             if (writer.write(std::string(64 * 1024, 'k'))) {
-                ::_exit(2);
+                return 2;
             }
         }
         const char byte = 'r';
-        (void)::write(ready[1], &byte, 1);
+        (void)::write(ready, &byte, 1);
         ::pause();
-        ::_exit(3);
-    }
-    ::close(ready[1]);
-    char byte = 0;
-    EXPECT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+        return 3;
+    });
+    ASSERT_TRUE(child.started());
+    EXPECT_TRUE(child.readByte());
+    child.kill();
+    const int status = child.wait().value_or(-1);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(readFile(target), kOld);
     // Its temporary stays (nobody is left to remove it) and holds what was written so far.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "base/utf8.h"
 #include "market_sim.h"
 #include "net/market_requests.h"
 #include "net/text_decoding.h"
@@ -220,7 +221,7 @@ TEST(GetBodyTest, InvalidGbkBytesBecomeReplacementCharacters) {
     Rig rig(o);
     const FetchResult r = rig.fetcher.GetBody(rig.url("/search?p=1"), "gbk");
     EXPECT_TRUE(r.good());
-    EXPECT_TRUE(isValidUtf8(r.text));
+    EXPECT_TRUE(base::isValidUtf8(r.text));
     EXPECT_NE(r.text.find("\xEF\xBF\xBD"), std::string::npos);
     EXPECT_NE(r.text.find("<div class=\"pagination\">"), std::string::npos);
 }

@@ -7,12 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "net/ascii_case.h"
-
 namespace {
 
 using jilan::net::findText;
-using jilan::net::lowerAscii;
 using jilan::net::pieceBehind;
 
 constexpr std::size_t npos = std::string_view::npos;
@@ -67,28 +64,6 @@ TEST(TextSearch, PieceBehindCutsBetweenTwoMarkers) {
     for (const PieceCase& c : kPieceCases) {
         SCOPED_TRACE(c.rule);
         EXPECT_EQ(pieceBehind(c.text, c.marker), c.piece);
-    }
-}
-
-struct LowerCase {
-    const char* rule;
-    std::string_view text;
-    std::string_view lowered;
-};
-
-const LowerCase kLowerCases[] = {
-    {"capitals become small letters", "Content-TYPE", "content-type"},
-    {"the letters next to A and Z stay", "@[`{", "@[`{"},
-    {"digits and signs stay", "GB18030-2005", "gb18030-2005"},
-    {"bytes of non-ASCII letters stay", "\xC3\x89T\xC3\xA9", "\xC3\x89t\xC3\xA9"},
-    {"Chinese text stays", "域名ABC", "域名abc"},
-    {"empty stays empty", "", ""},
-};
-
-TEST(AsciiCase, LowersAsciiLettersOnly) {
-    for (const LowerCase& c : kLowerCases) {
-        SCOPED_TRACE(c.rule);
-        EXPECT_EQ(lowerAscii(c.text), c.lowered);
     }
 }
 

@@ -21,6 +21,9 @@ namespace jilan::packaging {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ChildResult;
+using testing::readWholeFile;
+using testing::runChild;
 
 const fs::path kPackaging = JILAN_PACKAGING_DIR;
 const fs::path kProgram = JILAN_PROGRAM_PATH;

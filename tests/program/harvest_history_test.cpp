@@ -12,7 +12,7 @@
 
 #include "history/reader.h"
 #include "market_sim.h"
-#include "program/headless.h"
+#include "cli/headless.h"
 #include "temp_dir.h"
 
 namespace jilan::program {
@@ -31,7 +31,7 @@ protected:
     }
 
     // Presses "开始采集" with `pages` in the box and drives the timer until the harvest ends.
-    static void press(HeadlessProgram& program, const std::string& pages) {
+    static void press(cli::HeadlessProgram& program, const std::string& pages) {
         program.form.Text1.setText(pages);
         program.form.Command1.click();
         while (program.form.Timer1.enabled()) {
@@ -42,7 +42,7 @@ protected:
 
     testing::TempDir dir{"jilan-harvest-history"};
     sim::MarketSim sim;
-    HeadlessOptions options;
+    cli::Settings options;
     std::ostringstream err;
 };
 
@@ -66,7 +66,7 @@ TEST_F(HarvestHistoryTest, EachPressIsOneRunWithItsPagesAndFigures) {
         options.historyPath = dir.file("h" + std::to_string(&c - cases) + ".sqlite3");
         std::optional<std::int64_t> runId;
         {
-            HeadlessProgram program(options, err);
+            cli::HeadlessProgram program(options, err);
             press(program, c.pages);
             program.application.history().flush();
             runId = program.application.currentRunId();
@@ -94,7 +94,7 @@ TEST_F(HarvestHistoryTest, EachPressIsOneRunWithItsPagesAndFigures) {
 
 TEST_F(HarvestHistoryTest, SecondPressSeesOnlyTheNamesItHasNotSeenBefore) {
     options.historyPath = dir.file("two.sqlite3");
-    HeadlessProgram program(options, err);
+    cli::HeadlessProgram program(options, err);
     press(program, "2");
     program.application.history().flush();
     const auto first = program.application.currentRunId();
@@ -132,7 +132,7 @@ TEST_F(HarvestHistoryTest, UnusableStoreAddsTheNoteAndTheHarvestStillRuns) {
     options.historyPath = dir.file("folder.sqlite3");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
-        HeadlessProgram program(options, err);
+        cli::HeadlessProgram program(options, err);
         program.application.history().flush();
         press(program, c.pages);
         EXPECT_EQ(program.form.status(), c.finalStatus);
@@ -142,7 +142,7 @@ TEST_F(HarvestHistoryTest, UnusableStoreAddsTheNoteAndTheHarvestStillRuns) {
 }
 
 TEST_F(HarvestHistoryTest, WithoutAPathNothingIsRecordedAndNothingIsNoted) {
-    HeadlessProgram program(options, err);
+    cli::HeadlessProgram program(options, err);
     press(program, "1");
     EXPECT_EQ(program.form.status(), "采集完毕 ..");
     EXPECT_FALSE(program.application.history().enabled());

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "query/query_commands.h"
+#include "query/marker_cut.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 // what is left on disk.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -23,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "io/unique_fd.h"
 #include "listactions/list_actions.h"
 #include "temp_dir.h"
 
@@ -31,71 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// A forked child that is killed and reaped however the test leaves the scope.
-class Child {
-public:
-    explicit Child(pid_t pid) : pid_(pid) {}
-    ~Child() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            reap();
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-    // True once the child has ended by itself; its status is kept.
-    bool endedOnItsOwn() {
-        if (pid_ <= 0) {
-            return true;
-        }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = status;
-            pid_ = -1;
-            return true;
-        }
-        return false;
-    }
-    void killNow() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-        }
-    }
-    // Waits for the child and returns its wait status.
-    int reap() {
-        if (pid_ > 0) {
-            int status = 0;
-            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-            }
-            status_ = status;
-            pid_ = -1;
-        }
-        return status_;
-    }
-
-private:
-    pid_t pid_;
-    int status_ = 0;
-};
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -152,24 +88,19 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
     const std::string targetName = target.filename().string();
 
     // Woken by every create and write in the folder, so the kill lands right at its point.
-    const UniqueFd notify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const io::UniqueFd notify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (notify.get() < 0 ||
         ::inotify_add_watch(notify.get(), folder.c_str(), IN_CREATE | IN_MODIFY) < 0) {
         outcome.problem = "inotify unavailable";
         return outcome;
     }
 
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    ForkedChild child(
+        [&](int) { return listactions::writeList(target.string(), entries).ok ? 0 : 1; });
+    if (!child.started()) {
         outcome.problem = "fork failed";
         return outcome;
     }
-    if (pid == 0) {
-        // The child never returns into the test framework.
-        const bool ok = listactions::writeList(target.string(), entries).ok;
-        ::_exit(ok ? 0 : 1);
-    }
-    Child child(pid);
 
     const auto deadline = Clock::now() + std::chrono::seconds(60);
     char events[64 * 1024];
@@ -183,7 +114,7 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
             std::error_code ec;
             const std::uintmax_t size = fs::file_size(folder / temps[0], ec);
             if (!ec && size >= minBytes) {
-                child.killNow();
+                child.kill();
                 outcome.tempName = temps[0];
                 break;
             }
@@ -193,7 +124,7 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
             return outcome;
         }
     }
-    const int status = child.reap();
+    const int status = child.wait().value_or(-1);
     outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     if (!outcome.killed && outcome.problem.empty()) {
         outcome.problem = outcome.tempName.empty() ? "kill point not reached in time"
@@ -269,14 +200,10 @@ TEST(ExportDurability, AnUnkilledChildReplacesTheFileCompletely) {
     const fs::path target = dir.path() / "domains.txt";
     writeFile(target, "old.com\r\n");
 
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const bool ok = listactions::writeList(target.string(), entries).ok;
-        ::_exit(ok ? 0 : 1);
-    }
-    Child child(pid);
-    const int status = child.reap();
+    ForkedChild child(
+        [&](int) { return listactions::writeList(target.string(), entries).ok ? 0 : 1; });
+    ASSERT_TRUE(child.started());
+    const int status = child.wait().value_or(-1);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 

@@ -14,30 +14,44 @@ namespace jilan::structure {
 namespace {
 
 const std::set<std::string>& srcFolders() {
-    static const std::set<std::string> folders = {"config",      "net",    "io",      "filter",
-                                                  "history",     "app",    "harvest", "query",
-                                                  "listactions", "export", "program", "ui"};
+    static const std::set<std::string> folders = {
+        "base",   "config",      "net",    "io",      "filter",  "history", "app", "harvest",
+        "query",  "listactions", "export", "details", "program", "cli",     "ui"};
     return folders;
 }
 
-// Which folders of src/ each folder may include; its own folder is always allowed.
+// Which folders of src/ each folder may include; its own folder is always allowed. base, the
+// shared text helpers, is below everything: every folder may include it, it includes nothing.
 const std::map<std::string, std::set<std::string>>& layerTable() {
     static const std::set<std::string> workers = {"app", "net",    "config",
                                                   "io",  "filter", "history"};
     static const std::map<std::string, std::set<std::string>> table = [] {
         std::map<std::string, std::set<std::string>> t;
+        t["base"] = {};
         for (const char* bottom : {"config", "net", "io", "filter", "history"}) {
-            t[bottom] = {};
+            t[bottom] = {"base"};
         }
-        t["app"] = {"config"};
+        t["app"] = {"base", "config"};
         for (const char* worker : {"harvest", "query", "listactions"}) {
             t[worker] = workers;
         }
         t["export"] = workers;
         t["export"].insert("query");
+        // Batch details serve the query runner: they judge its pages, cache its parts in the
+        // history and write its rows as the export's table.
+        t["details"] = workers;
+        t["details"].insert({"query", "export"});
         t["program"] = {"config", "net",     "io",    "filter",      "history",
                         "app",    "harvest", "query", "listactions", "export"};
+        // The command line runs the window's program without a window.
+        t["cli"] = t["program"];
+        t["cli"].insert({"details", "program"});
         t["ui"] = srcFolders();
+        for (auto& [folder, reached] : t) {
+            if (folder != "base") {
+                reached.insert("base");
+            }
+        }
         return t;
     }();
     return table;

@@ -11,16 +11,7 @@ namespace jilan::uitest {
 
 namespace {
 
-class NoBrowserPlatform : public ui::QtPlatform {
-public:
-    std::vector<std::string> launched;
-
-protected:
-    bool launchUrl(const QUrl& url) override {
-        launched.push_back(url.toString().toStdString());
-        return true;
-    }
-};
+using jilan::testing::NoBrowserPlatform;
 
 // Gives up on a run that never ends, so that a fault shows as a failure.
 constexpr int kGiveUpMs = 20'000;

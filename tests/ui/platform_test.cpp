@@ -15,6 +15,7 @@
 
 #include "ui/app_icon.h"
 #include "ui/model_conversions.h"
+#include "ui/qt_platform.h"
 #include "ui/translations.h"
 #include "ui_test_support.h"
 
@@ -22,17 +23,7 @@ namespace jilan::uitest {
 
 namespace {
 
-// The real platform, minus the browser.
-class NoBrowserPlatform : public ui::QtPlatform {
-public:
-    std::vector<QUrl> launched;
-
-protected:
-    bool launchUrl(const QUrl& url) override {
-        launched.push_back(url);
-        return true;
-    }
-};
+using jilan::testing::NoBrowserPlatform;
 
 // Types the name into the dialog's name line as a user would. (QFileDialog::selectFile leaves
 // the line alone once it has the focus, so a test using it depends on when the dialog got it.)
@@ -88,7 +79,9 @@ private Q_SLOTS:
         QCOMPARE(platform.openUrl(url.toStdString()), opens);
         QCOMPARE(platform.launched.size(), std::size_t(opens ? 1 : 0));
         if (opens) {
-            QCOMPARE(platform.launched.front().scheme().toLower().left(4), QStringLiteral("http"));
+            QCOMPARE(
+                QUrl(QString::fromStdString(platform.launched.front())).scheme().toLower().left(4),
+                QStringLiteral("http"));
         }
     }
 

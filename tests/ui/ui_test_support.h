@@ -6,56 +6,17 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <deque>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "app/form1.h"
 #include "net/transfer_pool.h"
 #include "program/application.h"
+#include "scripted_platform.h"
 #include "ui/main_window.h"
-#include "ui/qt_platform.h"
 
 namespace jilan::uitest {
 
-// The Qt platform with its dialogs answered from a script and its launches,
-// popups and the end recorded. Everything else is the real QtPlatform.
-class ScriptedPlatform : public ui::QtPlatform {
-public:
-    struct Message {
-        std::string prompt;
-        std::string title;
-        app::MessageButtons buttons;
-    };
-
-    std::deque<app::MessageAnswer> answers;
-    std::deque<std::optional<std::string>> saveAnswers;
-    std::string folder = "/nonexistent-jilan-folder";
-    // Runs inside each popup, with the entries the real popup would show.
-    std::function<void(app::Menu&, const std::vector<QString>&)> onPopup;
-
-    std::vector<Message> messages;
-    std::vector<std::string> launched;
-    std::vector<std::vector<QString>> popups;
-    int ends = 0;
-
-    app::MessageAnswer messageBox(const std::string& prompt, const std::string& title,
-                                  app::MessageButtons buttons, app::MessageIcon) override;
-    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string&, const std::string&,
-                                                        const std::string&) override;
-    void popupMenu(app::Menu& menu) override;
-    void endProgram() override { ++ends; }
-    std::string programFolder() override { return folder; }
-
-protected:
-    bool launchUrl(const QUrl& url) override {
-        launched.push_back(url.toString().toStdString());
-        return true;
-    }
-};
+using jilan::testing::ScriptedPlatform;
 
 // The program as main() assembles it, on a scripted platform.
 struct Program {
@@ -68,9 +29,6 @@ struct Program {
     program::Application application;
     ui::MainWindow window;
 };
-
-// The captions of the popup's entries, "-" for separators.
-std::vector<QString> menuEntries(app::Menu& menu);
 
 // Runs `act` on the first modal dialog or popup that shows up, polling the event
 // loop; gives up (act never runs) after `timeoutMs`.
@@ -99,7 +57,6 @@ int runEventsTests(int argc, char** argv);
 int runListTests(int argc, char** argv);
 int runPlatformTests(int argc, char** argv);
 int runShellTests(int argc, char** argv);
-int runCommandLineTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
 int runEndToEndTests(int argc, char** argv);
 

@@ -1,64 +1,11 @@
-#include <QAction>
 #include <QApplication>
-#include <QMenu>
-#include <QTest>
 
 #include <cstdio>
 #include <string>
 
-#include "ui/model_conversions.h"
 #include "ui_test_support.h"
 
 namespace jilan::uitest {
-
-app::MessageAnswer ScriptedPlatform::messageBox(const std::string& prompt, const std::string& title,
-                                                app::MessageButtons buttons, app::MessageIcon) {
-    messages.push_back({prompt, title, buttons});
-    if (answers.empty()) {
-        if (buttons != app::MessageButtons::Ok) {
-            // A question nobody scripted would block a real user: the test is wrong or the
-            // program asks where it should not.
-            QTest::qFail(("unscripted question: " + prompt).c_str(), __FILE__, __LINE__);
-        }
-        return buttons == app::MessageButtons::Ok ? app::MessageAnswer::Ok
-                                                  : app::MessageAnswer::Cancel;
-    }
-    const app::MessageAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-std::optional<app::SaveFileAnswer> ScriptedPlatform::saveFileQuestion(const std::string&,
-                                                                      const std::string&,
-                                                                      const std::string&) {
-    if (saveAnswers.empty()) {
-        QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
-        return std::nullopt;
-    }
-    auto answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    if (!answer) {
-        return std::nullopt;
-    }
-    return app::SaveFileAnswer{*answer, 0};
-}
-
-void ScriptedPlatform::popupMenu(app::Menu& menu) {
-    popups.push_back(menuEntries(menu));
-    if (onPopup) {
-        onPopup(menu, popups.back());
-    }
-}
-
-std::vector<QString> menuEntries(app::Menu& menu) {
-    QMenu popup;
-    ui::fillMenu(menu, popup);
-    std::vector<QString> entries;
-    for (const QAction* action : popup.actions()) {
-        entries.push_back(action->isSeparator() ? QStringLiteral("-") : action->text());
-    }
-    return entries;
-}
 
 Program::Program(config::Urls urls)
     : application(form, platform, pool, program::AppOptions{std::move(urls), {}}), window(form) {
@@ -100,7 +47,6 @@ struct TestClass {
 };
 
 const TestClass kClasses[] = {
-    {"CommandLineTest", jilan::uitest::runCommandLineTests},
     {"LayoutTest", jilan::uitest::runLayoutTests},
     {"EventsTest", jilan::uitest::runEventsTests},
     {"ListTest", jilan::uitest::runListTests},

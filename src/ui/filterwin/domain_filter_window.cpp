@@ -22,7 +22,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "history/store.h"
+#include "base/name_key.h"
 #include "table_actions.h"
 #include "table_cell_delegate.h"
 #include "ui/model_conversions.h"
@@ -84,10 +84,10 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
             model_.setNewNames(keys, replace);
         }
     };
-    worker_ = std::make_shared<program::DetailWorker>(setup_.details);
+    worker_ = std::make_shared<details::DetailWorker>(setup_.details);
     loader_ = std::make_unique<HistoryLoader>(
         setup_.details.historyPath,
-        [weak = std::weak_ptr<program::DetailWorker>(worker_)](
+        [weak = std::weak_ptr<details::DetailWorker>(worker_)](
             const std::string& domain) -> std::optional<DetailCells> {
             const auto worker = weak.lock();
             return worker ? worker->cached(domain) : std::nullopt;
@@ -534,17 +534,16 @@ void DomainFilterWindow::pollBatch() {
     }
     const bool running = worker_->running();
     std::vector<std::pair<std::string, DetailCells>> found;
-    for (const program::NameDetails& result : worker_->takeResults()) {
+    for (const details::NameDetails& result : worker_->takeResults()) {
         found.emplace_back(result.domain, result);
-        if (!paneDomain_.empty() &&
-            history::nameKey(result.domain) == history::nameKey(paneDomain_)) {
+        if (!paneDomain_.empty() && base::nameKey(result.domain) == base::nameKey(paneDomain_)) {
             TableRow shown = makeRow(result.domain, -1);
             shown.setDetails(result);
             showDetails(shown);
         }
     }
     model_.setDetails(found);
-    const program::DetailProgress p = worker_->progress();
+    const details::DetailProgress p = worker_->progress();
     progress_->setRange(0, static_cast<int>(std::max<std::size_t>(p.total, 1)));
     progress_->setValue(static_cast<int>(p.done));
     QString text = QStringLiteral("缓存 %1，失败 %2").arg(p.fromCache).arg(p.failed);
@@ -561,7 +560,7 @@ void DomainFilterWindow::finishBatch() {
     batchTimer_.stop();
     stop_->hide();
     batch_->setEnabled(true);
-    const program::DetailProgress p = worker_->progress();
+    const details::DetailProgress p = worker_->progress();
     QString text = QStringLiteral("批量查询结束：完成 %1 / %2，缓存 %3，失败 %4")
                        .arg(p.done)
                        .arg(p.total)

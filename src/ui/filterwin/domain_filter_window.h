@@ -16,7 +16,7 @@
 #include "filter_bar.h"
 #include "history_loader.h"
 #include "owned_children.h"
-#include "program/detail_service.h"
+#include "details/detail_service.h"
 
 class QComboBox;
 class QDateEdit;
@@ -37,7 +37,7 @@ struct FilterWindowSetup {
     app::Form1& form;                 // List1 and its double-click query
     app::Platform& platform;          // dialogs, clipboard, browser
     QWidget* mainWindow = nullptr;    // raised after a row's query
-    program::DetailSettings details;  // the batch: sites, pause, cache (historyPath)
+    details::DetailSettings details;  // the batch: sites, pause, cache (historyPath)
     // The run that is harvesting (or last harvested) the list, for 新 on 当前列表; empty
     // while the program does not record runs.
     std::function<std::optional<std::int64_t>()> currentRunId;
@@ -107,7 +107,7 @@ private:
     Source source_ = Source::CurrentList;
     DomainTableModel model_;
     // Shared with the loader's cache look-ups, which may still hold it for one call.
-    std::shared_ptr<program::DetailWorker> worker_;
+    std::shared_ptr<details::DetailWorker> worker_;
     std::unique_ptr<HistoryLoader> loader_;
     std::vector<std::string> pendingLookups_;
     QTimer lookupTimer_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "history/store.h"
+#include "base/name_key.h"
 #include "ui/model_conversions.h"
 
 namespace jilan::ui::filterwin {
@@ -93,7 +93,7 @@ QString cellText(const TableRow& row, TableColumn column) {
         case TableColumn::Pinyin:
             return toQt(row.features.pinyin);
         case TableColumn::FirstSeen:
-            return row.firstSeen ? toQt(program::localTimeText(*row.firstSeen)) : QString();
+            return row.firstSeen ? toQt(details::localTimeText(*row.firstSeen)) : QString();
         case TableColumn::New:
             return row.isNew.value_or(false) ? QStringLiteral("新") : QString();
         case TableColumn::DeletionTime:
@@ -377,7 +377,7 @@ TableRow& DomainTableModel::numbered(std::size_t number) {
 const std::vector<std::size_t>& DomainTableModel::rowsNamed(const std::string& key) {
     for (const std::size_t known = rows_.size() + incoming_.size(); indexedRows_ < known;
          ++indexedRows_) {
-        byName_[history::nameKey(numbered(indexedRows_).domain)].push_back(indexedRows_);
+        byName_[base::nameKey(numbered(indexedRows_).domain)].push_back(indexedRows_);
     }
     static const std::vector<std::size_t> kNone;
     const auto it = byName_.find(key);
@@ -391,7 +391,7 @@ void DomainTableModel::setDetails(const std::string& domain, const DetailCells& 
 void DomainTableModel::setDetails(const std::vector<std::pair<std::string, DetailCells>>& found) {
     std::vector<std::size_t> changed;
     for (const auto& [domain, cells] : found) {
-        for (std::size_t number : rowsNamed(history::nameKey(domain))) {
+        for (std::size_t number : rowsNamed(base::nameKey(domain))) {
             numbered(number).setDetails(cells);
             changed.push_back(number);
         }

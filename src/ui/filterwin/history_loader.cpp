@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "history/reader.h"
-#include "program/cli_run.h"
+#include "cli/cli_run.h"
 
 namespace jilan::ui::filterwin {
 
@@ -130,7 +130,7 @@ void HistoryLoader::load(const LoadJob& job, std::uint64_t generation) {
             TableRow row;
             row.domain = seen.domain;
             // The features stored beside the name, unless other rules stored them.
-            row.features = program::featuresOf(seen);
+            row.features = cli::featuresOf(seen);
             row.firstSeen = seen.firstSeen;
             row.lastSeen = seen.lastSeen;
             row.runsSeen = seen.runsSeen;

@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "app/failure_text.h"
+#include "base/ascii_case.h"
 #include "export/table_writer.h"
-#include "net/ascii_case.h"
 #include "net/market_requests.h"
 #include "net/url_check.h"
 
@@ -40,7 +40,7 @@ exporting::DomainRow exportRow(const TableRow& row) {
     if (details && details->domain.empty()) {
         details->domain = row.domain;
     }
-    exporting::DomainRow out = program::makeDomainRow(row.features, seen ? &*seen : nullptr,
+    exporting::DomainRow out = details::makeDomainRow(row.features, seen ? &*seen : nullptr,
                                                       details ? &*details : nullptr);
     // The name as listed, whatever the history or the query spelled.
     out[exporting::Column::Domain] = row.domain;
@@ -59,7 +59,7 @@ ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter
         {".xlsx", exporting::Format::Xlsx},
     };
     const std::filesystem::path path(typedPath);
-    const std::string typed = net::lowerAscii(path.extension().string());
+    const std::string typed = base::lowerAscii(path.extension().string());
     for (const Choice& choice : kChoices) {
         if (typed == choice.extension) {
             return {typedPath, choice.format};

@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "filter/name_features.h"
-#include "program/domain_rows.h"
+#include "details/domain_rows.h"
 
 namespace jilan::ui::filterwin {
 
 // The queried values of one name as the table shows them; all text, empty when unknown.
-using DetailCells = program::NameDetails;
+using DetailCells = details::NameDetails;
 
 // A date and time as its numbers in order (year, month, day, hour, minute, second), so that
 // "2026-12-07 09:00" sorts before "2026-12-10 06:00" whatever the separators are.

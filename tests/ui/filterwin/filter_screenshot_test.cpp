@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "filterwin_support.h"
+#include "ui/filterwin/domain_filter_window.h"
 
 #ifndef JILAN_SCREENSHOT_DIR
 #define JILAN_SCREENSHOT_DIR "."

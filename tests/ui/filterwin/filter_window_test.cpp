@@ -22,6 +22,7 @@
 #include "history/recorder.h"
 #include "market_sim.h"
 #include "ui/desktop_program.h"
+#include "ui/filterwin/domain_filter_window.h"
 
 namespace jilan::filterwintest {
 
@@ -254,8 +255,9 @@ private Q_SLOTS:
         f.window.open();
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QTest::keyClick(&f.window, Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(f.platform.saveTitles.size(), std::size_t{1});
-        QCOMPARE(QString::fromStdString(f.platform.saveTitles[0]), QStringLiteral("导出筛选结果"));
+        QCOMPARE(f.platform.saveDialogs.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(f.platform.saveDialogs[0].title),
+                 QStringLiteral("导出筛选结果"));
         QCOMPARE(f.window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
                  QStringLiteral("已导出 3 个域名到 ") + path);
 

@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <deque>
-#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -16,71 +14,14 @@
 #include "market_sim.h"
 #include "net/transfer_pool.h"
 #include "program/application.h"
+#include "scripted_platform.h"
 #include "ui/filterwin/domain_filter_window.h"
 #include "ui/filterwin/domain_table_model.h"
 #include "ui/main_window.h"
-#include "ui/qt_platform.h"
 
 namespace jilan::filterwintest {
 
-// The Qt platform with its dialogs answered from a script and its launches recorded.
-class ScriptedPlatform : public ui::QtPlatform {
-public:
-    struct Message {
-        std::string prompt;
-        app::MessageButtons buttons;
-        app::MessageIcon icon;
-    };
-    std::deque<app::MessageAnswer> answers;
-    std::deque<std::optional<std::string>> saveAnswers;
-    std::deque<std::size_t> saveFilters;
-    std::vector<Message> messages;
-    std::vector<std::string> saveTitles;
-    std::vector<std::string> launched;
-
-    app::MessageAnswer messageBox(const std::string& prompt, const std::string&,
-                                  app::MessageButtons buttons, app::MessageIcon icon) override {
-        messages.push_back({prompt, buttons, icon});
-        if (answers.empty()) {
-            if (buttons != app::MessageButtons::Ok) {
-                // An unscripted question would block a real user: the test or the window is wrong.
-                QTest::qFail(("unscripted question: " + prompt).c_str(), __FILE__, __LINE__);
-            }
-            return buttons == app::MessageButtons::Ok ? app::MessageAnswer::Ok
-                                                      : app::MessageAnswer::Cancel;
-        }
-        const app::MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::optional<app::SaveFileAnswer> saveFileQuestion(const std::string& title,
-                                                        const std::string&,
-                                                        const std::string&) override {
-        saveTitles.push_back(title);
-        if (saveAnswers.empty()) {
-            return std::nullopt;
-        }
-        auto answer = saveAnswers.front();
-        saveAnswers.pop_front();
-        if (!answer) {
-            return std::nullopt;
-        }
-        // The filter chosen with it: the first unless the test says otherwise.
-        std::size_t filter = 0;
-        if (!saveFilters.empty()) {
-            filter = saveFilters.front();
-            saveFilters.pop_front();
-        }
-        return app::SaveFileAnswer{*answer, filter};
-    }
-    void endProgram() override {}
-
-protected:
-    bool launchUrl(const QUrl& url) override {
-        launched.push_back(url.toString().toStdString());
-        return true;
-    }
-};
+using jilan::testing::ScriptedPlatform;
 
 inline program::AppOptions appOptions(const config::Urls& urls) {
     program::AppOptions options;
@@ -114,7 +55,7 @@ struct Fixture {
               .form = form,
               .platform = platform,
               .mainWindow = &main,
-              .details = program::DetailSettings{.urls = urls,
+              .details = details::DetailSettings{.urls = urls,
                                                  .pauseMs = pauseMs,
                                                  .maxAgeHours = 12,
                                                  .historyPath = std::move(historyPath)},

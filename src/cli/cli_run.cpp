@@ -1,0 +1,128 @@
+#include "cli_run.h"
+
+#include <csignal>
+
+#include "app/failure_text.h"
+#include "io/durable_writer.h"
+
+namespace jilan::cli {
+
+namespace {
+
+bool digits(std::string_view text) {
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return !text.empty();
+}
+
+int number(std::string_view text) {
+    int value = 0;
+    for (const char c : text) {
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::optional<filter::NameClass> classNamed(std::string_view text) {
+    for (const filter::NameClass k :
+         {filter::NameClass::Chinese, filter::NameClass::Hyphen, filter::NameClass::Digits,
+          filter::NameClass::Letters, filter::NameClass::Mixed, filter::NameClass::Other}) {
+        if (filter::classText(k) == text) {
+            return k;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int Interruption::exitStatus() const {
+    const int s = signal.load();
+    if (s == SIGTERM) {
+        return cli::exitStatus(ExitCode::Terminated);
+    }
+    if (s == SIGINT || s == 0) {
+        return cli::exitStatus(ExitCode::Interrupted);
+    }
+    return 128 + s;
+}
+
+std::optional<std::int64_t> localMidnightUtc(std::string_view date) {
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-' || !digits(date.substr(0, 4)) ||
+        !digits(date.substr(5, 2)) || !digits(date.substr(8, 2))) {
+        return std::nullopt;
+    }
+    std::tm tm{};
+    tm.tm_year = number(date.substr(0, 4)) - 1900;
+    tm.tm_mon = number(date.substr(5, 2)) - 1;
+    tm.tm_mday = number(date.substr(8, 2));
+    tm.tm_isdst = -1;
+    const int year = tm.tm_year, month = tm.tm_mon, day = tm.tm_mday;
+    const std::time_t t = std::mktime(&tm);
+    // mktime normalises 2026-02-30 into March: such a date is not one.
+    if (t == static_cast<std::time_t>(-1) || tm.tm_year != year || tm.tm_mon != month ||
+        tm.tm_mday != day) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(t);
+}
+
+std::variant<filter::Filter, std::string> compileFilter(const std::string& expression) {
+    auto compiled = filter::Filter::compile(expression);
+    if (auto* error = std::get_if<filter::FilterError>(&compiled)) {
+        return error->message;
+    }
+    return std::get<filter::Filter>(std::move(compiled));
+}
+
+filter::NameFeatures featuresOf(const history::NameRow& row) {
+    const history::NameColumns& c = row.columns;
+    const std::optional<filter::NameClass> kind = classNamed(c.kind);
+    if (c.featuresVersion != filter::kFeaturesVersion || !kind) {
+        return filter::computeFeatures(row.domain);
+    }
+    filter::NameFeatures f;
+    f.name = c.name;
+    f.tld = c.tld;
+    f.length = c.length;
+    f.kind = *kind;
+    f.structure = c.structure;
+    f.pinyin = c.pinyin;
+    f.syllables = c.syllables;
+    return f;
+}
+
+std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& output,
+                                                        const std::string& format,
+                                                        std::time_t now) {
+    if (output.empty()) {
+        return OutputProblem{ExitCode::BadOptions, "缺少 --output：请给出输出文件"};
+    }
+    std::optional<std::string_view> named;
+    if (!format.empty()) {
+        named = format;
+    }
+    const std::optional<exporting::Format> chosen = exporting::formatFor(output, named);
+    if (!chosen) {
+        return OutputProblem{ExitCode::BadOptions,
+                             "--format 只能是 txt、csv 或 xlsx，不能是 \"" + format + "\""};
+    }
+    OutputTarget target{io::expandOutputTemplate(output, now), *chosen};
+    if (io::WriteStatus made = io::createMissingFolders(target.path)) {
+        return OutputProblem{ExitCode::OutputNotWritable, writeFailureMessage(*made)};
+    }
+    if (io::WriteStatus status = io::checkWritable(target.path)) {
+        return OutputProblem{ExitCode::OutputNotWritable, writeFailureMessage(*status)};
+    }
+    return target;
+}
+
+std::string writeFailureMessage(const io::WriteFailure& failure) {
+    return "无法写入 " + failure.path + "：" +
+           app::fileFailureText(failure.errnum, failure.detail, failure.notRegularFile);
+}
+
+}  // namespace jilan::cli

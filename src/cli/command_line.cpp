@@ -1,0 +1,521 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <set>
+#include <variant>
+
+#include "cli_run.h"
+#include "filter/filter_expr.h"
+#include "history/store.h"
+#include "base/ascii_case.h"
+
+#ifndef JILAN_VERSION
+#define JILAN_VERSION "0"
+#endif
+
+namespace jilan::cli {
+
+namespace {
+
+constexpr std::string_view kMarketUrl = "market-url";
+constexpr std::string_view kIcpUrl = "icp-url";
+constexpr std::string_view kForumUrl = "forum-url";
+constexpr std::string_view kHomeUrl = "home-url";
+constexpr std::string_view kParallel = "parallel";
+constexpr std::string_view kHarvest = "harvest";
+constexpr std::string_view kOutput = "output";
+constexpr std::string_view kQuery = "query";
+constexpr std::string_view kHelp = "help";
+constexpr std::string_view kVersion = "version";
+constexpr std::string_view kHistory = "history";
+constexpr std::string_view kNoHistory = "no-history";
+constexpr std::string_view kFilter = "filter";
+constexpr std::string_view kNewOnly = "new-only";
+constexpr std::string_view kFormat = "format";
+constexpr std::string_view kSearchHistory = "search-history";
+constexpr std::string_view kSince = "since";
+constexpr std::string_view kUntil = "until";
+constexpr std::string_view kDetails = "details";
+constexpr std::string_view kDetailsFrom = "details-from";
+constexpr std::string_view kMaxNames = "max-names";
+constexpr std::string_view kPauseMs = "pause-ms";
+constexpr std::string_view kMaxAgeHours = "max-age-hours";
+
+// Options the window toolkit takes out of the arguments itself when the window opens (the
+// application object and the X11 platform).
+bool toolkitOption(std::string_view name) {
+    static const std::set<std::string_view> kNames = {
+        "platform",
+        "platformpluginpath",
+        "platformtheme",
+        "plugin",
+        "qmljsdebugger",
+        "qwindowgeometry",
+        "qwindowicon",
+        "qwindowtitle",
+        "reverse",
+        "session",
+        "style",
+        "stylesheet",
+        "widgetcount",
+        "display",
+        "geometry",
+        "title",
+        "name",
+        "visual",
+        "ncols",
+        "cmap",
+        "nograb",
+        "dograb",
+        "sync",
+        "fn",
+        "bg",
+        "fg",
+        "btn",
+        "im",
+        "inputstyle",
+        "dialogs",
+    };
+    return kNames.contains(name);
+}
+
+std::string numberRange(int low, int high) {
+    return std::to_string(low) + " 到 " + std::to_string(high);
+}
+
+// The arguments split into options (by their table entry) and the rest.
+struct Scanned {
+    std::map<std::string_view, std::string> values;  // by the option's first name; last wins
+    std::vector<std::string> positional;
+    std::vector<std::string> unknown;  // names as typed, without dashes
+    std::string missingValue;          // the first option typed without its value
+    std::string unexpectedValue;       // the first switch typed with "=value"
+    bool isSet(std::string_view name) const { return values.contains(name); }
+    const std::string& value(std::string_view name) const { return values.at(name); }
+};
+
+const OptionSpec* findOption(std::string_view name) {
+    for (const OptionSpec& spec : optionTable()) {
+        if (spec.shortName == name ||
+            std::find(spec.names.begin(), spec.names.end(), name) != spec.names.end()) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+Scanned scan(const std::vector<std::string>& args) {
+    Scanned scanned;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            scanned.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // A single dash starts a long name too: -harvest 3 is --harvest 3.
+        std::string_view name(arg);
+        name.remove_prefix(arg.starts_with("--") ? 2 : 1);
+        std::optional<std::string> inlineValue;
+        if (const auto equals = name.find('='); equals != std::string_view::npos) {
+            inlineValue = std::string(name.substr(equals + 1));
+            name = name.substr(0, equals);
+        }
+        const OptionSpec* spec = findOption(name);
+        if (spec == nullptr) {
+            scanned.unknown.emplace_back(name);
+            continue;
+        }
+        const std::string_view key = spec->names.front();
+        if (spec->valueName.empty()) {
+            if (inlineValue && scanned.unexpectedValue.empty()) {
+                scanned.unexpectedValue = std::string(arg.substr(0, arg.find('=')));
+            }
+            scanned.values[key] = std::string();
+        } else if (inlineValue) {
+            scanned.values[key] = *inlineValue;
+        } else if (i + 1 < args.size()) {
+            scanned.values[key] = args[++i];
+        } else if (scanned.missingValue.empty()) {
+            scanned.missingValue = arg;
+        }
+    }
+    return scanned;
+}
+
+// The scanner's complaint: unknown options by name, else a missing or unexpected value.
+std::optional<std::string> scanError(const Scanned& scanned) {
+    if (!scanned.unknown.empty()) {
+        std::string text = "未知选项：";
+        for (std::size_t i = 0; i < scanned.unknown.size(); ++i) {
+            const std::string& name = scanned.unknown[i];
+            text += (i == 0 ? "" : "、") + std::string(name.size() == 1 ? "-" : "--") + name;
+        }
+        return text;
+    }
+    if (!scanned.missingValue.empty()) {
+        return "选项 " + scanned.missingValue + " 后缺少值";
+    }
+    if (!scanned.unexpectedValue.empty()) {
+        return "选项 " + scanned.unexpectedValue + " 不带值";
+    }
+    return std::nullopt;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// A whole number written in decimal, with an optional sign.
+std::optional<long long> wholeNumber(std::string_view text) {
+    text = trimmed(text);
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A whole number within [low, high] typed for `option`, or an error line.
+template <typename Number>
+void readNumber(const Scanned& scanned, std::string_view option, int low, int high, Number& value,
+                std::vector<std::string>& errors) {
+    if (!scanned.isSet(option)) {
+        return;
+    }
+    const std::optional<long long> n = wholeNumber(scanned.value(option));
+    if (!n || *n < low || *n > high) {
+        errors.push_back("--" + std::string(option) + " 需要 " + numberRange(low, high) +
+                         " 之间的整数，不能是 \"" + scanned.value(option) + "\"");
+        return;
+    }
+    value = static_cast<Number>(*n);
+}
+
+bool writesFile(RunMode mode) {
+    return mode == RunMode::Harvest || mode == RunMode::SearchHistory ||
+           mode == RunMode::DetailsFrom;
+}
+
+// The options of the history, the filter, the output format and the batch details.
+void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
+                    std::vector<std::string>& errors) {
+    const bool harvest = settings.mode == RunMode::Harvest;
+    const bool search = settings.mode == RunMode::SearchHistory;
+    const bool listRun = settings.mode == RunMode::DetailsFrom;
+    const bool writes = writesFile(settings.mode);
+
+    const bool noHistory = scanned.isSet(kNoHistory);
+    if (scanned.isSet(kHistory)) {
+        if (noHistory) {
+            errors.emplace_back("--history 与 --no-history 不能同用");
+        } else if (scanned.value(kHistory).empty()) {
+            errors.emplace_back("--history 需要文件名");
+        } else {
+            settings.historyPath = scanned.value(kHistory);
+        }
+    } else if (!noHistory) {
+        settings.historyPath = history::defaultHistoryPath(
+            [&env](const char* name) { return env(std::string(name)); });
+    }
+
+    if (scanned.isSet(kFilter)) {
+        settings.filter = scanned.value(kFilter);
+        auto compiled = filter::Filter::compile(settings.filter);
+        if (const auto* error = std::get_if<filter::FilterError>(&compiled)) {
+            errors.push_back(error->message);
+        }
+        if (!writes) {
+            errors.emplace_back(
+                "--filter 只能与 --harvest、--search-history 或 --details-from 同用");
+        }
+    }
+    settings.newOnly = scanned.isSet(kNewOnly);
+    if (settings.newOnly) {
+        if (!harvest) {
+            errors.emplace_back("--new-only 只能与 --harvest 同用");
+        } else if (noHistory) {
+            errors.emplace_back("--new-only 需要历史记录，不能与 --no-history 同用");
+        }
+    }
+    if (search && noHistory) {
+        errors.emplace_back("--search-history 需要历史记录，不能与 --no-history 同用");
+    }
+    if (scanned.isSet(kFormat)) {
+        settings.format = base::lowerAscii(scanned.value(kFormat));
+        if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx") {
+            errors.push_back("--format 只能是 txt、csv 或 xlsx，不能是 \"" +
+                             scanned.value(kFormat) + "\"");
+        }
+        if (!writes) {
+            errors.emplace_back(
+                "--format 只能与 --harvest、--search-history 或 --details-from 同用");
+        }
+    }
+    for (const auto& [option, field] :
+         {std::pair{kSince, &settings.since}, std::pair{kUntil, &settings.until}}) {
+        if (!scanned.isSet(option)) {
+            continue;
+        }
+        *field = scanned.value(option);
+        if (!search) {
+            errors.push_back("--" + std::string(option) + " 只能与 --search-history 同用");
+        } else if (!localMidnightUtc(*field)) {
+            errors.push_back("--" + std::string(option) + " 需要日期 YYYY-MM-DD，不能是 \"" +
+                             *field + "\"");
+        }
+    }
+    if (!settings.since.empty() && !settings.until.empty() && settings.since > settings.until) {
+        errors.emplace_back("--since 的日期晚于 --until");
+    }
+    settings.details = scanned.isSet(kDetails) || listRun;
+    if (scanned.isSet(kDetails) && !harvest && !search) {
+        errors.emplace_back("--details 只能与 --harvest 或 --search-history 同用");
+    }
+    readNumber(scanned, kMaxNames, 1, 1'000'000, settings.maxNames, errors);
+    readNumber(scanned, kPauseMs, 0, 600'000, settings.pauseMs, errors);
+    readNumber(scanned, kMaxAgeHours, 0, 100'000, settings.maxAgeHours, errors);
+    // The window's 批量查询 keeps to the same pause per site.
+    const bool window = settings.mode == RunMode::Window;
+    for (const std::string_view option : {kMaxNames, kPauseMs, kMaxAgeHours}) {
+        if (scanned.isSet(option) && !settings.details && !(window && option == kPauseMs)) {
+            errors.push_back("--" + std::string(option) +
+                             " 只能与 --details 或 --details-from 同用" +
+                             (option == kPauseMs ? "，或在窗口中用于批量查询" : ""));
+        }
+    }
+    if (writes && settings.output.empty()) {
+        errors.emplace_back("缺少 --output：请给出输出文件（\"-\" 为标准输出）");
+    }
+}
+
+// Columns an ASCII option column takes; every character of the table's names is ASCII.
+std::string padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
+}
+
+std::string optionColumn(const OptionSpec& spec) {
+    std::string text;
+    if (!spec.shortName.empty()) {
+        text += "-" + std::string(spec.shortName) + ", ";
+    }
+    for (std::size_t i = 0; i < spec.names.size(); ++i) {
+        text += (i == 0 ? "--" : ", --") + std::string(spec.names[i]);
+    }
+    if (!spec.valueName.empty()) {
+        text += " <" + std::string(spec.valueName) + ">";
+    }
+    return text;
+}
+
+}  // namespace
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = {
+        {{kMarketUrl}, "", "url", "交易平台网址（或环境变量 JILAN_MARKET_URL）。"},
+        {{kIcpUrl}, "", "url", "备案查询网址（或环境变量 JILAN_ICP_URL）。"},
+        {{kForumUrl}, "", "url", "论坛网址（或环境变量 JILAN_FORUM_URL）。"},
+        {{kHomeUrl}, "", "url", "主页网址（或环境变量 JILAN_HOME_URL）。"},
+        {{kParallel},
+         "",
+         "k",
+         "批量采集同时请求的页数，" + numberRange(kMinParallel, kMaxParallel) + "。"},
+        {{kHarvest},
+         "",
+         "n",
+         "不打开窗口，采集 N 页（与在页数框填 N 后按“开始采集”相同）；需要 --output。"},
+        {{kOutput},
+         "",
+         "file",
+         "输出文件；可含 {date}（YYYY-MM-DD）与 {time}（HHMMSS），缺少的文件夹会建立；"
+         "\"-\" 为标准输出。"},
+        {{kFormat}, "", "txt|csv|xlsx", "输出格式 txt、csv 或 xlsx；默认按文件扩展名。"},
+        {{kFilter}, "", "expr", "只输出符合筛选条件的域名，例如 \"len<=5 tld=com 纯数字\"。"},
+        {{kNewOnly}, "", "", "只输出本次采集新出现的域名（需要历史记录）。"},
+        {{kHistory},
+         "",
+         "file",
+         "历史记录文件（默认 ~/.local/share/jilan-harvester/history.sqlite3）。"},
+        {{kNoHistory}, "", "", "不读写历史记录。"},
+        {{kSearchHistory},
+         "",
+         "",
+         "不联网，从历史记录中找出域名（可与 --filter、--since、--until 同用）；需要 --output。"},
+        {{kSince}, "", "YYYY-MM-DD", "--search-history：最近发现不早于该日（本地日期）。"},
+        {{kUntil}, "", "YYYY-MM-DD", "--search-history：最近发现不晚于该日（本地日期）。"},
+        {{kDetails},
+         "",
+         "",
+         "写出前逐个查询删除信息、价格与备案（与 --harvest 或 --search-history 同用）。"},
+        {{kDetailsFrom},
+         "",
+         "list",
+         "不打开窗口，查询名单文件中的域名（每行一个）；需要 --output。"},
+        {{kMaxNames}, "", "n", "一次最多查询的域名数，默认 1000。"},
+        {{kPauseMs},
+         "",
+         "ms",
+         "同一站点两次查询之间的间隔（毫秒），默认 1000；也用于窗口中的批量查询。"},
+        {{kMaxAgeHours},
+         "",
+         "h",
+         "查询结果在多少小时内直接取自缓存，默认 12；0 表示总是重新查询。"},
+        {{kQuery}, "", "domain", "不打开窗口，查询一个域名并输出窗口会显示的内容。"},
+        {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
+        {{kVersion}, "v", "", "显示版本。"},
+    };
+    return table;
+}
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
+                                   const config::EnvLookup& env) {
+    ParsedCommandLine result;
+    const Scanned scanned = scan(args);
+    if (const std::optional<std::string> error = scanError(scanned)) {
+        result.errors.push_back(*error);
+        return result;
+    }
+    Settings& settings = result.settings;
+    if (scanned.isSet(kHelp)) {
+        settings.mode = RunMode::Help;
+        return result;
+    }
+    if (scanned.isSet(kVersion)) {
+        settings.mode = RunMode::Version;
+        return result;
+    }
+    for (const std::string& extra : scanned.positional) {
+        result.errors.push_back("多余的参数：" + extra);
+    }
+
+    std::map<std::string, std::string> urlOptions;
+    for (const std::string_view name : {kMarketUrl, kIcpUrl, kForumUrl, kHomeUrl}) {
+        if (scanned.isSet(name)) {
+            urlOptions[std::string(name)] = scanned.value(name);
+        }
+    }
+    config::UrlsResult urls = config::resolveUrls(urlOptions, env);
+    settings.urls = urls.urls;
+    result.errors.insert(result.errors.end(), urls.errors.begin(), urls.errors.end());
+
+    if (scanned.isSet(kParallel)) {
+        const std::optional<long long> k = wholeNumber(scanned.value(kParallel));
+        if (!k || *k < kMinParallel || *k > kMaxParallel) {
+            result.errors.push_back("--parallel 需要 " + numberRange(kMinParallel, kMaxParallel) +
+                                    " 之间的整数，不能是 \"" + scanned.value(kParallel) + "\"");
+        } else {
+            settings.harvest.parallel = static_cast<int>(*k);
+        }
+    }
+
+    // One run at most: the harvest, the query, the history search or the list's details.
+    std::vector<std::string_view> runs;
+    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom}) {
+        if (scanned.isSet(name)) {
+            runs.push_back(name);
+        }
+    }
+    if (runs.size() > 1) {
+        result.errors.push_back("--" + std::string(runs[0]) + " 与 --" + std::string(runs[1]) +
+                                " 不能同用");
+    } else if (scanned.isSet(kHarvest)) {
+        settings.mode = RunMode::Harvest;
+        settings.pages = scanned.value(kHarvest);
+    } else if (scanned.isSet(kQuery)) {
+        settings.mode = RunMode::Query;
+        settings.domain = scanned.value(kQuery);
+        if (settings.domain.empty()) {
+            result.errors.emplace_back("--query 需要域名");
+        }
+    } else if (scanned.isSet(kSearchHistory)) {
+        settings.mode = RunMode::SearchHistory;
+    } else if (scanned.isSet(kDetailsFrom)) {
+        settings.mode = RunMode::DetailsFrom;
+        settings.detailsFrom = scanned.value(kDetailsFrom);
+        if (settings.detailsFrom.empty()) {
+            result.errors.emplace_back("--details-from 需要名单文件");
+        }
+    }
+    if (scanned.isSet(kOutput)) {
+        settings.output = scanned.value(kOutput);
+        if (!writesFile(settings.mode)) {
+            result.errors.emplace_back(
+                "--output 只能与 --harvest、--search-history 或 --details-from 同用");
+        }
+    }
+    if (runs.size() <= 1) {
+        readRunOptions(scanned, env, settings, result.errors);
+    }
+    return result;
+}
+
+bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& env) {
+    const Scanned scanned = scan(args);
+    for (const std::string_view name :
+         {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom}) {
+        if (scanned.isSet(name)) {
+            return false;
+        }
+    }
+    if (scanned.unknown.empty()) {
+        return parseCommandLine(args, env).ok();
+    }
+    // The toolkit's own options are unknown here; the toolkit removes them, with their values,
+    // before the arguments are read again. Any other unknown option is certainly wrong.
+    return std::all_of(scanned.unknown.begin(), scanned.unknown.end(), toolkitOption);
+}
+
+std::string helpText(std::string_view program) {
+    const bool window = program == "jilan-harvester";
+    std::string text = "用法：" + std::string(program) + " [选项]\n";
+    text += "霁岚域名回收采集器：采集交易平台当天删除的域名，查询域名的删除信息与备案。";
+    text += window ? "不带 --harvest、--query、--search-history 或 --details-from 时打开窗口。\n"
+                   : "需要 --harvest、--query、--search-history 或 --details-from "
+                     "之一；窗口请运行 jilan-harvester。\n";
+    text += "\n选项：\n";
+    std::size_t width = 0;
+    for (const OptionSpec& spec : optionTable()) {
+        width = std::max(width, optionColumn(spec).size());
+    }
+    for (const OptionSpec& spec : optionTable()) {
+        text += "  " + padded(optionColumn(spec), width) + "  " + spec.description + "\n";
+    }
+    text +=
+        "\n退出码：\n"
+        "  0    完成（失败的页在标准错误中列出）\n"
+        "  1    输出文件无法写入（在发出任何请求之前检查）\n"
+        "  2    选项有误，或筛选条件有误（中文说明指出有误的一项）\n"
+        "  3    站点持续拒绝（连续三次 429/503），或所有域名的查询都失败；文件照常写出\n"
+        "  4    历史记录不可用（损坏、是文件夹、版本过新或被锁定）：通过筛选的域名照常写出，"
+        "原因见标准错误\n"
+        "  130  被 SIGINT 中断：采集或查询停止，已完成的部分照常写出\n"
+        "  143  被 SIGTERM 中断：同上\n";
+    return text;
+}
+
+std::string versionText(std::string_view program) {
+    return std::string(program) + " " JILAN_VERSION "（霁岚域名回收采集器）";
+}
+
+}  // namespace jilan::cli

@@ -1,0 +1,118 @@
+#include <ostream>
+#include <unordered_set>
+
+#include "base/name_key.h"
+#include "details_run.h"
+#include "headless.h"
+#include "history/store.h"
+#include "window_less_runs.h"
+
+namespace jilan::cli {
+
+namespace {
+
+// Drives the harvest as the window's timer would, until it ends; an interruption stops it as
+// the stop button does (the pages on the wire are still taken in).
+void harvestUntilDone(HeadlessProgram& program, const Interruption& interruption) {
+    app::Form1& form = program.form;
+    form.Command1.click();
+    while (form.Timer1.enabled()) {
+        if (interruption.requested && form.Command1.caption() == app::kStopCaption) {
+            form.Command1.click();
+            program.drain();
+            break;
+        }
+        program.pool.poll(form.Timer1.interval());
+        form.Timer1.tick();
+    }
+    // A stop returns at once; the pages it left on the wire still come in.
+    program.drain();
+}
+
+// The keys of the names the run saw first, or nullopt when the history cannot say.
+std::optional<std::unordered_set<std::string>> newNamesOf(history::Reader& reader,
+                                                          std::optional<std::int64_t> runId) {
+    if (!reader.ok() || !runId) {
+        return std::nullopt;
+    }
+    std::unordered_set<std::string> keys;
+    const history::WalkResult walked = reader.newInRun(*runId, [&](const history::NameRow& row) {
+        keys.insert(row.key);
+        return true;
+    });
+    if (!walked.ok()) {
+        return std::nullopt;
+    }
+    return keys;
+}
+
+}  // namespace
+
+int runHarvestCommand(const std::string& pages, const Settings& settings,
+                      const Interruption& interruption, std::ostream& err) {
+    if (!harvest::parsePageLimit(pages)) {
+        err << "--harvest 需要页数，不能是 \"" << pages << "\"\n";
+        return exitStatus(ExitCode::BadOptions);
+    }
+    if (settings.newOnly && settings.historyPath.empty()) {
+        err << "--new-only 需要历史记录，不能与 --no-history 同用\n";
+        return exitStatus(ExitCode::BadOptions);
+    }
+    auto compiled = compileFilter(settings.filter);
+    if (const auto* message = std::get_if<std::string>(&compiled)) {
+        err << *message << '\n';
+        return exitStatus(ExitCode::BadOptions);
+    }
+    const filter::Filter& filter = std::get<filter::Filter>(compiled);
+    auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr));
+    if (const auto* problem = std::get_if<OutputProblem>(&prepared)) {
+        err << problem->message << '\n';
+        return exitStatus(problem->code);
+    }
+    const OutputTarget& target = std::get<OutputTarget>(prepared);
+
+    HeadlessProgram program(settings, err);
+    program.form.Text1.setText(pages);
+    harvestUntilDone(program, interruption);
+
+    auto& history = program.application.history();
+    history.flush();
+    int status = exitStatus(ExitCode::Ran);
+    std::optional<history::Reader> reader;
+    std::optional<std::unordered_set<std::string>> fresh;
+    if (history.enabled()) {
+        if (!history.unavailable()) {
+            reader.emplace(history::Reader::open(settings.historyPath));
+            fresh = newNamesOf(*reader, history.currentRunId());
+        }
+        if (!fresh) {
+            const std::string reason = history.unavailable() ? history.unavailableReason()
+                                       : reader && !reader->ok()
+                                           ? reader->unavailableReason()
+                                           : "历史记录不可用：本次采集未能记录";
+            // The reasons name the history themselves ("历史记录不可用：...").
+            err << reason << "；已写出全部符合条件的域名\n";
+            status = exitStatus(ExitCode::HistoryUnavailable);
+            reader.reset();
+        }
+    }
+
+    // Without a history every name counts as new: nothing is held back that might be.
+    std::vector<Candidate> names;
+    const bool table = target.format != exporting::Format::Txt;
+    for (const std::string& domain : program.form.List1.items()) {
+        Candidate c{domain, filter::computeFeatures(domain), std::nullopt};
+        const bool isNew = !fresh || fresh->contains(base::nameKey(domain));
+        if ((settings.newOnly && !isNew) || !filter.matches(c.features, isNew)) {
+            continue;
+        }
+        if (table && reader) {
+            c.seen = reader->lookup(domain);
+        }
+        names.push_back(std::move(c));
+    }
+    reader.reset();
+    return writeCandidates(names, target, settings, interruption, err, status);
+}
+
+}  // namespace jilan::cli

@@ -1,0 +1,261 @@
+#include "name_list_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+#include <unordered_set>
+
+#include "app/failure_text.h"
+#include "base/name_key.h"
+#include "base/utf8.h"
+#include "net/text_decoding.h"
+
+namespace jilan::cli {
+
+namespace {
+
+constexpr std::size_t kMaxLabel = 63;
+constexpr std::size_t kMaxName = 253;
+// How much of a refused line a message quotes.
+constexpr std::size_t kQuotedChars = 40;
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// UTF-16 without its mark; an unpaired surrogate or an odd last byte becomes U+FFFD.
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unit = [&](std::size_t at) {
+        const auto a = static_cast<unsigned char>(bytes[at]);
+        const auto b = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+    };
+    std::size_t at = 0;
+    for (; at + 1 < bytes.size(); at += 2) {
+        const char32_t u = unit(at);
+        if (u >= 0xD800 && u <= 0xDBFF && at + 3 < bytes.size()) {
+            const char32_t low = unit(at + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                base::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                at += 2;
+                continue;
+            }
+        }
+        base::appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? char32_t{0xFFFD} : u);
+    }
+    if (at < bytes.size()) {
+        base::appendUtf8(out, 0xFFFD);
+    }
+    return out;
+}
+
+// The code point at `at` of valid UTF-8 and its length in bytes.
+char32_t codePointAt(std::string_view text, std::size_t at, std::size_t& length) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+        length = 1;
+        return lead;
+    }
+    length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (at + length > text.size()) {
+        length = text.size() - at;
+        return 0xFFFD;
+    }
+    char32_t cp = lead & (0x3F >> (length - 1));
+    for (std::size_t i = 1; i < length; ++i) {
+        cp = (cp << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+    }
+    return cp;
+}
+
+// Non-ASCII characters that are spaces, punctuation, controls or replacement marks rather
+// than letters of a name.
+bool nonLetter(char32_t cp) {
+    struct Range {
+        char32_t from, to;
+    };
+    static constexpr Range kRanges[] = {
+        {0x80, 0xBF},      // C1 controls, no-break space, Latin-1 punctuation
+        {0xD7, 0xD7},      // multiplication sign
+        {0xF7, 0xF7},      // division sign
+        {0x2000, 0x206F},  // general punctuation and spaces
+        {0x3000, 0x303F},  // CJK symbols and punctuation (full-width space, 。)
+        {0xFE30, 0xFE4F},  // CJK compatibility forms
+        {0xFEFF, 0xFEFF},  // a byte-order mark inside the text
+        {0xFF00, 0xFF0F},  // full-width punctuation
+        {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40},
+        {0xFF5B, 0xFF65}, {0xFFF0, 0xFFFF},  // specials, U+FFFD included
+    };
+    for (const Range& r : kRanges) {
+        if (cp >= r.from && cp <= r.to) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isAsciiAlnum(char32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isSpace(char32_t cp) {
+    return cp == ' ' || cp == '\t' || cp == 0xA0 || cp == 0x3000 || cp == 0xFEFF;
+}
+
+std::string_view trimmed(std::string_view text) {
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t n = 0;
+        if (!isSpace(codePointAt(text, from, n))) {
+            break;
+        }
+        from += n;
+    }
+    std::size_t to = text.size();
+    while (to > from) {
+        // Step back to the start of the last character.
+        std::size_t start = to - 1;
+        while (start > from && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        std::size_t n = 0;
+        if (!isSpace(codePointAt(text, start, n))) {
+            break;
+        }
+        to = start;
+    }
+    return text.substr(from, to - from);
+}
+
+// The line as a message quotes it: controls shown as "?", long lines cut.
+std::string quoted(std::string_view line) {
+    std::string out;
+    std::size_t chars = 0;
+    for (std::size_t at = 0; at < line.size();) {
+        std::size_t n = 0;
+        const char32_t cp = codePointAt(line, at, n);
+        if (++chars > kQuotedChars) {
+            out += "…";
+            break;
+        }
+        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+            out += '?';
+        } else {
+            out.append(line.substr(at, n));
+        }
+        at += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> domainProblem(std::string_view name) {
+    std::size_t chars = 0;
+    std::size_t labels = 1;
+    std::size_t labelChars = 0;
+    char32_t previous = '.';
+    bool emptyLabel = false;
+    bool longLabel = false;
+    bool hyphenEdge = false;
+    for (std::size_t at = 0; at < name.size();) {
+        std::size_t n = 0;
+        const char32_t cp = codePointAt(name, at, n);
+        at += n;
+        ++chars;
+        if (cp == '.') {
+            emptyLabel = emptyLabel || labelChars == 0;
+            hyphenEdge = hyphenEdge || previous == '-';
+            ++labels;
+            labelChars = 0;
+        } else if (cp == '-' || isAsciiAlnum(cp) || (cp >= 0x80 && !nonLetter(cp))) {
+            hyphenEdge = hyphenEdge || (cp == '-' && previous == '.');
+            longLabel = longLabel || ++labelChars > kMaxLabel;
+        } else {
+            return std::string("含有域名中不能出现的字符");
+        }
+        previous = cp;
+    }
+    emptyLabel = emptyLabel || labelChars == 0;
+    hyphenEdge = hyphenEdge || previous == '-';
+    if (chars > kMaxName) {
+        return std::string("超过253个字符");
+    }
+    if (labels < 2) {
+        return std::string("不是域名（至少需要两段，如 abc.com）");
+    }
+    if (emptyLabel) {
+        return std::string("有空的一段（多余的“.”）");
+    }
+    if (longLabel) {
+        return std::string("有一段超过63个字符");
+    }
+    if (hyphenEdge) {
+        return std::string("有一段以“-”开头或结尾");
+    }
+    return std::nullopt;
+}
+
+std::string decodeListText(std::string_view bytes) {
+    if (bytes.starts_with(kUtf8Bom)) {
+        return base::decodeUtf8Lossy(bytes.substr(kUtf8Bom.size()));
+    }
+    if (bytes.starts_with("\xFF\xFE")) {
+        return decodeUtf16(bytes.substr(2), false);
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        return decodeUtf16(bytes.substr(2), true);
+    }
+    return net::decodeUndeclared(bytes);
+}
+
+NameList parseNameList(std::string_view bytes) {
+    const std::string text = decodeListText(bytes);
+    const std::string_view all = text;
+    NameList list;
+    std::unordered_set<std::string> seen;
+    std::size_t lineNumber = 0;
+    for (std::size_t at = 0; at < all.size();) {
+        const std::size_t end = std::min(all.find('\n', at), all.size());
+        std::string_view line = all.substr(at, end - at);
+        at = end + 1;
+        ++lineNumber;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        const std::string_view name = trimmed(line);
+        if (name.empty()) {
+            continue;
+        }
+        if (const auto problem = domainProblem(name)) {
+            list.skipped.push_back({.line = lineNumber,
+                                    .message = "名单第" + std::to_string(lineNumber) + "行“" +
+                                               quoted(name) + "”" + *problem + "，已跳过"});
+            continue;
+        }
+        if (seen.insert(base::nameKey(name)).second) {
+            list.names.emplace_back(name);
+        }
+    }
+    return list;
+}
+
+NameList readNameListFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        NameList failed;
+        failed.error = "无法读取名单文件 " + path + "：" + app::fileFailureText(errno, "");
+        return failed;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) {
+        NameList failed;
+        failed.error = "无法读取名单文件 " + path + "：" + app::fileFailureText(errno, "读取出错");
+        return failed;
+    }
+    return parseNameList(bytes.str());
+}
+
+}  // namespace jilan::cli

@@ -1,0 +1,66 @@
+#include "run.h"
+
+#include <ostream>
+
+#include "headless.h"
+#include "interrupt_watch.h"
+#include "window_less_runs.h"
+
+namespace jilan::cli {
+
+namespace {
+
+int reportErrors(const ParsedCommandLine& parsed, std::string_view program, std::ostream& err) {
+    for (const std::string& error : parsed.errors) {
+        err << program << ": " << error << '\n';
+    }
+    err << "请运行 " << program << " --help 查看用法。\n";
+    return exitStatus(ExitCode::BadOptions);
+}
+
+// The runs that write a file: SIGINT and SIGTERM stop them, and they write what they did.
+int runWritingFile(const Settings& settings, std::ostream& err) {
+    Interruption interruption;
+    const InterruptWatch watch(interruption);
+    switch (settings.mode) {
+        case RunMode::Harvest:
+            return runHarvestCommand(settings.pages, settings, interruption, err);
+        case RunMode::SearchHistory:
+            return runSearchHistoryCommand(settings, interruption, err);
+        default:
+            return runDetailsFromCommand(settings.detailsFrom, settings, interruption, err);
+    }
+}
+
+}  // namespace
+
+int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, std::ostream& out,
+                   std::ostream& err) {
+    if (!parsed.ok()) {
+        return reportErrors(parsed, program, err);
+    }
+    const Settings& settings = parsed.settings;
+    switch (settings.mode) {
+        case RunMode::Help:
+            out << helpText(program);
+            return exitStatus(ExitCode::Ran);
+        case RunMode::Version:
+            out << versionText(program) << '\n';
+            return exitStatus(ExitCode::Ran);
+        case RunMode::Harvest:
+        case RunMode::SearchHistory:
+        case RunMode::DetailsFrom:
+            return runWritingFile(settings, err);
+        case RunMode::Query:
+            return runHeadlessQuery(settings.domain, settings, out, err);
+        case RunMode::Window:
+            break;
+    }
+    err << program
+        << ": 没有可在窗口外运行的任务：请给出 --harvest、--query、--search-history "
+           "或 --details-from（窗口请运行 jilan-harvester）\n";
+    err << "请运行 " << program << " --help 查看用法。\n";
+    return exitStatus(ExitCode::BadOptions);
+}
+
+}  // namespace jilan::cli
