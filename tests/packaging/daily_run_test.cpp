@@ -27,6 +27,8 @@ using testing::runChild;
 
 const fs::path kPackaging = JILAN_PACKAGING_DIR;
 const fs::path kProgram = JILAN_PROGRAM_PATH;
+// The daily run needs no display: it is the command-line package's program.
+constexpr const char* kInstalledName = "jilan-harvester-cli";
 constexpr auto kWatchdog = std::chrono::seconds(120);
 
 std::vector<std::string> fileLines(const std::string& text) {
@@ -140,8 +142,8 @@ Launch launchIn(Launcher launcher, const fs::path& home) {
         }
         launch.argv = command.value.argv;
         launch.env = command.value.environment;
-        if (launch.argv.empty() || launch.argv.front() != "jilan-harvester") {
-            launch.error = "ExecStart= must start the installed jilan-harvester by name";
+        if (launch.argv.empty() || launch.argv.front() != kInstalledName) {
+            launch.error = "ExecStart= must start the installed jilan-harvester-cli by name";
             return launch;
         }
         launch.argv.front() = kProgram.string();
@@ -360,7 +362,7 @@ TEST(DailyRunFiles, UnitsPassSystemdAnalyzeVerify) {
     // verify checks that ExecStart's program exists; here it is the program built in this tree
     // instead of the installed one, the rest of both units byte for byte as shipped.
     std::string service = readWholeFile(kPackaging / "jilan-harvester-daily.service");
-    const std::string exec = "\nExecStart=jilan-harvester ";
+    const std::string exec = std::string("\nExecStart=") + kInstalledName + " ";
     const auto at = service.find(exec);
     ASSERT_NE(at, std::string::npos);
     service.replace(at, exec.size(), "\nExecStart=" + kProgram.string() + " ");
@@ -373,6 +375,8 @@ TEST(DailyRunFiles, UnitsPassSystemdAnalyzeVerify) {
                  {{"HOME", dir.path().string()},
                   {"XDG_RUNTIME_DIR", runtime.string()},
                   {"PATH", "/usr/bin:/bin"},
+                  // Documentation=man:... must name a page: the one built here.
+                  {"MANPATH", JILAN_MAN_PATH},
                   {"SYSTEMD_LOG_COLOR", "0"}},
                  dir.path(), kWatchdog);
     if (result.err.find("Failed to initialize manager") != std::string::npos) {
