@@ -15,9 +15,10 @@ namespace {
 // A label is at most 63 bytes; longer names cannot be scored.
 constexpr std::size_t kMaxLabel = 63;
 
+// Trivial, so that the factors of Parts are not cleared for every name.
 struct Factor {
     std::string_view label;
-    int points = 0;
+    int points;
 };
 
 // Points up to the knee count in full; above it they approach 100 without reaching it, so
@@ -40,7 +41,7 @@ struct Parts {
     std::string_view unit = "位";
     std::string_view classLabel;
     int base = 0;
-    std::array<Factor, 8> factors{};
+    std::array<Factor, 6> factors;  // the first factorCount are set
     int factorCount = 0;
     double multiplier = 1.0;
 
@@ -130,7 +131,7 @@ std::string_view reasonFor(const NameFeatures& f) {
 // The best pattern of an ASCII body, with its points.
 Factor bestPattern(std::string_view s, const ScoreWeights& w) {
     const std::size_t n = s.size();
-    Factor best;
+    Factor best{{}, 0};
     const auto consider = [&best](std::string_view label, int points) {
         if (points > best.points) {
             best = {label, points};
@@ -218,7 +219,7 @@ void scoreLetters(const NameFeatures& f, std::string_view body, bool isName, con
     p.classLabel = initials ? kInitialsLabel : classText(NameClass::Letters);
     p.base = (initials ? w.initials : w.letters).at(length, w.beyond);
 
-    std::array<int, kMaxLabel> ends{};
+    std::array<int, kMaxLabel> ends;  // filled by syllableEnds
     const int syllables = syllableEnds(f, body, isName, ends);
     if (syllables > 0) {
         const LengthPoints& table = syllables == 1   ? w.pinyin1
@@ -272,7 +273,7 @@ Parts evaluate(const NameFeatures& f, const ScoreWeights& w) noexcept {
     }
 
     // A hyphenated name is scored as the name without its hyphens, less their cost.
-    std::array<char, kMaxLabel> stripped{};
+    std::array<char, kMaxLabel> stripped;  // the first body.size() are set
     std::string_view body = f.name;
     const auto hyphens = std::count(f.name.begin(), f.name.end(), '-');
     if (hyphens > 0) {
