@@ -1,8 +1,10 @@
 #include "cli_run.h"
 
 #include <csignal>
+#include <filesystem>
 
 #include "app/failure_text.h"
+#include "filter/score_config.h"
 #include "io/durable_writer.h"
 
 namespace jilan::cli {
@@ -70,12 +72,29 @@ std::optional<std::int64_t> localMidnightUtc(std::string_view date) {
     return static_cast<std::int64_t>(t);
 }
 
-std::variant<filter::Filter, std::string> compileFilter(const std::string& expression) {
-    auto compiled = filter::Filter::compile(expression);
+std::variant<filter::Filter, std::string> compileFilter(const std::string& expression,
+                                                        const filter::ScoreWeights& weights) {
+    auto compiled = filter::Filter::compile(expression, weights);
     if (auto* error = std::get_if<filter::FilterError>(&compiled)) {
         return error->message;
     }
     return std::get<filter::Filter>(std::move(compiled));
+}
+
+std::optional<std::string> loadScoreWeights(Settings& settings) {
+    if (settings.scoreConfig.empty()) {
+        return std::nullopt;
+    }
+    std::error_code ignored;
+    if (!settings.scoreConfigGiven && !std::filesystem::exists(settings.scoreConfig, ignored)) {
+        return std::nullopt;
+    }
+    auto read = filter::readScoreConfig(settings.scoreConfig);
+    if (auto* message = std::get_if<std::string>(&read)) {
+        return std::move(*message);
+    }
+    settings.scoreWeights = std::get<filter::ScoreWeights>(std::move(read));
+    return std::nullopt;
 }
 
 filter::NameFeatures featuresOf(const history::NameRow& row) {

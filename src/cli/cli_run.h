@@ -55,8 +55,13 @@ struct Interruption {
 // that is not a real calendar date.
 std::optional<std::int64_t> localMidnightUtc(std::string_view date);
 
-// The filter of a run, or its Chinese message.
-std::variant<filter::Filter, std::string> compileFilter(const std::string& expression);
+// The filter of a run (its score terms with the run's weights), or its Chinese message.
+std::variant<filter::Filter, std::string> compileFilter(const std::string& expression,
+                                                        const filter::ScoreWeights& weights);
+
+// settings.scoreWeights read from settings.scoreConfig (a missing default file leaves the
+// defaults), or the Chinese message of a file that cannot be read or is malformed.
+std::optional<std::string> loadScoreWeights(Settings& settings);
 
 // The features of a remembered name from its stored columns, recomputed when they were stored
 // by other rules.

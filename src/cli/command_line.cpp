@@ -9,6 +9,7 @@
 
 #include "cli_run.h"
 #include "filter/filter_expr.h"
+#include "filter/score_config.h"
 #include "history/store.h"
 #include "base/ascii_case.h"
 
@@ -43,6 +44,8 @@ constexpr std::string_view kDetailsFrom = "details-from";
 constexpr std::string_view kMaxNames = "max-names";
 constexpr std::string_view kPauseMs = "pause-ms";
 constexpr std::string_view kMaxAgeHours = "max-age-hours";
+constexpr std::string_view kExplain = "explain";
+constexpr std::string_view kScoreConfig = "score-config";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -215,6 +218,27 @@ bool writesFile(RunMode mode) {
            mode == RunMode::DetailsFrom;
 }
 
+// The file of the score's weights: given, or the default one when it exists; read only once
+// the command line is known to be right (loadScoreWeights), still before any request.
+void readScoreConfigOption(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
+                           std::vector<std::string>& errors) {
+    const bool scores = settings.mode == RunMode::Explain || writesFile(settings.mode);
+    if (scanned.isSet(kScoreConfig)) {
+        if (!scores) {
+            errors.emplace_back(
+                "--score-config 只能与 --explain、--harvest、--search-history 或 --details-from "
+                "同用");
+        } else if (scanned.value(kScoreConfig).empty()) {
+            errors.emplace_back("--score-config 需要文件名");
+        }
+        settings.scoreConfig = scanned.value(kScoreConfig);
+        settings.scoreConfigGiven = true;
+    } else if (scores) {
+        settings.scoreConfig = filter::defaultScoreConfigPath(
+            [&env](const char* name) { return env(std::string(name)); });
+    }
+}
+
 // The options of the history, the filter, the output format and the batch details.
 void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
                     std::vector<std::string>& errors) {
@@ -305,6 +329,7 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     if (writes && settings.output.empty()) {
         errors.emplace_back("缺少 --output：请给出输出文件（\"-\" 为标准输出）");
     }
+    readScoreConfigOption(scanned, env, settings, errors);
 }
 
 // Columns an ASCII option column takes; every character of the table's names is ASCII.
@@ -382,6 +407,15 @@ const std::vector<OptionSpec>& optionTable() {
          "h",
          "查询结果在多少小时内直接取自缓存，默认 12；0 表示总是重新查询。"},
         {{kQuery}, "", "domain", "不打开窗口，查询一个域名并输出窗口会显示的内容。"},
+        {{kExplain},
+         "",
+         "",
+         "不联网，输出其后每个域名的评分与评分说明（--explain 888.com xian.cn）。"},
+        {{kScoreConfig},
+         "",
+         "file",
+         "评分权重文件（TOML；默认 ~/.config/jilan-harvester/score.toml，存在时才读）；"
+         "与 --explain、--filter 的 score 条件同用。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -405,8 +439,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         settings.mode = RunMode::Version;
         return result;
     }
-    for (const std::string& extra : scanned.positional) {
-        result.errors.push_back("多余的参数：" + extra);
+    if (!scanned.isSet(kExplain)) {
+        for (const std::string& extra : scanned.positional) {
+            result.errors.push_back("多余的参数：" + extra);
+        }
     }
 
     std::map<std::string, std::string> urlOptions;
@@ -431,7 +467,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 
     // One run at most: the harvest, the query, the history search or the list's details.
     std::vector<std::string_view> runs;
-    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom}) {
+    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain}) {
         if (scanned.isSet(name)) {
             runs.push_back(name);
         }
@@ -456,6 +492,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         if (settings.detailsFrom.empty()) {
             result.errors.emplace_back("--details-from 需要名单文件");
         }
+    } else if (scanned.isSet(kExplain)) {
+        settings.mode = RunMode::Explain;
+        settings.explainNames = scanned.positional;
+        if (settings.explainNames.empty()) {
+            result.errors.emplace_back("--explain 需要至少一个域名，例如 --explain 888.com");
+        }
     }
     if (scanned.isSet(kOutput)) {
         settings.output = scanned.value(kOutput);
@@ -473,7 +515,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& env) {
     const Scanned scanned = scan(args);
     for (const std::string_view name :
-         {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom}) {
+         {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain}) {
         if (scanned.isSet(name)) {
             return false;
         }
@@ -490,8 +532,9 @@ std::string helpText(std::string_view program) {
     const bool window = program == "jilan-harvester";
     std::string text = "用法：" + std::string(program) + " [选项]\n";
     text += "霁岚域名回收采集器：采集交易平台当天删除的域名，查询域名的删除信息与备案。";
-    text += window ? "不带 --harvest、--query、--search-history 或 --details-from 时打开窗口。\n"
-                   : "需要 --harvest、--query、--search-history 或 --details-from "
+    text += window ? "不带 --harvest、--query、--search-history、--details-from 或 --explain "
+                     "时打开窗口。\n"
+                   : "需要 --harvest、--query、--search-history、--details-from 或 --explain "
                      "之一；窗口请运行 jilan-harvester。\n";
     text += "\n选项：\n";
     std::size_t width = 0;
@@ -505,7 +548,8 @@ std::string helpText(std::string_view program) {
         "\n退出码：\n"
         "  0    完成（失败的页在标准错误中列出）\n"
         "  1    输出文件无法写入（在发出任何请求之前检查）\n"
-        "  2    选项有误，或筛选条件有误（中文说明指出有误的一项）\n"
+        "  2    "
+        "选项有误，筛选条件有误（中文说明指出有误的一项），或评分配置有误（指出文件、行与键）\n"
         "  3    站点持续拒绝（连续三次 429/503），或所有域名的查询都失败；文件照常写出\n"
         "  4    历史记录不可用（损坏、是文件夹、版本过新或被锁定）：通过筛选的域名照常写出，"
         "原因见标准错误\n"

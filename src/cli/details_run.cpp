@@ -68,7 +68,7 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
 
 int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
                           const Interruption& interruption, std::ostream& err) {
-    auto compiled = compileFilter(settings.filter);
+    auto compiled = compileFilter(settings.filter, settings.scoreWeights);
     if (const auto* message = std::get_if<std::string>(&compiled)) {
         err << *message << '\n';
         return exitStatus(ExitCode::BadOptions);

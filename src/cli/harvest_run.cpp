@@ -58,7 +58,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         err << "--new-only 需要历史记录，不能与 --no-history 同用\n";
         return exitStatus(ExitCode::BadOptions);
     }
-    auto compiled = compileFilter(settings.filter);
+    auto compiled = compileFilter(settings.filter, settings.scoreWeights);
     if (const auto* message = std::get_if<std::string>(&compiled)) {
         err << *message << '\n';
         return exitStatus(ExitCode::BadOptions);

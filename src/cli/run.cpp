@@ -1,7 +1,10 @@
 #include "run.h"
 
+#include <optional>
 #include <ostream>
+#include <string>
 
+#include "explain_run.h"
 #include "headless.h"
 #include "interrupt_watch.h"
 #include "window_less_runs.h"
@@ -39,7 +42,12 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
     if (!parsed.ok()) {
         return reportErrors(parsed, program, err);
     }
-    const Settings& settings = parsed.settings;
+    Settings settings = parsed.settings;
+    // A bad score.toml ends the run before it sends anything.
+    if (const std::optional<std::string> problem = loadScoreWeights(settings)) {
+        err << program << ": " << *problem << '\n';
+        return exitStatus(ExitCode::BadOptions);
+    }
     switch (settings.mode) {
         case RunMode::Help:
             out << helpText(program);
@@ -53,12 +61,14 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runWritingFile(settings, err);
         case RunMode::Query:
             return runHeadlessQuery(settings.domain, settings, out, err);
+        case RunMode::Explain:
+            return runExplainCommand(settings, out);
         case RunMode::Window:
             break;
     }
     err << program
-        << ": 没有可在窗口外运行的任务：请给出 --harvest、--query、--search-history "
-           "或 --details-from（窗口请运行 jilan-harvester）\n";
+        << ": 没有可在窗口外运行的任务：请给出 --harvest、--query、--search-history、"
+           "--details-from 或 --explain（窗口请运行 jilan-harvester）\n";
     err << "请运行 " << program << " --help 查看用法。\n";
     return exitStatus(ExitCode::BadOptions);
 }

@@ -32,7 +32,7 @@ history::SearchHints hintsFor(const filter::Filter& filter) {
 
 int runSearchHistoryCommand(const Settings& settings, const Interruption& interruption,
                             std::ostream& err) {
-    auto compiled = compileFilter(settings.filter);
+    auto compiled = compileFilter(settings.filter, settings.scoreWeights);
     if (const auto* message = std::get_if<std::string>(&compiled)) {
         err << *message << '\n';
         return exitStatus(ExitCode::BadOptions);

@@ -6,15 +6,17 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "config/urls.h"
+#include "filter/score_weights.h"
 #include "harvest/harvester.h"
 #include "net/fetch_result.h"
 #include "program/application.h"
 
 namespace jilan::cli {
 
-enum class RunMode { Window, Harvest, Query, SearchHistory, DetailsFrom, Help, Version };
+enum class RunMode { Window, Harvest, Query, SearchHistory, DetailsFrom, Explain, Help, Version };
 
 struct Settings {
     RunMode mode = RunMode::Window;
@@ -25,6 +27,13 @@ struct Settings {
     std::string pages;        // --harvest, as typed; the harvest checks it like the page box
     std::string domain;       // --query
     std::string detailsFrom;  // --details-from LIST
+    std::vector<std::string> explainNames;  // --explain NAME...
+
+    // The score's weights: --score-config, else score.toml in the configuration folder when it
+    // exists, else the defaults. Read by loadScoreWeights before the run starts.
+    std::string scoreConfig;
+    bool scoreConfigGiven = false;  // --score-config: the file must exist
+    filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
 
     std::string historyPath;  // --history, else the default place; empty: --no-history
     std::string filter;       // the expression as typed (checked to compile); empty: every name

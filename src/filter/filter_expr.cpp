@@ -9,6 +9,7 @@
 
 #include "base/ascii_case.h"
 #include "base/utf8.h"
+#include "filter/score.h"
 
 namespace jilan::filter {
 namespace {
@@ -36,7 +37,8 @@ enum class Test : std::uint8_t {
     Starts,
     Ends,
     Has,
-    Pattern
+    Pattern,
+    Score
 };
 
 struct Range {
@@ -203,6 +205,7 @@ struct Term {
 struct Filter::Compiled {
     std::vector<Term> terms;
     Filter::Bounds bounds;
+    ScoreWeights weights;  // of the score terms
 };
 
 namespace {
@@ -212,7 +215,7 @@ bool anyEqual(const std::vector<std::string>& texts, std::string_view value) {
                        [value](const std::string& t) { return t == value; });
 }
 
-bool holds(const Term& t, const NameFeatures& f, bool isNew) noexcept {
+bool holds(const Term& t, const NameFeatures& f, bool isNew, const ScoreWeights& w) noexcept {
     const std::string_view name = f.name;
     switch (t.test) {
         case Test::New:
@@ -240,6 +243,11 @@ bool holds(const Term& t, const NameFeatures& f, bool isNew) noexcept {
         case Test::Pattern:
             return std::any_of(t.patterns.begin(), t.patterns.end(),
                                [&](const Pattern& p) { return patternMatches(p, name, f.length); });
+        case Test::Score: {
+            // A name that cannot be scored has no score to compare.
+            const int score = scoreValue(f, w);
+            return score >= 0 && t.numbers.contains(score);
+        }
     }
     return false;
 }
@@ -312,7 +320,7 @@ std::optional<Test> keyTest(std::string_view key) {
         std::string_view name;
         Test test;
     };
-    static constexpr std::array<Key, 8> kKeys = {{
+    static constexpr std::array<Key, 10> kKeys = {{
         {"len", Test::Length},
         {"tld", Test::Tld},
         {"kind", Test::Kind},
@@ -321,6 +329,8 @@ std::optional<Test> keyTest(std::string_view key) {
         {"has", Test::Has},
         {"starts", Test::Starts},
         {"ends", Test::Ends},
+        {"score", Test::Score},
+        {"评分", Test::Score},
     }};
     for (const Key& k : kKeys) {
         if (k.name == key) {
@@ -452,7 +462,7 @@ void compilePattern(std::string_view text, Pattern& p) {
 }
 
 Reason addValues(Term& t, std::string_view key, std::string_view op, std::string_view value) {
-    if (t.test == Test::Length) {
+    if (t.test == Test::Length || t.test == Test::Score) {
         return addNumbers(t, op, value);
     }
     if (op != "=") {
@@ -624,6 +634,11 @@ Filter::Bounds boundsOf(const std::vector<Term>& terms) {
 }  // namespace
 
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
+    return compile(expression, defaultScoreWeights());
+}
+
+std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
+                                                  const ScoreWeights& weights) {
     const std::vector<std::string_view> texts = splitTerms(expression);
     if (texts.empty()) {
         return Filter{};
@@ -646,6 +661,7 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
     std::stable_sort(compiled->terms.begin(), compiled->terms.end(),
                      [](const Term& a, const Term& b) { return a.test < b.test; });
     compiled->bounds = boundsOf(compiled->terms);
+    compiled->weights = weights;
     Filter filter;
     filter.usesNew_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
                                   [](const Term& t) { return t.test == Test::New; });
@@ -658,7 +674,7 @@ bool Filter::matches(const NameFeatures& f, bool isNew) const noexcept {
         return true;
     }
     for (const Term& t : compiled_->terms) {
-        if (holds(t, f, isNew) == t.negated) {
+        if (holds(t, f, isNew, compiled_->weights) == t.negated) {
             return false;
         }
     }

@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "filter/name_features.h"
+#include "filter/score_weights.h"
 
 namespace jilan::filter {
 
@@ -30,7 +31,10 @@ class Filter {
 public:
     Filter() = default;
 
+    // Score terms (score>=70) use the default weights, or `weights`.
     static std::variant<Filter, FilterError> compile(std::string_view expression);
+    static std::variant<Filter, FilterError> compile(std::string_view expression,
+                                                     const ScoreWeights& weights);
 
     // `isNew`: the name is new in the current run (or, searching the history, first seen
     // within the range); only the `new` term looks at it.

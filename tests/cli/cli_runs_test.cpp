@@ -20,11 +20,12 @@
 #include <vector>
 
 #include "base/name_key.h"
+#include "cli/interrupt_watch.h"
+#include "cli/run.h"
+#include "cli/window_less_runs.h"
 #include "day_listing.h"
 #include "filter/filter_expr.h"
 #include "market_sim.h"
-#include "cli/interrupt_watch.h"
-#include "cli/window_less_runs.h"
 #include "temp_dir.h"
 #include "zip_member.h"
 
@@ -295,6 +296,65 @@ TEST_F(CliRunsTest, BadOptionsAndUnwritableOutputsEndBeforeAnyRequest) {
     }
     EXPECT_TRUE(sim.requests().empty());
     EXPECT_FALSE(std::filesystem::exists(settings.historyPath));
+}
+
+// A malformed score.toml, given or found in the configuration folder, ends the run with 2
+// before any request; a good one changes what --explain says.
+TEST_F(CliRunsTest, ScoreConfigIsReadBeforeAnyRequest) {
+    dir.write("bad.toml", "[pattern]\naabb = \"x\"\n");
+    std::filesystem::create_directories(dir.path() / "conf" / "jilan-harvester");
+    dir.write("conf/jilan-harvester/score.toml", "[cost]\nhyphen = 5.5\n");
+    dir.write("good.toml", "[pattern]\naabb = 30\n");
+    const auto env = [this](const std::string& name) -> std::optional<std::string> {
+        return name == "XDG_CONFIG_HOME" ? std::optional(dir.file("conf")) : std::nullopt;
+    };
+    const std::string harvest = "|--harvest|1|--no-history|--output|" + dir.file("out.txt") +
+                                "|--market-url|" + sim.baseUrl();
+    struct Case {
+        std::string line;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {harvest + "|--score-config|" + dir.file("bad.toml"), 2,
+         "评分配置有误：" + dir.file("bad.toml") + " 第2行 pattern.aabb："},
+        {harvest, 2,
+         "评分配置有误：" + dir.file("conf/jilan-harvester/score.toml") + " 第2行 cost.hyphen："},
+        {"|--explain|a.com|--score-config|" + dir.file("none.toml"), 2,
+         "无法读取评分配置 " + dir.file("none.toml")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> args{"jilan-harvester-cli"};
+        std::istringstream in(c.line.substr(1));
+        for (std::string arg; std::getline(in, arg, '|');) {
+            args.push_back(arg);
+        }
+        std::ostringstream out, errors;
+        EXPECT_EQ(runCommandLine(parseCommandLine(args, env), "cli", out, errors), c.status);
+        EXPECT_NE(errors.str().find(c.message), std::string::npos) << errors.str();
+    }
+    EXPECT_TRUE(sim.requests().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+
+    const auto explain = [](const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"jilan-harvester-cli", "--explain", "6688.com", "a_b.com"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::ostringstream out, errors;
+        EXPECT_EQ(runCommandLine(
+                      parseCommandLine(
+                          args, [](const std::string&) { return std::optional<std::string>(); }),
+                      "cli", out, errors),
+                  0)
+            << errors.str();
+        return out.str();
+    };
+    const std::string standard = explain({});
+    const std::string heavier = explain({"--score-config", dir.file("good.toml")});
+    EXPECT_TRUE(standard.starts_with("6688.com\t")) << standard;
+    EXPECT_NE(standard.find("AABB 10"), std::string::npos) << standard;
+    EXPECT_NE(heavier.find("AABB 30"), std::string::npos) << heavier;
+    EXPECT_NE(standard.find("\na_b.com\t-\t无法评分："), std::string::npos) << standard;
 }
 
 // {date} and {time} in the output name, and the folders on the way made.

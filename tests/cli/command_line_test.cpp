@@ -97,6 +97,10 @@ TEST(CommandLine, RefusedWithTheWordAtFault) {
         {"--new-only=yes --harvest 1 --output a", "选项 --new-only 不带值"},
         {"extra", "多余的参数：extra"},
         {"--harvest 1 --output a -- --more", "多余的参数：--more"},
+        {"--explain", "--explain 需要至少一个域名"},
+        {"--explain a.com --query b.com", "--query"},
+        {"--score-config s.toml", "--score-config 只能与"},
+        {"--explain a.com --score-config=", "--score-config 需要文件名"},
     };
     for (const auto& [line, text] : cases) {
         SCOPED_TRACE(line);
@@ -105,6 +109,24 @@ TEST(CommandLine, RefusedWithTheWordAtFault) {
         EXPECT_TRUE(mentions(parsed, text)) << parsed.errors.front();
         EXPECT_FALSE(needsWindow(argsOf(line), noEnv));
     }
+}
+
+TEST(CommandLine, ExplainTakesTheNamesAndTheScoreConfig) {
+    const auto env = [](const std::string& name) -> std::optional<std::string> {
+        return name == "XDG_CONFIG_HOME" ? std::optional<std::string>("/conf") : std::nullopt;
+    };
+    const ParsedCommandLine byDefault = parseCommandLine(argsOf("--explain 888.com -- -a.cn"), env);
+    ASSERT_TRUE(byDefault.ok()) << byDefault.errors.front();
+    EXPECT_EQ(byDefault.settings.mode, RunMode::Explain);
+    EXPECT_EQ(byDefault.settings.explainNames, (std::vector<std::string>{"888.com", "-a.cn"}));
+    EXPECT_EQ(byDefault.settings.scoreConfig, "/conf/jilan-harvester/score.toml");
+    EXPECT_FALSE(byDefault.settings.scoreConfigGiven);
+
+    const ParsedCommandLine given =
+        parseCommandLine(argsOf("--harvest 1 --output a.txt --score-config my.toml"), env);
+    ASSERT_TRUE(given.ok()) << given.errors.front();
+    EXPECT_EQ(given.settings.scoreConfig, "my.toml");
+    EXPECT_TRUE(given.settings.scoreConfigGiven);
 }
 
 TEST(CommandLine, UrlsFromDefaultsEnvironmentAndOptions) {
@@ -251,11 +273,13 @@ TEST(CommandLine, HelpNamesEveryOptionAndExitCode) {
     for (const std::string program : {"jilan-harvester", "jilan-harvester-cli"}) {
         const std::string help = helpText(program);
         for (const char* option :
-             {"--market-url",     "--icp-url",    "--forum-url",    "--home-url", "--parallel",
-              "--harvest",        "--output",     "--query",        "--help",     "--version",
-              "--history",        "--no-history", "--filter",       "--new-only", "--format",
-              "--search-history", "--since",      "--until",        "--details",  "--details-from",
-              "--max-names",      "--pause-ms",   "--max-age-hours"}) {
+             {"--market-url",  "--icp-url",  "--forum-url",     "--home-url",
+              "--parallel",    "--harvest",  "--output",        "--query",
+              "--help",        "--version",  "--history",       "--no-history",
+              "--filter",      "--new-only", "--format",        "--search-history",
+              "--since",       "--until",    "--details",       "--details-from",
+              "--max-names",   "--pause-ms", "--max-age-hours", "--explain",
+              "--score-config"}) {
             EXPECT_NE(help.find(option), std::string::npos) << option;
         }
         for (const char* code :

@@ -109,6 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"ends_with", "ends=8", "168.com", false, true},
         MatchCase{"ends_fails", "ends=8", "186.com", false, false},
         MatchCase{"has_is_case_blind", "has=AB", "xaby.com", false, true},
+        // score (888.com scores in the nineties, 6688.com in the seventies, qaxwerz.com under 10)
+        MatchCase{"score_at_least_holds", "score>=70", "888.com", false, true},
+        MatchCase{"score_at_least_fails", "score>=70", "qaxwerz.com", false, false},
+        MatchCase{"score_chinese_key", "评分>=70", "888.com", false, true},
+        MatchCase{"score_range_holds", "score=60..80", "6688.com", false, true},
+        MatchCase{"score_range_fails_above", "score=60..80", "888.com", false, false},
+        MatchCase{"score_below", "score<10", "qaxwerz.com", false, true},
+        MatchCase{"unscorable_name_has_no_score", "score>=0", "a_b.com", false, false},
+        MatchCase{"unscorable_name_passes_negation", "!score>=0", "a_b.com", false, true},
         // new
         MatchCase{"new_holds_for_new_names", "new", "abc.com", true, true},
         MatchCase{"new_fails_for_old_names", "new", "abc.com", false, false},
@@ -143,6 +152,18 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"empty_expression_matches_all", "", "abc.com", false, true},
         MatchCase{"blank_expression_matches_all", " 　 ", "abc.com", false, true}),
     [](const auto& info) { return std::string(info.param.rule); });
+
+TEST(FilterScoreTest, ScoreTermsUseTheGivenWeights) {
+    ScoreWeights weights = defaultScoreWeights();
+    weights.aabb += 20;
+    const NameFeatures aabb = computeFeatures("6688.com");
+    const auto standard = Filter::compile("score>=85");
+    const auto heavier = Filter::compile("score>=85", weights);
+    ASSERT_TRUE(std::holds_alternative<Filter>(standard));
+    ASSERT_TRUE(std::holds_alternative<Filter>(heavier));
+    EXPECT_FALSE(std::get<Filter>(standard).matches(aabb, false));
+    EXPECT_TRUE(std::get<Filter>(heavier).matches(aabb, false));
+}
 
 struct ErrorCase {
     const char* rule;
@@ -196,6 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "筛选条件有误：第1项 \"len=3...5\"：范围有误 3...5"},
         ErrorCase{"unknown_kind", "kind=digit", 1, "kind=digit",
                   "筛选条件有误：第1项 \"kind=digit\"：未知类别 digit"},
+        ErrorCase{"bad_score", "score>=high", 1, "score>=high",
+                  "筛选条件有误：第1项 \"score>=high\"：数字有误 high"},
         ErrorCase{"compare_on_text_key", "tld<com", 1, "tld<com",
                   "筛选条件有误：第1项 \"tld<com\"：tld 只能用 ="},
         ErrorCase{"compare_on_pinyin", "pinyin>=2", 1, "pinyin>=2",
