@@ -7,11 +7,11 @@
 #include <set>
 #include <variant>
 
+#include "base/ascii_case.h"
 #include "cli_run.h"
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
 #include "history/store.h"
-#include "base/ascii_case.h"
 
 #ifndef JILAN_VERSION
 #define JILAN_VERSION "0"
@@ -101,10 +101,10 @@ struct Scanned {
 };
 
 const OptionSpec* findOption(std::string_view name) {
-    for (const OptionSpec& spec : optionTable()) {
-        if (spec.shortName == name ||
-            std::find(spec.names.begin(), spec.names.end(), name) != spec.names.end()) {
-            return &spec;
+    for (const OptionSpec& entry : optionTable()) {
+        if (entry.shortName == name ||
+            std::find(entry.names.begin(), entry.names.end(), name) != entry.names.end()) {
+            return &entry;
         }
     }
     return nullptr;
@@ -131,13 +131,13 @@ Scanned scan(const std::vector<std::string>& args) {
             inlineValue = std::string(name.substr(equals + 1));
             name = name.substr(0, equals);
         }
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr) {
+        const OptionSpec* entry = findOption(name);
+        if (entry == nullptr) {
             scanned.unknown.emplace_back(name);
             continue;
         }
-        const std::string_view key = spec->names.front();
-        if (spec->valueName.empty()) {
+        const std::string_view key = entry->names.front();
+        if (entry->valueName.empty()) {
             if (inlineValue && scanned.unexpectedValue.empty()) {
                 scanned.unexpectedValue = std::string(arg.substr(0, arg.find('=')));
             }
@@ -340,16 +340,16 @@ std::string padded(std::string text, std::size_t width) {
     return text;
 }
 
-std::string optionColumn(const OptionSpec& spec) {
+std::string optionColumn(const OptionSpec& entry) {
     std::string text;
-    if (!spec.shortName.empty()) {
-        text += "-" + std::string(spec.shortName) + ", ";
+    if (!entry.shortName.empty()) {
+        text += "-" + std::string(entry.shortName) + ", ";
     }
-    for (std::size_t i = 0; i < spec.names.size(); ++i) {
-        text += (i == 0 ? "--" : ", --") + std::string(spec.names[i]);
+    for (std::size_t i = 0; i < entry.names.size(); ++i) {
+        text += (i == 0 ? "--" : ", --") + std::string(entry.names[i]);
     }
-    if (!spec.valueName.empty()) {
-        text += " <" + std::string(spec.valueName) + ">";
+    if (!entry.valueName.empty()) {
+        text += " <" + std::string(entry.valueName) + ">";
     }
     return text;
 }
@@ -538,11 +538,11 @@ std::string helpText(std::string_view program) {
                      "之一；窗口请运行 jilan-harvester。\n";
     text += "\n选项：\n";
     std::size_t width = 0;
-    for (const OptionSpec& spec : optionTable()) {
-        width = std::max(width, optionColumn(spec).size());
+    for (const OptionSpec& entry : optionTable()) {
+        width = std::max(width, optionColumn(entry).size());
     }
-    for (const OptionSpec& spec : optionTable()) {
-        text += "  " + padded(optionColumn(spec), width) + "  " + spec.description + "\n";
+    for (const OptionSpec& entry : optionTable()) {
+        text += "  " + padded(optionColumn(entry), width) + "  " + entry.description + "\n";
     }
     text +=
         "\n退出码：\n"

@@ -28,8 +28,8 @@ bool isWide(std::uint32_t cp) {
 
 DomainRow rowOf(const NameRecord& record) {
     DomainRow row;
-    for (const ColumnSpec& spec : kColumns) {
-        row[spec.id] = spec.text(record);
+    for (const ColumnSpec& entry : kColumns) {
+        row[entry.id] = entry.text(record);
     }
     if (record.details != nullptr && record.details->result != query::kQuerySucceeded) {
         row.failure = record.details->result;

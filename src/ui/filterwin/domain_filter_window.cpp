@@ -660,10 +660,10 @@ void DomainFilterWindow::showDetails(const TableRow& row) {
         .domain = row.domain, .features = row.features, .details = &*cells};
     QString text = toQt(row.domain) + QLatin1Char('\n');
     for (const Column column : exporting::kPaneColumns) {
-        const exporting::ColumnSpec& spec = exporting::specOf(column);
+        const exporting::ColumnSpec& entry = exporting::specOf(column);
         text +=
-            QString::fromUtf8(spec.caption.data(), static_cast<qsizetype>(spec.caption.size())) +
-            QStringLiteral("：") + toQt(spec.text(record)) + QLatin1Char('\n');
+            QString::fromUtf8(entry.caption.data(), static_cast<qsizetype>(entry.caption.size())) +
+            QStringLiteral("：") + toQt(entry.text(record)) + QLatin1Char('\n');
     }
     pane_->setPlainText(text);
 }

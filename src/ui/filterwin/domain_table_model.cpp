@@ -50,22 +50,22 @@ std::optional<std::string> textOf(std::string text) {
 
 // Ordered by the column's date when it has one, else its number, else its text.
 int compareRows(const TableRow& a, const TableRow& b, Column column, bool descending) {
-    const ColumnSpec& spec = exporting::specOf(column);
+    const ColumnSpec& entry = exporting::specOf(column);
     const exporting::NameRecord first = a.record();
     const exporting::NameRecord second = b.record();
-    if (spec.date != nullptr) {
-        return compareOptional(spec.date(first), spec.date(second), descending);
+    if (entry.date != nullptr) {
+        return compareOptional(entry.date(first), entry.date(second), descending);
     }
-    if (spec.number != nullptr) {
-        return compareOptional(spec.number(first), spec.number(second), descending);
+    if (entry.number != nullptr) {
+        return compareOptional(entry.number(first), entry.number(second), descending);
     }
-    return compareOptional(textOf(spec.text(first)), textOf(spec.text(second)), descending);
+    return compareOptional(textOf(entry.text(first)), textOf(entry.text(second)), descending);
 }
 
 QString cellText(const TableRow& row, Column column) {
-    const ColumnSpec& spec = exporting::specOf(column);
+    const ColumnSpec& entry = exporting::specOf(column);
     const exporting::NameRecord record = row.record();
-    return toQt(spec.tableText != nullptr ? spec.tableText(record) : spec.text(record));
+    return toQt(entry.tableText != nullptr ? entry.tableText(record) : entry.text(record));
 }
 
 }  // namespace
