@@ -299,13 +299,15 @@ namespace columns {
 
 constexpr bool inCatalogueOrder() {
     for (std::size_t i = 0; i < kCatalogueSize; ++i) {
-        if (static_cast<std::size_t>(kColumns[i].id) != i || kColumns[i].text == nullptr) {
+        // (Whether each entry has its text is checked by the tests: comparing a converted
+        // lambda with nullptr is not a constant expression under the sanitizers.)
+        if (static_cast<std::size_t>(kColumns[i].id) != i) {
             return false;
         }
     }
     return true;
 }
-static_assert(inCatalogueOrder(), "every Column has its entry, at its own place, with a text");
+static_assert(inCatalogueOrder(), "every Column has its entry, at its own place");
 
 }  // namespace columns
 
