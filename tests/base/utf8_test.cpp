@@ -3,39 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 
-#include "net/iconv_handle.h"
+#include "iconv_reference.h"
 
 namespace jilan::base {
 namespace {
 
 const std::string kFffd = "\xEF\xBF\xBD";
 
-std::string hex(std::string_view bytes) {
-    std::string out;
-    char buf[4];
-    for (const unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", c);
-        out += buf;
-    }
-    return out;
-}
-
-// glibc's verdict on UTF-8, the reference of the checks below.
-class IconvReference {
-public:
-    IconvReference() : utf8_(net::IconvHandle::open("UTF-32LE", "UTF-8")) {}
-    bool ok() const { return utf8_.has_value(); }
-    bool validUtf8(std::string_view bytes) { return utf8_->convertStrict(bytes).has_value(); }
-
-private:
-    std::optional<net::IconvHandle> utf8_;
-};
+using testing::hex;
+using testing::IconvReference;
 
 struct DecodeCase {
     const char* name;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
@@ -11,37 +10,15 @@
 #include <utility>
 
 #include "base/utf8.h"
-#include "net/iconv_handle.h"
+#include "iconv_reference.h"
 
 namespace jilan::net {
 namespace {
 
 const std::string kFffd = "\xEF\xBF\xBD";
 
-std::string hex(std::string_view bytes) {
-    std::string out;
-    char buf[4];
-    for (const unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", c);
-        out += buf;
-    }
-    return out;
-}
-
-// glibc's own verdict, the reference the generated tables are checked against.
-class IconvReference {
-public:
-    IconvReference()
-        : gb_(IconvHandle::open("UTF-8", "GB18030")),
-          utf8_(IconvHandle::open("UTF-32LE", "UTF-8")) {}
-    bool ok() const { return gb_.has_value() && utf8_.has_value(); }
-    std::optional<std::string> gb18030(std::string_view bytes) { return gb_->convertStrict(bytes); }
-    bool validUtf8(std::string_view bytes) { return utf8_->convertStrict(bytes).has_value(); }
-
-private:
-    std::optional<IconvHandle> gb_;
-    std::optional<IconvHandle> utf8_;
-};
+using testing::hex;
+using testing::IconvReference;
 
 // The four-byte GB18030 form of a linear index (0 = 81 30 81 30).
 void appendFourByte(std::string& out, std::size_t linear) {
