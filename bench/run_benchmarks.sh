@@ -131,10 +131,10 @@ if [ "$e2e_built" = yes ]; then
   echo "== batch harvest: 100 pages, market-sim at 30 ms latency"
   start_sim --latency-ms 30
   t0=$(now)
-  "$program" --market-url "$base" --harvest 100 --output "$work/default.txt" 2>"$work/default.log" ||
+  "$program" --market-url "$base" --harvest 100 --no-history --output "$work/default.txt" 2>"$work/default.log" ||
     echo "jilan-harvester exited with $?" >&2
   t1=$(now)
-  "$program" --market-url "$base" --harvest 100 --parallel 1 --output "$work/serial.txt" \
+  "$program" --market-url "$base" --harvest 100 --parallel 1 --no-history --output "$work/serial.txt" \
     2>"$work/serial.log" || echo "jilan-harvester exited with $?" >&2
   t2=$(now)
   stop_sim
@@ -149,7 +149,7 @@ if [ "$e2e_built" = yes ]; then
   echo
   echo "== idle cost of a waiting fetch: one listing request that is never answered"
   start_sim --fault never-answer
-  "$program" --market-url "$base" --harvest 1 --output "$work/idle.txt" 2>"$work/idle.log" &
+  "$program" --market-url "$base" --harvest 1 --no-history --output "$work/idle.txt" 2>"$work/idle.log" &
   idle_pid=$!
   ticks_per_s=$(getconf CLK_TCK)
   # CPU ticks (user + system) of the process; the window starts after one second of start-up.
