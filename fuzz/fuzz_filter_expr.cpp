@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/utf8.h"
 #include "filter/filter_expr.h"
 #include "filter/name_features.h"
 #include "fuzz_check.h"
@@ -51,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!error->reason.empty(), "an error gives a reason");
         check(error->message.starts_with("筛选条件有误：第"), "the message says what it is");
         check(error->message.ends_with(error->reason), "the message ends with the reason");
+        // The term shown once and cut, the reason naming at most a cut part: bounded, and
+        // printable whatever bytes the input had.
+        check(error->message.size() <= 1024, "the message is bounded");
+        check(jilan::base::isValidUtf8(error->message), "the message is valid UTF-8");
         return 0;
     }
     const filter::Filter& f = std::get<filter::Filter>(compiled);

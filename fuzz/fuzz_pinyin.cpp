@@ -17,32 +17,34 @@ using jilan::fuzz::check;
 
 namespace {
 
-// Every split of `text` into table syllables, tried one by one (a plain recursion over the
-// table's look-up, no trie, no DP): the best by the rules, as the lengths of its syllables.
-void searchSplits(std::string_view text, std::size_t from, std::vector<int>& current,
-                  std::vector<int>& best) {
-    if (from == text.size()) {
-        // Fewer syllables first; then, position by position, the longer syllable.
-        if (best.empty() || current.size() < best.size() ||
-            (current.size() == best.size() && current > best)) {
-            best = current;
-        }
-        return;
-    }
-    for (std::size_t len = 1; len <= filter::kLongestSyllable && from + len <= text.size(); ++len) {
-        if (filter::isPinyinSyllable(text.substr(from, len))) {
-            current.push_back(static_cast<int>(len));
-            searchSplits(text, from + len, current, best);
-            current.pop_back();
-        }
-    }
-}
-
+// The best split of `text` by the rules, as the lengths of its syllables, from every split of
+// every suffix: the best split from a position is its first syllable followed by the best
+// split of the rest (fewer syllables in total means fewer in the rest; with as many, the
+// comparison after the shared first syllable is the rest's). Whole splits are compared as
+// vectors, without the count-then-longest construction the splitter uses. Each suffix's best
+// is kept, so a long run of one-letter syllables costs a few steps per position rather than
+// one per split (the plain recursion took ~1 ms per input, too slow for a long run).
 std::vector<int> exhaustiveBest(std::string_view text) {
-    std::vector<int> current;
-    std::vector<int> best;
-    searchSplits(text, 0, current, best);
-    return best;
+    // best[i]: the best split of text.substr(i); `found[i]` false when there is none.
+    std::vector<std::vector<int>> best(text.size() + 1);
+    std::vector<bool> found(text.size() + 1, false);
+    found[text.size()] = true;
+    for (std::size_t from = text.size(); from-- > 0;) {
+        for (std::size_t len = 1; len <= filter::kLongestSyllable && from + len <= text.size();
+             ++len) {
+            if (!found[from + len] || !filter::isPinyinSyllable(text.substr(from, len))) {
+                continue;
+            }
+            std::vector<int> candidate{static_cast<int>(len)};
+            candidate.insert(candidate.end(), best[from + len].begin(), best[from + len].end());
+            if (!found[from] || candidate.size() < best[from].size() ||
+                (candidate.size() == best[from].size() && candidate > best[from])) {
+                best[from] = std::move(candidate);
+                found[from] = true;
+            }
+        }
+    }
+    return found[0] ? best[0] : std::vector<int>{};
 }
 
 void checkSplit(std::string_view letters) {
@@ -56,7 +58,7 @@ void checkSplit(std::string_view letters) {
         lengths.push_back(static_cast<int>(s.size()));
     }
     check(split.empty() || joined == letters, "the syllables join back to the input");
-    constexpr std::size_t kExhaustiveUpTo = 24;
+    constexpr std::size_t kExhaustiveUpTo = 128;
     const bool lettersOnly =
         !letters.empty() &&
         letters.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string_view::npos;

@@ -75,13 +75,17 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
     }
     const filter::Filter& filter = std::get<filter::Filter>(compiled);
 
-    const NameList list = readNameListFile(listPath);
+    const NameList list = readNameListFile(listPath, interruption.requested, &err);
+    if (list.interrupted) {
+        err << "已中断，未读完名单\n";
+        return interruption.exitStatus();
+    }
     if (!list.error.empty()) {
         err << list.error << '\n';
         return exitStatus(ExitCode::BadOptions);
     }
     for (const SkippedLine& skipped : list.skipped) {
-        err << listPath << " 第" << skipped.line << "行：" << skipped.message << '\n';
+        err << listPath << " 第 " << skipped.line << " 行：" << skipped.message << '\n';
     }
 
     auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr));

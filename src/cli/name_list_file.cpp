@@ -1,14 +1,19 @@
 #include "name_list_file.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <cstdint>
 #include <unordered_set>
 
 #include "app/failure_text.h"
 #include "base/name_key.h"
 #include "base/utf8.h"
+#include "io/unique_fd.h"
 #include "net/text_decoding.h"
 
 namespace jilan::cli {
@@ -21,6 +26,10 @@ constexpr std::size_t kMaxName = 253;
 constexpr std::size_t kQuotedChars = 40;
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// How long the reader waits at most before it looks at the interruption again.
+constexpr int kPollMs = 100;
+constexpr std::size_t kReadChunk = 1024 * 1024;
+constexpr std::size_t kMiB = 1024 * 1024;
 
 // UTF-16 without its mark; an unpaired surrogate or an odd last byte becomes U+FFFD.
 std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
@@ -180,19 +189,19 @@ std::optional<std::string> domainProblem(std::string_view name) {
     emptyLabel = emptyLabel || labelChars == 0;
     hyphenEdge = hyphenEdge || previous == '-';
     if (chars > kMaxName) {
-        return std::string("超过253个字符");
+        return std::string("超过 253 个字符");
     }
     if (labels < 2) {
         return std::string("不是域名（至少需要两段，如 abc.com）");
     }
     if (emptyLabel) {
-        return std::string("有空的一段（多余的“.”）");
+        return std::string("某一段是空的（多余的“.”）");
     }
     if (longLabel) {
-        return std::string("有一段超过63个字符");
+        return std::string("某一段超过 63 个字符");
     }
     if (hyphenEdge) {
-        return std::string("有一段以“-”开头或结尾");
+        return std::string("某一段以“-”开头或结尾");
     }
     return std::nullopt;
 }
@@ -210,7 +219,7 @@ std::string decodeListText(std::string_view bytes) {
     return net::decodeUndeclared(bytes);
 }
 
-NameList parseNameList(std::string_view bytes) {
+NameList parseNameList(std::string_view bytes, const ListLimits& limits) {
     const std::string text = decodeListText(bytes);
     const std::string_view all = text;
     NameList list;
@@ -220,7 +229,11 @@ NameList parseNameList(std::string_view bytes) {
         const std::size_t end = std::min(all.find('\n', at), all.size());
         std::string_view line = all.substr(at, end - at);
         at = end + 1;
-        ++lineNumber;
+        if (++lineNumber > limits.maxLines) {
+            NameList failed;
+            failed.error = "名单超过 " + std::to_string(limits.maxLines) + " 行的上限";
+            return failed;
+        }
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
@@ -229,9 +242,8 @@ NameList parseNameList(std::string_view bytes) {
             continue;
         }
         if (const auto problem = domainProblem(name)) {
-            list.skipped.push_back({.line = lineNumber,
-                                    .message = "名单第" + std::to_string(lineNumber) + "行“" +
-                                               quoted(name) + "”" + *problem + "，已跳过"});
+            list.skipped.push_back(
+                {.line = lineNumber, .message = *problem + "（“" + quoted(name) + "”），已跳过"});
             continue;
         }
         if (seen.insert(base::nameKey(name)).second) {
@@ -241,21 +253,86 @@ NameList parseNameList(std::string_view bytes) {
     return list;
 }
 
-NameList readNameListFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        NameList failed;
-        failed.error = "无法读取名单文件 " + path + "：" + app::fileFailureText(errno, "");
+NameList readNameListFile(const std::string& path, const std::atomic<bool>& interrupted,
+                          std::ostream* progress, const ListLimits& limits) {
+    NameList failed;
+    const auto fail = [&](std::string why) {
+        failed.error = "无法读取名单文件 " + path + "：" + std::move(why);
         return failed;
+    };
+    // Non-blocking, so that a FIFO without a writer does not hold the open: the wait for the
+    // writer is the poll below, which looks at the interruption between its rounds.
+    const io::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd) {
+        const int err = errno;
+        struct stat st {};
+        if (err == ENXIO && ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            return fail("这是套接字，不是名单文件（只能读普通文件或管道）");
+        }
+        return fail(app::fileFailureText(err, "open"));
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        NameList failed;
-        failed.error = "无法读取名单文件 " + path + "：" + app::fileFailureText(errno, "读取出错");
-        return failed;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return fail(app::fileFailureText(errno, "fstat"));
     }
-    return parseNameList(bytes.str());
+    if (S_ISDIR(st.st_mode)) {
+        return fail("这是文件夹，不是名单文件");
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        return fail("这是设备或特殊文件，不是名单文件（只能读普通文件或管道）");
+    }
+    const std::string tooBig = "超过 " + std::to_string(limits.maxBytes / kMiB) + " MiB 的上限";
+    if (S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) > limits.maxBytes) {
+        return fail(tooBig);
+    }
+    std::string bytes;
+    std::size_t lines = 0;
+    std::size_t reported = 0;
+    std::string chunk(kReadChunk, '\0');
+    for (;;) {
+        if (interrupted.load()) {
+            NameList stopped;
+            stopped.interrupted = true;
+            return stopped;
+        }
+        pollfd p{fd.get(), POLLIN, 0};
+        const int ready = ::poll(&p, 1, kPollMs);
+        if (ready < 0 && errno != EINTR) {
+            return fail(app::fileFailureText(errno, "poll"));
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        const ssize_t n = ::read(fd.get(), chunk.data(), chunk.size());
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            return fail(app::fileFailureText(errno, "读取出错"));
+        }
+        if (n == 0) {
+            break;
+        }
+        const std::string_view got(chunk.data(), static_cast<std::size_t>(n));
+        if (bytes.size() + got.size() > limits.maxBytes) {
+            return fail(tooBig);
+        }
+        bytes.append(got);
+        lines += static_cast<std::size_t>(std::count(got.begin(), got.end(), '\n'));
+        if (lines > limits.maxLines) {
+            return fail("超过 " + std::to_string(limits.maxLines) + " 行的上限");
+        }
+        if (progress != nullptr && limits.progressEvery > 0 &&
+            lines / limits.progressEvery > reported) {
+            reported = lines / limits.progressEvery;
+            *progress << "正在读取名单：已读 " << lines << " 行\n" << std::flush;
+        }
+    }
+    NameList list = parseNameList(bytes, limits);
+    if (!list.error.empty()) {
+        list.error = "无法读取名单文件 " + path + "：" + list.error;
+    }
+    return list;
 }
 
 }  // namespace jilan::cli

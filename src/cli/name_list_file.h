@@ -1,17 +1,29 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace jilan::cli {
 
-// A line of a name list that was skipped, with the Chinese message the run prints.
+// A line of a name list that was skipped: what is wrong with it (Chinese, without the line
+// number, which the caller prints in its own words).
 struct SkippedLine {
     std::size_t line = 0;  // 1-based
     std::string message;
+};
+
+// How much a list may hold: a list is read whole into memory, so a device that never ends or
+// a file that is no list must be stopped before it fills the memory.
+struct ListLimits {
+    std::size_t maxLines = 1'000'000;
+    std::size_t maxBytes = std::size_t{256} * 1024 * 1024;
+    // A list longer than this has its reading reported on the progress stream.
+    std::size_t progressEvery = 100'000;
 };
 
 // The names of a list file, each once, in the order of their first line.
@@ -20,6 +32,8 @@ struct NameList {
     std::vector<SkippedLine> skipped;
     // Set when the file itself could not be read (Chinese); then nothing else is.
     std::string error;
+    // The reading stopped because `interrupted` was set; nothing else is set.
+    bool interrupted = false;
 };
 
 // Why `name` cannot be a domain (Chinese), or nullopt when it can: at least two labels, no
@@ -35,9 +49,16 @@ std::string decodeListText(std::string_view bytes);
 // Splits decoded bytes into names: CR LF or LF line ends, blank lines and surrounding
 // spaces (also the full-width and the no-break space) ignored, a name met again (in any
 // letter case) kept once, a line that cannot be a domain skipped with its line number.
-NameList parseNameList(std::string_view bytes);
+// More than limits.maxLines lines is an error naming the limit.
+NameList parseNameList(std::string_view bytes, const ListLimits& limits = {});
 
-// parseNameList over the file at `path`.
-NameList readNameListFile(const std::string& path);
+// parseNameList over the list at `path`, the one reader of every name list. Only a regular
+// file or a pipe (a FIFO) is read; a folder, a device or a socket is an error. More than
+// limits.maxBytes is an error naming the limit. The reader never blocks for long: it waits
+// for a FIFO's writer and its bytes in short polls and stops within a fraction of a second
+// once `interrupted` is set. `progress`, when given, hears about lists of more than
+// limits.progressEvery lines as they are read.
+NameList readNameListFile(const std::string& path, const std::atomic<bool>& interrupted,
+                          std::ostream* progress, const ListLimits& limits = {});
 
 }  // namespace jilan::cli

@@ -41,7 +41,7 @@ Urls defaultUrls() {
 std::optional<std::string> checkBaseUrl(std::string_view url) {
     for (unsigned char c : url) {
         if (c <= 0x20 || c == 0x7F) {
-            return "URL must not contain spaces or control characters: " + shown(url);
+            return "网址中不能有空格或控制字符：" + shown(url);
         }
     }
     const std::string lower = base::lowerAscii(url);
@@ -51,13 +51,13 @@ std::optional<std::string> checkBaseUrl(std::string_view url) {
     } else if (lower.rfind("https://", 0) == 0) {
         hostStart = 8;
     } else {
-        return "URL must start with http:// or https://: " + shown(url);
+        return "网址必须以 http:// 或 https:// 开头：" + shown(url);
     }
     const std::size_t hostEnd = url.find_first_of("/?#", hostStart);
     const std::string_view host =
         url.substr(hostStart, hostEnd == std::string_view::npos ? url.npos : hostEnd - hostStart);
     if (host.empty() || host.front() == ':' || host.find('@') != std::string_view::npos) {
-        return "URL has no usable host: " + shown(url);
+        return "网址中没有可用的主机名：" + shown(url);
     }
     return std::nullopt;
 }
@@ -84,14 +84,14 @@ UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const 
         } else if (env) {
             if (auto v = env(e.variable); v && !v->empty()) {
                 value = *v;
-                source = e.variable;
+                source = std::string("环境变量 ") + e.variable;
             }
         }
         if (!value) {
             continue;
         }
         if (auto error = checkBaseUrl(*value)) {
-            result.errors.push_back(source + ": " + *error);
+            result.errors.push_back(source + "：" + *error);
             continue;
         }
         std::string url = *value;

@@ -33,6 +33,10 @@ XlsxWriter::~XlsxWriter() {
 }
 
 void XlsxWriter::removeWorkFolder() {
+    if (bookFile_) {
+        bookFile_.reset();  // the shared temporary folder itself stays
+        folder_.clear();
+    }
     if (!folder_.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
@@ -58,13 +62,22 @@ io::WriteStatus XlsxWriter::open(const std::string& path) {
         const char* env = std::getenv("TMPDIR");
         base = env != nullptr && *env != '\0' ? env : "/tmp";
     }
-    std::string templ = base + "/jilan-xlsx-XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr) {
-        failed_ = io::WriteFailure{errno, false, path, "work folder " + base};
-        return failed_;
+    // The library's own temporary files are unlinked as soon as it creates them; only the
+    // book has a name, and with O_TMPFILE not even that.
+    bookFile_.reset(::open(base.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (bookFile_ && ::access("/proc/self/fd", X_OK) == 0) {
+        folder_ = base;
+        book_ = "/proc/self/fd/" + std::to_string(bookFile_.get());
+    } else {
+        bookFile_.reset();
+        std::string templ = base + "/jilan-xlsx-XXXXXX";
+        if (::mkdtemp(templ.data()) == nullptr) {
+            failed_ = io::WriteFailure{errno, false, path, "work folder " + base};
+            return failed_;
+        }
+        folder_ = templ;
+        book_ = folder_ + "/book.xlsx";
     }
-    folder_ = templ;
-    book_ = folder_ + "/book.xlsx";
     lxw_workbook_options lxwOptions{};
     lxwOptions.constant_memory = options_.constantMemory ? LXW_TRUE : LXW_FALSE;
     lxwOptions.tmpdir = folder_.data();
@@ -195,7 +208,11 @@ io::WriteStatus XlsxWriter::build() {
         }
         return failed_;
     }
-    const int book = ::open(book_.c_str(), O_RDONLY | O_CLOEXEC);
+    const int book =
+        bookFile_ ? ::dup(bookFile_.get()) : ::open(book_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (bookFile_ && book >= 0) {
+        ::lseek(book, 0, SEEK_SET);
+    }
     if (book < 0) {
         failed_ = io::WriteFailure{errno, false, path_, "read workbook"};
         return failed_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/table_writer.h"
+#include "io/unique_fd.h"
 
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -47,6 +48,10 @@ private:
     std::string path_;
     std::string folder_;  // the private work folder, removed with everything in it
     std::string book_;
+    // The workbook as an anonymous file (O_TMPFILE), which the library writes through its
+    // /proc name: nothing of it is left when the process is killed. -1 where the file system
+    // has none; the work folder holds the book then.
+    io::UniqueFd bookFile_;
     io::FileWriter target_;
     lxw_workbook* workbook_ = nullptr;
     lxw_format* bold_ = nullptr;

@@ -24,6 +24,8 @@ constexpr int kMaskedValues = 64;
 // A value needs at most this many digits; a longer one is refused rather than overflowing.
 constexpr std::size_t kMaxDigits = 4;
 constexpr int kMaxValue = 9999;
+// How much of a term or a value an error message shows.
+constexpr std::size_t kShownChars = 80;
 
 // Cheapest first: compiled terms are checked in this order, since the order of an "all of"
 // does not change its result.
@@ -352,6 +354,17 @@ std::optional<int> number(std::string_view text) {
     return v;
 }
 
+// A part of an expression as a message shows it: invalid bytes replaced, at most
+// kShownChars characters.
+std::string shown(std::string_view part) {
+    const std::string text = base::decodeUtf8Lossy(part);
+    std::size_t at = 0;
+    for (std::size_t chars = 0; at < text.size() && chars < kShownChars; ++chars) {
+        at = base::utf8CharEnd(text, at);
+    }
+    return at < text.size() ? text.substr(0, at) + "…" : text;
+}
+
 // The reason a term is refused, or nothing when it compiled.
 using Reason = std::optional<std::string>;
 
@@ -380,11 +393,17 @@ std::vector<std::string_view> splitItems(std::string_view value) {
     return items;
 }
 
+// What is wrong with an item of a value; the item is named only when the value has several
+// (a single one is the value the message already shows with its term).
+std::string itemFault(const char* fault, std::string_view item, std::size_t items) {
+    return items > 1 ? std::string(fault) + " " + shown(item) : std::string(fault);
+}
+
 Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
     if (op != "=") {
         const auto n = number(value);
         if (!n) {
-            return "数字有误 " + std::string(value);
+            return std::string("数字有误");
         }
         Range r{0, kMaxValue};
         if (op == "<") {
@@ -401,7 +420,8 @@ Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
         }
         return std::nullopt;
     }
-    for (std::string_view item : splitItems(value)) {
+    const std::vector<std::string_view> items = splitItems(value);
+    for (std::string_view item : items) {
         if (item.empty()) {
             return "缺少值";
         }
@@ -409,7 +429,7 @@ Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
         if (dots == std::string_view::npos) {
             const auto n = number(item);
             if (!n) {
-                return "数字有误 " + std::string(item);
+                return itemFault("数字有误", item, items.size());
             }
             t.numbers.add({*n, *n});
             continue;
@@ -417,7 +437,7 @@ Reason addNumbers(Term& t, std::string_view op, std::string_view value) {
         const auto low = number(item.substr(0, dots));
         const auto high = number(item.substr(dots + 2));
         if (!low || !high || *low > *high) {
-            return "范围有误 " + std::string(item);
+            return itemFault("范围有误", item, items.size());
         }
         t.numbers.add({*low, *high});
     }
@@ -466,12 +486,13 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
         return addNumbers(t, op, value);
     }
     if (op != "=") {
-        return std::string(key) + " 只能用 =";
+        return shown(key) + " 只能用 =";
     }
     if (t.test == Test::Pinyin) {
         return addNumbers(t, op, value);
     }
-    for (std::string_view item : splitItems(value)) {
+    const std::vector<std::string_view> items = splitItems(value);
+    for (std::string_view item : items) {
         if (item.empty()) {
             return "缺少值";
         }
@@ -479,7 +500,7 @@ Reason addValues(Term& t, std::string_view key, std::string_view op, std::string
             case Test::Kind: {
                 const auto kind = classNamed(base::lowerAscii(item));
                 if (!kind) {
-                    return "未知类别 " + std::string(item);
+                    return itemFault("未知类别", item, items.size());
                 }
                 t.kinds |= kindBit(*kind);
                 break;
@@ -523,7 +544,7 @@ Reason compileTerm(std::string_view text, Term& t) {
         const bool negated = t.negated;
         const auto word = wordTerm(base::lowerAscii(body));
         if (!word) {
-            return "未知条件 " + std::string(body);
+            return std::string("未知条件");  // the term itself, which the message shows
         }
         t = *word;
         t.negated = negated;
@@ -539,9 +560,12 @@ Reason compileTerm(std::string_view text, Term& t) {
     const auto test = keyTest(key);
     if (!test) {
         if (wordTerm(key)) {
-            return key + " 不带值";
+            return shown(key) + " 不带值";
         }
-        return "未知条件 " + (key.empty() ? std::string(body) : std::string(body.substr(0, opAt)));
+        if (key.empty()) {
+            return std::string("未知条件");
+        }
+        return "未知条件 " + shown(body.substr(0, opAt));
     }
     t.test = *test;
     if (value.empty()) {
@@ -550,17 +574,35 @@ Reason compileTerm(std::string_view text, Term& t) {
     return addValues(t, key, op, value);
 }
 
-// Splits at ASCII blanks and the full-width space.
-std::vector<std::string_view> splitTerms(std::string_view expression) {
+// The terms of an expression as written, and the position of the one whose quote is never
+// closed (it runs to the end), if any.
+struct Split {
     std::vector<std::string_view> terms;
+    std::optional<std::size_t> unclosedQuote;
+};
+
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// Splits at ASCII blanks and the full-width space, except inside a pair of quotes (" or '),
+// which keeps what it holds together: `has="8 8"` is one term.
+Split splitTerms(std::string_view expression) {
+    Split split;
     std::size_t start = 0;
+    char quote = 0;
     auto flush = [&](std::size_t end) {
         if (end > start) {
-            terms.push_back(expression.substr(start, end - start));
+            split.terms.push_back(expression.substr(start, end - start));
         }
     };
     for (std::size_t i = 0; i < expression.size();) {
         const char c = expression[i];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+            ++i;
+            continue;
+        }
         std::size_t width = 0;
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             width = 1;
@@ -568,6 +610,7 @@ std::vector<std::string_view> splitTerms(std::string_view expression) {
             width = kFullWidthSpace.size();
         }
         if (width == 0) {
+            quote = isQuote(c) ? c : 0;
             ++i;
             continue;
         }
@@ -576,7 +619,27 @@ std::vector<std::string_view> splitTerms(std::string_view expression) {
         start = i;
     }
     flush(expression.size());
-    return terms;
+    if (quote != 0) {
+        split.unclosedQuote = split.terms.size() - 1;
+    }
+    return split;
+}
+
+// A term without its quotes (each pair removed, what is inside kept as it is).
+std::string unquoted(std::string_view term) {
+    std::string out;
+    out.reserve(term.size());
+    char quote = 0;
+    for (const char c : term) {
+        if (quote == 0 && isQuote(c)) {
+            quote = c;
+        } else if (c == quote) {
+            quote = 0;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -639,7 +702,8 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
 
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
                                                   const ScoreWeights& weights) {
-    const std::vector<std::string_view> texts = splitTerms(expression);
+    const Split split = splitTerms(expression);
+    const std::vector<std::string_view>& texts = split.terms;
     if (texts.empty()) {
         return Filter{};
     }
@@ -647,13 +711,22 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
     compiled->terms.reserve(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         Term term;
-        if (Reason reason = compileTerm(texts[i], term)) {
+        Reason reason;
+        if (!base::isValidUtf8(texts[i])) {
+            reason = "含有无效的 UTF-8 字节";
+        } else if (split.unclosedQuote == i) {
+            reason = "引号不成对";
+        } else {
+            reason = compileTerm(unquoted(texts[i]), term);
+        }
+        if (reason) {
             FilterError error;
             error.term = static_cast<int>(i) + 1;
             error.text = std::string(texts[i]);
             error.reason = std::move(*reason);
-            error.message = "筛选条件有误：第" + std::to_string(error.term) + "项 \"" + error.text +
-                            "\"：" + error.reason;
+            // The term once, cut; the reason names at most a part of it.
+            error.message = "筛选条件有误：第" + std::to_string(error.term) + "项 \"" +
+                            shown(error.text) + "\"：" + error.reason;
             return error;
         }
         compiled->terms.push_back(std::move(term));

@@ -1,8 +1,10 @@
 #include "durable_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,25 +119,75 @@ bool resolveLinks(const std::string& path, std::string& out, int& err) {
 }
 
 // The name stays under NAME_MAX and is cut at a UTF-8 character boundary.
+std::string temporaryPrefix(const std::string& name);
+
 std::string temporaryName(const std::string& name, std::mt19937_64& random) {
-    std::size_t keep = std::min<std::size_t>(name.size(), 200);
-    while (keep > 0 && keep < name.size() && base::isUtf8Continuation(name[keep])) {
-        --keep;
-    }
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string out = "." + name.substr(0, keep) + ".";
+    std::string out = temporaryPrefix(name);
     for (int i = 0; i < 6; ++i) {
         out += kLetters[random() % (sizeof kLetters - 1)];
     }
     return out;
 }
 
+// The start of the temporary names of `name`: "." + name cut + "."; six letters follow.
+std::string temporaryPrefix(const std::string& name) {
+    std::size_t keep = std::min<std::size_t>(name.size(), 200);
+    while (keep > 0 && keep < name.size() && base::isUtf8Continuation(name[keep])) {
+        --keep;
+    }
+    return "." + name.substr(0, keep) + ".";
+}
+
+// Removes the named temporaries of `target` that a killed writer left behind: those of this
+// program's pattern on which a lock can be taken (a running writer holds the lock of its own).
+void removeAbandonedTemporaries(const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string prefix = temporaryPrefix(nameOf(target));
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
+            continue;
+        }
+        const UniqueFd fd(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        struct stat st {};
+        if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
 // Creates a new temporary file beside `target`, with the permission bits a new file gets
-// under the umask. Returns the errno of the creation on failure.
+// under the umask. Where the file system can, the file has no name at all (O_TMPFILE) until
+// commit gives it one, so a killed writer leaves nothing behind; `tempPath` stays empty then.
+// Elsewhere it is a named file held under a lock. Either way the abandoned temporaries of
+// earlier writers (a file system without O_TMPFILE, or a kill between naming and renaming)
+// are removed first. Returns the errno of the creation on failure.
 int createTemporary(const std::string& target, UniqueFd& fd, std::string& tempPath) {
     thread_local std::mt19937_64 random{std::random_device{}()};
     const std::string folder = folderOf(target);
+    removeAbandonedTemporaries(target);
+    const int anonymous = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (anonymous >= 0) {
+        // The name is given through /proc; without it the named way is taken.
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            fd.reset(anonymous);
+            tempPath.clear();
+            return 0;
+        }
+        ::close(anonymous);
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+        return errno;
+    }
     const std::string prefix = target.find('/') == std::string::npos ? "" : folder + "/";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = prefix + temporaryName(nameOf(target), random);
@@ -143,6 +195,26 @@ int createTemporary(const std::string& target, UniqueFd& fd, std::string& tempPa
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (created >= 0) {
             fd.reset(created);
+            tempPath = candidate;
+            (void)::flock(created, LOCK_EX | LOCK_NB);
+            return 0;
+        }
+        if (errno != EEXIST) {
+            return errno;
+        }
+    }
+    return EEXIST;
+}
+
+// Gives the anonymous file `fd` a temporary name beside `target` (linkat cannot replace a
+// file, so the name is new and rename puts it in place).
+int nameAnonymous(int fd, const std::string& target, std::string& tempPath) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    const std::string prefix = target.find('/') == std::string::npos ? "" : folderOf(target) + "/";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = prefix + temporaryName(nameOf(target), random);
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             tempPath = candidate;
             return 0;
         }
@@ -179,7 +251,9 @@ WriteStatus planFor(const std::string& path, Plan& plan) {
     }
     struct stat target {};
     if (::stat(path.c_str(), &target) == 0) {
-        for (const int fd : {STDOUT_FILENO, STDERR_FILENO, STDIN_FILENO}) {
+        // Standard input is not an output: /dev/null as standard input (cron, systemd) and
+        // as --output is written like any other path.
+        for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
             struct stat standard {};
             if (::fstat(fd, &standard) == 0 && standard.st_dev == target.st_dev &&
                 standard.st_ino == target.st_ino) {
@@ -489,13 +563,20 @@ WriteStatus FileWriter::commit() {
             if (::fsync(s.fd.get()) != 0) {
                 return s.fail(errno, "fsync");
             }
-            if (const int err = s.fd.close(); err != 0) {
-                return s.fail(err, "close");
+            if (s.tempPath.empty()) {
+                if (const int err = nameAnonymous(s.fd.get(), s.target, s.tempPath); err != 0) {
+                    return s.fail(err, "linkat");
+                }
             }
+            // Renamed while still open: a named temporary keeps its lock until it has its
+            // place, so no other writer's clean-up takes it for an abandoned one.
             if (::rename(s.tempPath.c_str(), s.target.c_str()) != 0) {
                 return s.fail(errno, "rename");
             }
             s.committed = true;
+            if (const int err = s.fd.close(); err != 0) {
+                return s.fail(err, "close");
+            }
             // The new directory entry made durable too; the data already is.
             const UniqueFd dir(
                 ::open(folderOf(s.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -567,7 +648,9 @@ WriteStatus checkWritable(const std::string& path) {
         const int err = createTemporary(plan.resolved, fd, tempPath);
         if (err == 0) {
             fd.reset();
-            ::unlink(tempPath.c_str());
+            if (!tempPath.empty()) {
+                ::unlink(tempPath.c_str());
+            }
             return std::nullopt;
         }
         if (!plan.exists || !canFallBackInPlace(err)) {

@@ -2,10 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "net/text_decoding.h"
 #include "rule_name.h"
 #include "temp_dir.h"
@@ -103,9 +117,9 @@ TEST_P(NameListTest, NamesAndSkippedLines) {
     std::vector<std::size_t> lines;
     for (const auto& skipped : list.skipped) {
         lines.push_back(skipped.line);
-        EXPECT_NE(skipped.message.find("第" + std::to_string(skipped.line) + "行"),
-                  std::string::npos)
-            << skipped.message;
+        // The caller names the line; the message says what is wrong, once.
+        EXPECT_EQ(skipped.message.find("行"), std::string::npos) << skipped.message;
+        EXPECT_FALSE(skipped.message.empty());
     }
     EXPECT_EQ(lines, c.skippedLines);
     EXPECT_EQ(list.error, "");
@@ -121,14 +135,111 @@ TEST(NameListFile, ReadsTheFileAndReportsAMissingOne) {
     dir.write("list.txt",
               "\xEF\xBB\xBF"
               "abc.com\r\nbad name\r\n");
-    const NameList list = jilan::cli::readNameListFile(dir.file("list.txt"));
+    const std::atomic<bool> never{false};
+    const NameList list = jilan::cli::readNameListFile(dir.file("list.txt"), never, nullptr);
     EXPECT_EQ(list.names, std::vector<std::string>{"abc.com"});
     ASSERT_EQ(list.skipped.size(), 1U);
     EXPECT_EQ(list.skipped[0].line, 2U);
 
-    const NameList missing = jilan::cli::readNameListFile(dir.file("none.txt"));
+    const NameList missing = jilan::cli::readNameListFile(dir.file("none.txt"), never, nullptr);
     EXPECT_NE(missing.error, "");
     EXPECT_EQ(missing.names.size(), 0U);
+}
+
+// Only regular files and pipes are lists, and a list is bounded in lines and bytes: anything
+// else would fill the memory (a device never ends) or hang.
+TEST(NameListFile, RefusesWhatIsNoListAndWhatIsTooLong) {
+    const jilan::testing::TempDir dir;
+    dir.write("four.txt", "a.com\nb.com\nc.com\nd.com\n");
+    dir.write("big.txt", std::string(jilan::cli::ListLimits{}.maxBytes / 256 + 1, '\n'));
+    std::filesystem::create_directory(dir.file("folder"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir.file("sock");
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    jilan::cli::ListLimits small;
+    small.maxLines = 3;
+    small.maxBytes = jilan::cli::ListLimits{}.maxBytes / 256;  // 1 MiB
+    const struct {
+        std::string path;
+        std::string saying;  // a part of the error
+    } cases[] = {
+        {dir.file("folder"), "文件夹"}, {"/dev/zero", "设备"},          {socketPath, "套接字"},
+        {dir.file("four.txt"), "3 行"}, {dir.file("big.txt"), "1 MiB"},
+    };
+    const std::atomic<bool> never{false};
+    for (const auto& c : cases) {
+        const NameList list = jilan::cli::readNameListFile(c.path, never, nullptr, small);
+        EXPECT_NE(list.error.find(c.saying), std::string::npos) << c.path << ": " << list.error;
+        EXPECT_TRUE(list.names.empty()) << c.path;
+    }
+    ::close(sock);
+
+    // Progress only for lists longer than the step.
+    small.maxLines = 100;
+    small.progressEvery = 3;
+    std::ostringstream progress;
+    EXPECT_EQ(
+        jilan::cli::readNameListFile(dir.file("four.txt"), never, &progress, small).names.size(),
+        4U);
+    EXPECT_NE(progress.str().find("4 行"), std::string::npos) << progress.str();
+    small.progressEvery = 5;
+    std::ostringstream quiet;
+    jilan::cli::readNameListFile(dir.file("four.txt"), never, &quiet, small);
+    EXPECT_EQ(quiet.str(), "");
+}
+
+// The real program waits for a FIFO's writer and still ends within a second of SIGTERM.
+TEST(NameListFile, TheProgramWaitingForAFifoEndsOnSigterm) {
+    const jilan::testing::TempDir dir;
+    const std::string fifo = dir.file("names.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string home = dir.path().string();
+    jilan::testing::ForkedChild program([&](int) {
+        const int devNull = ::open("/dev/null", O_RDWR);
+        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(devNull, STDOUT_FILENO);
+        ::dup2(devNull, STDERR_FILENO);
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+        const std::string out = home + "/out.csv";
+        ::execl(JILAN_PROGRAM_PATH, JILAN_PROGRAM_PATH, "--details-from", fifo.c_str(), "--output",
+                out.c_str(), static_cast<char*>(nullptr));
+        return 127;
+    });
+    ASSERT_TRUE(program.started());
+    // Waits until the program holds the FIFO open, so the signal reaches the reader.
+    const auto holdsFifo = [&] {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 "/proc/" + std::to_string(program.pid()) + "/fd", ec)) {
+            if (std::filesystem::read_symlink(entry.path(), ec) == fifo) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!holdsFifo() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(holdsFifo()) << "the program never opened the FIFO";
+    const auto signalled = std::chrono::steady_clock::now();
+    ASSERT_TRUE(program.kill(SIGTERM));
+    while (!program.endedOnItsOwn() &&
+           std::chrono::steady_clock::now() - signalled < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    const std::optional<int> status = program.wait();
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by a signal instead of stopping";
+    EXPECT_EQ(WEXITSTATUS(*status), 143);
+    EXPECT_LT(took, std::chrono::seconds(1));
 }
 
 }  // namespace

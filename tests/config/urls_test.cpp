@@ -171,8 +171,9 @@ TEST(UrlOverrideTest, InvalidValuesAreRefusedNamingTheirSource) {
             (s.viaOption ? options : env)[s.key] = value;
             const config::UrlsResult r = config::resolveUrls(options, envFrom(env));
             ASSERT_EQ(r.errors.size(), 1u);
-            const std::string source = s.viaOption ? std::string("--") + s.key : s.key;
-            EXPECT_EQ(r.errors[0].rfind(source + ": ", 0), 0u) << r.errors[0];
+            const std::string source =
+                s.viaOption ? std::string("--") + s.key : std::string("环境变量 ") + s.key;
+            EXPECT_EQ(r.errors[0].rfind(source + "：网址", 0), 0u) << r.errors[0];
             EXPECT_EQ(r.ok(), false);
             // The message shows the value, but never a raw line break or tab.
             EXPECT_EQ(r.errors[0].find_first_of("\r\n\t"), std::string::npos) << r.errors[0];
@@ -187,13 +188,13 @@ TEST(UrlOverrideTest, InvalidValuesAreRefusedNamingTheirSource) {
 TEST(UrlOverrideTest, EmptyOptionIsRefusedAndEveryBadValueIsReported) {
     const config::UrlsResult empty = config::resolveUrls({{"market-url", ""}}, envFrom({}));
     ASSERT_EQ(empty.errors.size(), 1u);
-    EXPECT_EQ(empty.errors[0].rfind("--market-url: ", 0), 0u);
+    EXPECT_EQ(empty.errors[0].rfind("--market-url：", 0), 0u);
 
     // An invalid option is an error even when the environment holds a good value.
     const config::UrlsResult shadowed = config::resolveUrls(
         {{"forum-url", "ftp://x"}}, envFrom({{"JILAN_FORUM_URL", "http://good.example/"}}));
     ASSERT_EQ(shadowed.errors.size(), 1u);
-    EXPECT_EQ(shadowed.errors[0].rfind("--forum-url: ", 0), 0u);
+    EXPECT_EQ(shadowed.errors[0].rfind("--forum-url：", 0), 0u);
 
     const config::UrlsResult all = config::resolveUrls(
         {{"market-url", "ftp://m"}, {"home-url", "javascript:"}},
@@ -201,10 +202,10 @@ TEST(UrlOverrideTest, EmptyOptionIsRefusedAndEveryBadValueIsReported) {
     ASSERT_EQ(all.errors.size(), 4u);
     std::vector<std::string> prefixes;
     for (const std::string& e : all.errors) {
-        prefixes.push_back(e.substr(0, e.find(':')));
+        prefixes.push_back(e.substr(0, e.find("：")));
     }
-    EXPECT_EQ(prefixes, (std::vector<std::string>{"--market-url", "JILAN_ICP_URL",
-                                                  "JILAN_FORUM_URL", "--home-url"}));
+    EXPECT_EQ(prefixes, (std::vector<std::string>{"--market-url", "环境变量 JILAN_ICP_URL",
+                                                  "环境变量 JILAN_FORUM_URL", "--home-url"}));
     EXPECT_EQ(all.urls, config::defaultUrls());
 }
 

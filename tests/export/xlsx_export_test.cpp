@@ -258,10 +258,16 @@ TEST(Xlsx, CommitFailuresAreReportedAndKeepTheOldFile) {
                 }
             }
             if (c.fault == Fault::WorkFolderGone) {
+                bool removed = false;
                 for (const auto& entry : fs::directory_iterator(dir.path())) {
                     if (entry.is_directory()) {
-                        fs::remove_all(entry.path());
+                        removed = fs::remove_all(entry.path()) > 0;
                     }
+                }
+                if (!removed) {
+                    // The book is an anonymous file here: there is no folder to lose.
+                    (void)::write(report, "no folder", 9);
+                    return 0;
                 }
             }
             if (c.fault == Fault::SmallFileLimit) {
@@ -279,6 +285,9 @@ TEST(Xlsx, CommitFailuresAreReportedAndKeepTheOldFile) {
         const std::string line = child.readReport();
         const int status = child.wait().value_or(-1);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        if (line == "no folder") {
+            continue;
+        }
         const std::string expectedStart = std::to_string(c.errnum) + "|" + c.detailStart;
         EXPECT_EQ(line.rfind(expectedStart, 0), 0u) << line;
         EXPECT_EQ(line.substr(line.rfind('|') + 1), path);

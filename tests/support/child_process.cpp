@@ -136,8 +136,8 @@ std::string ForkedChild::readReport() {
     return out;
 }
 
-bool ForkedChild::kill() {
-    return pid_ > 0 && !status_ && ::kill(pid_, SIGKILL) == 0;
+bool ForkedChild::kill(int signalNumber) {
+    return pid_ > 0 && !status_ && ::kill(pid_, signalNumber) == 0;
 }
 
 bool ForkedChild::endedOnItsOwn() {

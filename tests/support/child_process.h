@@ -45,7 +45,9 @@ public:
     bool readByte();
     // The rest of the report, up to the child's end.
     std::string readReport();
-    bool kill();
+    // SIGKILL unless another signal is named.
+    bool kill(int signalNumber = 9);
+    pid_t pid() const { return pid_; }
     // True once the child has ended by itself; its status is kept for wait().
     bool endedOnItsOwn();
     // The child's wait status; nullopt when it cannot be had.
