@@ -115,8 +115,8 @@ filter::NameFeatures featuresOf(const history::NameRow& row) {
 }
 
 std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& output,
-                                                        const std::string& format,
-                                                        std::time_t now) {
+                                                        const std::string& format, std::time_t now,
+                                                        bool withDetails) {
     if (output.empty()) {
         return OutputProblem{ExitCode::BadOptions, "缺少 --output：请给出输出文件"};
     }
@@ -128,6 +128,10 @@ std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& outpu
     if (!chosen) {
         return OutputProblem{ExitCode::BadOptions,
                              "--format 只能是 txt、csv 或 xlsx，不能是 \"" + format + "\""};
+    }
+    if (withDetails && *chosen == exporting::Format::Txt) {
+        return OutputProblem{ExitCode::BadOptions,
+                             "--details 需要 csv 或 xlsx 输出：txt 只有域名一列，放不下查询结果"};
     }
     OutputTarget target{io::expandOutputTemplate(output, now), *chosen};
     if (io::WriteStatus made = io::createMissingFolders(target.path)) {

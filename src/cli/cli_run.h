@@ -77,8 +77,10 @@ struct OutputProblem {
     ExitCode code = ExitCode::OutputNotWritable;
     std::string message;  // Chinese
 };
+// `withDetails`: the run queries details, which a txt file (one name a line) cannot hold.
 std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& output,
-                                                        const std::string& format, std::time_t now);
+                                                        const std::string& format, std::time_t now,
+                                                        bool withDetails = false);
 
 // "无法写入 FILE：reason" for a failed write.
 std::string writeFailureMessage(const io::WriteFailure& failure);

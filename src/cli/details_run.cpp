@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <ostream>
 
+#include "base/domain_name.h"
 #include "details/detail_service.h"
 #include "name_list_file.h"
+#include "query/detail_batch.h"
 #include "table_output.h"
 #include "window_less_runs.h"
 
@@ -13,13 +15,30 @@ namespace jilan::cli {
 int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status) {
-    details::DetailRunOutcome outcome;
-    if (settings.details && !names.empty()) {
-        std::vector<std::string> domains;
-        domains.reserve(names.size());
-        for (const Candidate& c : names) {
-            domains.push_back(c.domain);
+    // The names asked: the first maxNames that are domains at all. The rest stay in the file,
+    // those beyond the cap marked as such, those that are no domain marked by their column.
+    std::vector<std::string> domains;
+    std::vector<std::size_t> askedRow;
+    std::size_t overCap = 0;
+    if (settings.details) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!base::isDomainName(names[i].domain)) {
+                continue;
+            }
+            if (domains.size() >= settings.maxNames) {
+                ++overCap;
+                continue;
+            }
+            domains.push_back(names[i].domain);
+            askedRow.push_back(i);
         }
+    }
+    if (overCap > 0) {
+        err << "另有 " << overCap << " 个域名超出 --max-names " << settings.maxNames
+            << "，本次未查询（文件中标为“" << query::kNotAskedOverCap << "”）\n";
+    }
+    details::DetailRunOutcome outcome;
+    if (!domains.empty()) {
         details::DetailSettings detail;
         detail.urls = settings.urls;
         detail.pauseMs = settings.pauseMs;
@@ -28,14 +47,22 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
         detail.limits = settings.limits;
         outcome = details::runDetails(domains, detail, interruption.requested, err);
     }
+    std::vector<const details::NameDetails*> rowDetails(names.size(), nullptr);
+    for (std::size_t k = 0; k < askedRow.size() && k < outcome.details.size(); ++k) {
+        if (!outcome.details[k].domain.empty()) {
+            rowDetails[askedRow[k]] = &outcome.details[k];
+        }
+    }
+    details::NameDetails notAsked;
+    notAsked.result = std::string(query::kNotAskedOverCap);
 
     TableOutput table(target, names.size());
     for (std::size_t i = 0; i < names.size() && table.ok(); ++i) {
         const Candidate& c = names[i];
-        const details::NameDetails* details =
-            i < outcome.details.size() ? &outcome.details[i] : nullptr;
-        if (details != nullptr && details->domain.empty()) {
-            details = nullptr;
+        const details::NameDetails* details = rowDetails[i];
+        if (details == nullptr && overCap > 0 && base::isDomainName(c.domain)) {
+            notAsked.domain = c.domain;
+            details = &notAsked;
         }
         if (target.format == exporting::Format::Txt) {
             table.addDomain(c.domain);
@@ -88,7 +115,7 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
         err << listPath << " 第 " << skipped.line << " 行：" << skipped.message << '\n';
     }
 
-    auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr));
+    auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr), true);
     if (const auto* problem = std::get_if<OutputProblem>(&prepared)) {
         err << problem->message << '\n';
         return exitStatus(problem->code);
@@ -103,24 +130,15 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
         reader.emplace(history::Reader::open(settings.historyPath));
     }
     std::vector<Candidate> names;
-    std::size_t overCap = 0;
     for (const std::string& domain : list.names) {
         Candidate c{domain, filter::computeFeatures(domain), std::nullopt};
         if (!filter.matches(c.features, false)) {
-            continue;
-        }
-        if (names.size() >= settings.maxNames) {
-            ++overCap;
             continue;
         }
         if (reader && reader->ok()) {
             c.seen = reader->lookup(domain);
         }
         names.push_back(std::move(c));
-    }
-    if (overCap > 0) {
-        err << "另有 " << overCap << " 个域名超出 --max-names " << settings.maxNames
-            << "，本次未查询\n";
     }
     int status = exitStatus(ExitCode::Ran);
     if (reader && !reader->ok()) {

@@ -64,7 +64,8 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         return exitStatus(ExitCode::BadOptions);
     }
     const filter::Filter& filter = std::get<filter::Filter>(compiled);
-    auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr));
+    auto prepared =
+        prepareOutput(settings.output, settings.format, std::time(nullptr), settings.details);
     if (const auto* problem = std::get_if<OutputProblem>(&prepared)) {
         err << problem->message << '\n';
         return exitStatus(problem->code);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/domain_name.h"
+
 namespace jilan::cli {
 
 // A line of a name list that was skipped: what is wrong with it (Chinese, without the line
@@ -36,11 +38,8 @@ struct NameList {
     bool interrupted = false;
 };
 
-// Why `name` cannot be a domain (Chinese), or nullopt when it can: at least two labels, no
-// label empty, longer than 63 characters or starting or ending with "-", at most 253
-// characters, and only letters, digits, "-" and non-ASCII letters (so no "/ : % \", spaces,
-// controls, punctuation or "..").
-std::optional<std::string> domainProblem(std::string_view name);
+// The check of a list line that is no domain (base::domainProblem).
+using base::domainProblem;
 
 // The text of a list file as UTF-8: UTF-16 when it starts with a UTF-16 byte-order mark,
 // UTF-8 when it starts with the UTF-8 one or is valid UTF-8, GB18030 otherwise.

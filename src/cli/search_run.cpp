@@ -73,7 +73,8 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
         return exitStatus(ExitCode::BadOptions);
     }
 
-    auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr));
+    auto prepared =
+        prepareOutput(settings.output, settings.format, std::time(nullptr), settings.details);
     if (const auto* problem = std::get_if<OutputProblem>(&prepared)) {
         err << problem->message << '\n';
         return exitStatus(problem->code);
@@ -96,9 +97,9 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
     };
 
     if (settings.details) {
-        // The queried names are few (--max-names): they are collected, queried, then written.
+        // The names passing the filter are collected, the first --max-names of them queried,
+        // then all written.
         std::vector<Candidate> names;
-        std::size_t overCap = 0;
         if (searchable) {
             const history::WalkResult walked = reader.search(
                 since, until,
@@ -107,11 +108,7 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
                     if (!wanted(row, features)) {
                         return !interruption.requested;
                     }
-                    if (names.size() >= settings.maxNames) {
-                        ++overCap;
-                    } else {
-                        names.push_back(Candidate{row.domain, std::move(features), row});
-                    }
+                    names.push_back(Candidate{row.domain, std::move(features), row});
                     return !interruption.requested;
                 },
                 hints);
@@ -119,10 +116,6 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
                 err << "历史记录读取失败：" << walked.error << '\n';
                 status = exitStatus(ExitCode::HistoryUnavailable);
             }
-        }
-        if (overCap > 0) {
-            err << "另有 " << overCap << " 个域名超出 --max-names " << settings.maxNames
-                << "，本次未查询\n";
         }
         if (interruption.requested) {
             // Stopped while reading: what was found is written without asking the network.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/domain_name.h"
 #include "export/name_record.h"
 
 namespace jilan::exporting {
@@ -245,7 +246,14 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .caption = "查询结果",
      .source = Source::Details,
      .views = kEveryView,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::result); }},
+     .text =
+         [](const NameRecord& r) {
+             // A name that is no domain is never queried; its row says why it stays empty.
+             if (r.details == nullptr && !base::isDomainName(r.domain)) {
+                 return std::string(base::kNotADomain);
+             }
+             return columns::detail(r, &NameDetails::result);
+         }},
 }};
 
 constexpr const ColumnSpec& specOf(Column c) {

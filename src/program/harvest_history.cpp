@@ -3,6 +3,7 @@
 #include <chrono>
 #include <utility>
 
+#include "base/domain_name.h"
 #include "filter/name_features.h"
 
 namespace jilan::program {
@@ -64,6 +65,11 @@ void HarvestHistory::pageAppended(std::vector<std::string> domains) {
         return;
     }
     entries_ += static_cast<int>(domains.size());
+    // An entry that is no domain stays in the list but never enters the history.
+    std::erase_if(domains, [](const std::string& d) { return !base::isDomainName(d); });
+    if (domains.empty()) {
+        return;
+    }
     recorder_->recordPage(*run_, std::move(domains), nowUtc_());
 }
 

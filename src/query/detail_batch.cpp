@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/domain_name.h"
 #include "retry_after.h"
 
 namespace jilan::query {
@@ -127,6 +128,13 @@ void DetailBatch::takeFromCache() {
         return age >= std::chrono::system_clock::duration::zero() && age < options_.maxAge;
     };
     for (std::size_t i = 0; i < names_.size(); ++i) {
+        // A name that is no domain would build a request for another page (an empty name
+        // asks for "/icp/"): it is never asked.
+        if (!base::isDomainName(names_[i])) {
+            settle(i, Part::Detail, notAsked(base::kNotADomain));
+            settle(i, Part::Icp, notAsked(base::kNotADomain));
+            continue;
+        }
         DetailCache::Entry entry = cache_.lookup(names_[i]);
         for (const Part part : {Part::Detail, Part::Icp}) {
             std::optional<DetailCache::Stored>& stored =

@@ -23,6 +23,8 @@ enum class Part : std::uint8_t { Detail, Icp };
 
 inline constexpr std::string_view kNotAskedRateLimited = "未查询（站点限流）";
 inline constexpr std::string_view kNotAskedInterrupted = "未查询（已中断）";
+// A name beyond the run's --max-names: kept in the output, never asked.
+inline constexpr std::string_view kNotAskedOverCap = "未查询（超过上限）";
 inline constexpr std::string_view kPageNotRecognised = "页面无法识别";
 inline constexpr std::string_view kQuerySucceeded = "成功";
 inline constexpr std::string_view kDetailFailedPrefix = "详情查询失败：";

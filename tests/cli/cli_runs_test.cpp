@@ -593,7 +593,7 @@ TEST_F(CliRunsTest, DetailsFromListSkipsBadLinesAndKeepsTheFilter) {
     s.filter = "!has=zzz";
     err.str({});
     ASSERT_EQ(runDetailsFromCommand(dir.file("names.txt"), s, interruption, err), 0) << err.str();
-    EXPECT_NE(err.str().find("第2行"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("第 2 行"), std::string::npos) << err.str();
     const std::vector<std::string> rows = lines(readFile(s.output));
     ASSERT_EQ(rows.size(), 4u);
     const std::vector<std::string> expected = {listed[0], listed[1], "not.listed.com"};
@@ -609,6 +609,36 @@ TEST_F(CliRunsTest, DetailsFromListSkipsBadLinesAndKeepsTheFilter) {
         ASSERT_GT(cells.size(), 8u);
         EXPECT_EQ(cells[8], i < 2 ? "1" : "");
     }
+}
+
+// Details need a table: a txt output is refused before any request. With a list longer than
+// --max-names, the names beyond it are kept in the file, marked, and never asked.
+TEST_F(CliRunsTest, DetailsRefuseATextFileAndKeepTheNamesBeyondTheCap) {
+    Settings s = settings;
+    s.details = true;
+    s.output = dir.file("a.txt");
+    EXPECT_EQ(harvest("1", s), 2);
+    EXPECT_NE(err.str().find("csv"), std::string::npos) << err.str();
+    EXPECT_TRUE(sim.requests().empty());
+
+    const std::vector<std::string> listed = dayNames(1, 1);
+    dir.write("three.txt", listed[0] + "\n" + listed[1] + "\n" + listed[2] + "\n");
+    s.output = dir.file("three.csv");
+    s.maxNames = 1;
+    err.str({});
+    ASSERT_EQ(runDetailsFromCommand(dir.file("three.txt"), s, interruption, err), 0) << err.str();
+    const std::vector<std::string> rows = lines(readFile(s.output));
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i]);
+        EXPECT_TRUE(rows[i].starts_with(listed[i - 1]));
+        EXPECT_EQ(rows[i].find("未查询（超过上限）") != std::string::npos, i > 1);
+    }
+    std::size_t detailRequests = 0;
+    for (const auto& r : sim.requests()) {
+        detailRequests += r.target.starts_with("/backorder/") ? 1 : 0;
+    }
+    EXPECT_EQ(detailRequests, 1u);
 }
 
 }  // namespace

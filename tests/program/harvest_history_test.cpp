@@ -5,14 +5,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/headless.h"
 #include "history/reader.h"
 #include "market_sim.h"
-#include "cli/headless.h"
 #include "temp_dir.h"
 
 namespace jilan::program {
@@ -139,6 +140,39 @@ TEST_F(HarvestHistoryTest, UnusableStoreAddsTheNoteAndTheHarvestStillRuns) {
         EXPECT_EQ(program.form.List1.listCount(), 50u * std::stoul(c.pages));
         EXPECT_FALSE(program.application.currentRunId().has_value());
     }
+}
+
+TEST_F(HarvestHistoryTest, EntriesThatAreNoDomainStayInTheListButAreNeverRecorded) {
+    // The hostile listing's 15 odd rows are no domains (a line break, spaces, quotes, "/", an
+    // empty name, 300 letters); the other 35 are plain names.
+    sim::Options hostile = sim.options();
+    hostile.hostileRows = true;
+    sim::MarketSim oddSite(hostile);
+    ASSERT_TRUE(oddSite.start()) << oddSite.lastError();
+    options.urls.market = oddSite.baseUrl();
+    options.historyPath = dir.file("odd.sqlite3");
+    cli::HeadlessProgram program(options, err);
+    press(program, "1");
+    program.application.history().flush();
+    const std::vector<std::string> items = program.form.List1.items();
+    ASSERT_EQ(items.size(), 50u);
+    const auto run = program.application.currentRunId();
+    ASSERT_TRUE(run.has_value());
+    history::Reader reader = history::Reader::open(options.historyPath);
+    std::vector<std::string> recorded;
+    reader.newInRun(*run, [&](const history::NameRow& row) {
+        recorded.push_back(row.domain);
+        return true;
+    });
+    const std::vector<std::string> odd = sim::hostileDomains();
+    std::vector<std::string> plain;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(plain), [&](const std::string& d) {
+        return std::find(odd.begin(), odd.end(), d) == odd.end();
+    });
+    ASSERT_EQ(plain.size(), 35u);
+    std::sort(plain.begin(), plain.end());
+    std::sort(recorded.begin(), recorded.end());
+    EXPECT_EQ(recorded, plain);
 }
 
 TEST_F(HarvestHistoryTest, WithoutAPathNothingIsRecordedAndNothingIsNoted) {

@@ -462,6 +462,25 @@ TEST(DetailBatch, OnlyConclusivePartsAreCachedAndFailuresAreNamed) {
     }
 }
 
+TEST(DetailBatch, NamesThatAreNoDomainAreNeverAsked) {
+    // Each would put its text into a request path: "" asks for "/icp/", "a/b.com" for another
+    // page. They finish at once as 无效域名; the good name between them is asked as usual.
+    const std::vector<std::string> batchNames = {"",        "a b.com", "good.com",
+                                                 "a/b.com", "x..com",  "com"};
+    Rig rig(batchNames);
+    rig.run(&Rig::fine);
+    ASSERT_TRUE(rig.batch->finished());
+    for (std::size_t i = 0; i < batchNames.size(); ++i) {
+        const bool good = batchNames[i] == "good.com";
+        EXPECT_EQ(rig.batch->result(i).outcome, good ? "成功" : "无效域名") << batchNames[i];
+    }
+    std::set<std::string> asked;
+    for (const auto& sent : rig.transport.sent) {
+        asked.insert(sent.url);
+    }
+    EXPECT_EQ(asked, (std::set<std::string>{"http://m/detail/good.com", "http://i/icp/good.com"}));
+}
+
 TEST(DetailBatch, ProgressCountsWhileRunning) {
     Rig rig(names(3), DetailBatchOptions{.pause = 1000ms});
     rig.cache.entries["name0.com"] =

@@ -1,10 +1,8 @@
 // A process killed while it exports must not cost the user the file it was replacing: the
-// list goes to a temporary file first and only a finished, flushed file is renamed over the
-// target. These tests kill a child process at several points of a large export and look at
-// what is left on disk.
+// list goes to a temporary file first (without a name where the file system allows) and only a
+// finished, flushed file is named over the target. These tests kill a child process at several
+// points of a large export and look at what is left on disk.
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -23,7 +21,6 @@
 #include <vector>
 
 #include "child_process.h"
-#include "io/unique_fd.h"
 #include "listactions/list_actions.h"
 #include "temp_dir.h"
 
@@ -73,27 +70,35 @@ std::uintmax_t exportedSize(const std::vector<std::string>& entries) {
 }
 
 struct KillOutcome {
-    bool killed = false;   // the child died of SIGKILL (it had not finished)
-    std::string tempName;  // the temporary file seen before the kill
+    bool killed = false;  // the child died of SIGKILL (it had not finished)
+    // The child's file in the folder at the kill: its path as the kernel names it ("#123
+    // (deleted)" for a file without a name), and whether it had a name in the folder.
+    std::string fileAtKill;
+    bool named = false;
     std::uintmax_t bytesAtKill = 0;
     std::string problem;  // why the kill point was not reached
 };
 
-// Forks a child that exports `entries` over `target` and kills it once the temporary file
-// beside the target holds at least `minBytes`.
+// The file the child has open for writing in `folder`, other than the target: found through
+// its descriptors, because a file made with O_TMPFILE has no name in the folder to look for.
+std::optional<fs::path> childFileIn(pid_t pid, const fs::path& folder, const fs::path& target) {
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        std::error_code linkEc;
+        const fs::path link = fs::read_symlink(fd.path(), linkEc);
+        if (!linkEc && link.parent_path() == folder && link != target) {
+            return fd.path();
+        }
+    }
+    return std::nullopt;
+}
+
+// Forks a child that exports `entries` over `target` and kills it once its unfinished file in
+// the target's folder holds at least `minBytes`.
 KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>& entries,
                           std::uintmax_t minBytes) {
     KillOutcome outcome;
     const fs::path folder = target.parent_path();
-    const std::string targetName = target.filename().string();
-
-    // Woken by every create and write in the folder, so the kill lands right at its point.
-    const io::UniqueFd notify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (notify.get() < 0 ||
-        ::inotify_add_watch(notify.get(), folder.c_str(), IN_CREATE | IN_MODIFY) < 0) {
-        outcome.problem = "inotify unavailable";
-        return outcome;
-    }
 
     ForkedChild child(
         [&](int) { return listactions::writeList(target.string(), entries).ok ? 0 : 1; });
@@ -103,19 +108,16 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
     }
 
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    char events[64 * 1024];
     while (Clock::now() < deadline) {
-        pollfd p{notify.get(), POLLIN, 0};
-        ::poll(&p, 1, 20);
-        while (::read(notify.get(), events, sizeof events) > 0) {
-        }
-        const std::vector<std::string> temps = othersIn(folder, targetName);
-        if (temps.size() == 1) {
+        if (const std::optional<fs::path> fd = childFileIn(child.pid(), folder, target)) {
             std::error_code ec;
-            const std::uintmax_t size = fs::file_size(folder / temps[0], ec);
+            const std::uintmax_t size = fs::file_size(*fd, ec);  // through the descriptor
             if (!ec && size >= minBytes) {
+                const fs::path link = fs::read_symlink(*fd, ec);
                 child.kill();
-                outcome.tempName = temps[0];
+                outcome.fileAtKill = link.string();
+                outcome.named = !outcome.fileAtKill.ends_with(" (deleted)");
+                outcome.bytesAtKill = size;
                 break;
             }
         }
@@ -123,19 +125,27 @@ KillOutcome exportAndKill(const fs::path& target, const std::vector<std::string>
             outcome.problem = "the export ended before the kill point";
             return outcome;
         }
+        ::usleep(200);
     }
     const int status = child.wait().value_or(-1);
     outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     if (!outcome.killed && outcome.problem.empty()) {
-        outcome.problem = outcome.tempName.empty() ? "kill point not reached in time"
-                                                   : "the child ended before the kill landed";
+        outcome.problem = outcome.fileAtKill.empty() ? "kill point not reached in time"
+                                                     : "the child ended before the kill landed";
     }
-    std::error_code ec;
-    outcome.bytesAtKill = fs::file_size(folder / outcome.tempName, ec);
     return outcome;
 }
 
-TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
+// What a kill may leave in the folder besides the target: nothing where the file system has
+// O_TMPFILE, else the named temporary, which the next write removes.
+std::vector<std::string> allowedLeftovers(const KillOutcome& kill) {
+    if (!kill.named) {
+        return {};
+    }
+    return {fs::path(kill.fileAtKill).filename().string()};
+}
+
+TEST(ExportDurability, KillBeforeTheRenameKeepsTheOldFileAndLeavesNoTemporary) {
     const std::vector<std::string> entries = bigList(2'000'000);
     const std::uintmax_t fullSize = exportedSize(entries);
     const std::string oldContent = "old-one.com\r\nold-two.cn\r\n";
@@ -163,18 +173,17 @@ TEST(ExportDurability, KillBetweenTemporaryFileAndRenameKeepsTheOldFile) {
         EXPECT_GE(kill.bytesAtKill, point.minTempBytes);
         EXPECT_LE(kill.bytesAtKill, fullSize);
 
-        // The target is exactly the old file; the kill left its temporary behind, hidden
-        // beside it (nothing removes the temporaries of a killed process).
+        // The target is exactly the old file, and nothing is left beside it but a named
+        // temporary where the file system cannot make nameless files.
         EXPECT_EQ(readFile(target), oldContent);
-        EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{kill.tempName});
-        EXPECT_EQ(kill.tempName.rfind(".domains.txt.", 0), 0u) << kill.tempName;
+        EXPECT_EQ(othersIn(dir.path(), "domains.txt"), allowedLeftovers(kill)) << kill.fileAtKill;
 
-        // The next export works and adds no temporary of its own.
+        // The next export works and leaves the folder holding the target alone.
         const listactions::WriteOutcome next =
             listactions::writeList(target.string(), {"new-a.com", "new-b.net"});
         EXPECT_TRUE(next.ok) << next.error;
         EXPECT_EQ(readFile(target), "new-a.com\r\nnew-b.net\r\n");
-        EXPECT_EQ(othersIn(dir.path(), "domains.txt"), std::vector<std::string>{kill.tempName});
+        EXPECT_TRUE(othersIn(dir.path(), "domains.txt").empty());
     }
 }
 
@@ -188,7 +197,7 @@ TEST(ExportDurability, KillBeforeAFirstExportLeavesNoTargetBehind) {
     const KillOutcome kill = exportAndKill(target, entries, 256 * 1024);
     ASSERT_TRUE(kill.killed) << kill.problem;
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(othersIn(dir.path(), "first.txt"), std::vector<std::string>{kill.tempName});
+    EXPECT_EQ(othersIn(dir.path(), "first.txt"), allowedLeftovers(kill));
 }
 
 TEST(ExportDurability, AnUnkilledChildReplacesTheFileCompletely) {
