@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "retry_after.h"
+#include "net/retry_after.h"
 
 namespace jilan::query {
 
@@ -175,7 +175,7 @@ void DetailBatch::onAnswer(Site siteId, BatchTransport::Answer answer, Clock::ti
         }
         const std::optional<std::string_view> header =
             answer.retryAfter ? std::optional<std::string_view>(*answer.retryAfter) : std::nullopt;
-        const auto wait = retryAfterWait(header, hooks_.wallClock());
+        const auto wait = net::retryAfterWait(header, hooks_.wallClock());
         site.dueAt = now + std::max<Clock::duration>(wait, options_.pause);
         site.retry = name;
         return;
