@@ -65,7 +65,8 @@ std::size_t ListingBatch::inFlight() const {
 }
 
 bool ListingBatch::morePagesBelow(double limit) const {
-    return !listingEnd_ && nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
+    return !listingEnd_ && (!declaredLast_ || nextPage_ <= *declaredLast_) &&
+           nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
 }
 
 bool ListingBatch::finished(double limit) const {
@@ -106,7 +107,24 @@ void ListingBatch::collectAnswers(Clock::time_point now) {
             page.retryAt = now + wait;
             continue;
         }
+        if (settings_.endAtDeclaredLastPage && answersListing(*result)) {
+            // Known as soon as it arrives: the pages after it need not wait for the earlier
+            // ones to be handed over before they are given up.
+            const std::optional<int> count = declaredPageCount(result->text);
+            if (count && page.number >= *count) {
+                declaredLast_ = std::min(declaredLast_.value_or(page.number), page.number);
+            }
+        }
         page.result = std::move(result);
+    }
+    if (declaredLast_) {
+        while (!pages_.empty() && pages_.back().number > *declaredLast_) {
+            if (pages_.back().transfer) {
+                transport_.cancel(*pages_.back().transfer);
+            }
+            pages_.pop_back();
+            ++pagesPastEnd_;
+        }
     }
     if (stopping_) {
         // Pages that were waiting for a retry get none after a stop: they failed.
@@ -140,11 +158,8 @@ void ListingBatch::deliverInOrder(const Deliver& deliver) {
 }
 
 bool ListingBatch::endsListing(int number, const net::FetchResult& answer) {
-    if (settings_.endAtDeclaredLastPage) {
-        const std::optional<int> count = declaredPageCount(answer.text);
-        if (count && number >= *count) {
-            return true;
-        }
+    if (declaredLast_ && number >= *declaredLast_) {
+        return true;
     }
     if (settings_.endAfterEmptyPages <= 0) {
         return false;

@@ -133,6 +133,8 @@ private:
     std::vector<FailedPage> failed_;
     int emptyInRow_ = 0;
     std::optional<int> listingEnd_;
+    // The first page that arrived declaring itself the last.
+    std::optional<int> declaredLast_;
     int pagesPastEnd_ = 0;
 };
 
