@@ -409,6 +409,28 @@ TEST_F(CliRunsTest, FailedPagesFailTheRunAndNameTheirCauses) {
     }
 }
 
+// A listing page refused with 429 and "Retry-After: 1" is asked again no sooner than a second
+// after the refusal ended (the usual retry pause here is 10 ms), and the run then succeeds.
+TEST_F(CliRunsTest, ListingRetryWaitsAsTheServerSays) {
+    sim.modifyOptions([](sim::Options& o) {
+        o.pageFaults = {{2, sim::Fault::Status429}};
+        o.failFirstN = 1;
+    });
+    Settings s = settings;
+    s.output = dir.file("all.txt");
+    EXPECT_EQ(harvest("3", s), 0) << err.str();
+    EXPECT_EQ(lines(readFile(s.output)), dayNames(1, 3));
+    std::vector<sim::RequestRecord> page2;
+    for (const auto& r : sim.requests()) {
+        if (r.target == "/search?p=2") {
+            page2.push_back(r);
+        }
+    }
+    ASSERT_EQ(page2.size(), 2u);
+    EXPECT_EQ(page2[0].status, 429);
+    EXPECT_GE(page2[1].arrivalMs() - page2[0].completionMs(), 1000);
+}
+
 // What the command line itself decides: --harvest stops where the listing ends, --quiet says
 // nothing unless the run fails, --query refuses a non-domain before sending and fails with its
 // query.
