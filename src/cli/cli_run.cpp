@@ -1,5 +1,7 @@
 #include "cli_run.h"
 
+#include <algorithm>
+#include <array>
 #include <csignal>
 #include <filesystem>
 
@@ -39,7 +41,22 @@ std::optional<filter::NameClass> classNamed(std::string_view text) {
     return std::nullopt;
 }
 
+// The order that decides between exit statuses, the one that wins first.
+constexpr std::array<int, 7> kExitOrder = {130, 143, 2, 1, 4, 5, 3};
+
+std::size_t exitRank(int status) {
+    if (status == 0) {
+        return kExitOrder.size() + 1;
+    }
+    const auto* at = std::find(kExitOrder.begin(), kExitOrder.end(), status);
+    return static_cast<std::size_t>(at - kExitOrder.begin());
+}
+
 }  // namespace
+
+int firstExitStatus(int a, int b) {
+    return exitRank(b) < exitRank(a) ? b : a;
+}
 
 int Interruption::exitStatus() const {
     const int s = signal.load();

@@ -28,8 +28,10 @@ enum class ExitCode : int {
     Ran = 0,
     OutputNotWritable = 1,
     BadOptions = 2,
-    SiteRefused = 3,         // a site kept refusing, or every detail failed (file still written)
+    SiteRefused = 3,         // some pages or queries failed, a site kept refusing, or every detail
+                             // failed (file still written)
     HistoryUnavailable = 4,  // output written without the history
+    HarvestFailed = 5,       // 采集失败: every listing page failed (file still written)
     Interrupted = 130,       // SIGINT: output written with what was done
     Terminated = 143,        // SIGTERM: likewise
 };
@@ -37,6 +39,10 @@ enum class ExitCode : int {
 inline int exitStatus(ExitCode code) {
     return static_cast<int>(code);
 }
+
+// Of two exit statuses that both apply, the one a run reports: the first of 130/143, 2, 1,
+// 4, 5, 3 (any other failure after those), and 0 only when both are 0.
+int firstExitStatus(int a, int b);
 
 // Set from a signal watcher (or a test) to ask a run to stop; the run writes what it has done.
 struct Interruption {

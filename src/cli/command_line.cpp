@@ -12,6 +12,7 @@
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
 #include "history/store.h"
+#include "name_list_file.h"
 
 #ifndef JILAN_VERSION
 #define JILAN_VERSION "0"
@@ -46,6 +47,7 @@ constexpr std::string_view kPauseMs = "pause-ms";
 constexpr std::string_view kMaxAgeHours = "max-age-hours";
 constexpr std::string_view kExplain = "explain";
 constexpr std::string_view kScoreConfig = "score-config";
+constexpr std::string_view kQuiet = "quiet";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -213,6 +215,24 @@ void readNumber(const Scanned& scanned, std::string_view option, int low, int hi
     value = static_cast<Number>(*n);
 }
 
+// The page count of --harvest: digits only (no sign, no fraction), 1 to the last page the
+// 16-bit page counter reaches; an error line otherwise.
+std::optional<std::string> harvestPagesProblem(const std::string& text) {
+    const std::string_view digits =
+        std::string_view(text).substr(std::min(text.find_first_not_of('0'), text.size()));
+    const bool allDigits =
+        !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    const auto quoted = "\"" + text + "\"";
+    if (!allDigits || digits.empty()) {
+        return "--harvest 需要页数，不能是 " + quoted + "：请给出 1 到 " +
+               std::to_string(harvest::kLastPage) + " 之间的整数";
+    }
+    if (digits.size() > 5 || std::stoi(std::string(digits)) > harvest::kLastPage) {
+        return "--harvest 最多 " + std::to_string(harvest::kLastPage) + " 页，不能是 " + quoted;
+    }
+    return std::nullopt;
+}
+
 bool writesFile(RunMode mode) {
     return mode == RunMode::Harvest || mode == RunMode::SearchHistory ||
            mode == RunMode::DetailsFrom;
@@ -369,7 +389,8 @@ const std::vector<OptionSpec>& optionTable() {
         {{kHarvest},
          "",
          "n",
-         "不打开窗口，采集 N 页（与在页数框填 N 后按“开始采集”相同）；需要 --output。"},
+         "不打开窗口，采集 N 页（1 到 32767；与在页数框填 N 后按“开始采集”相同，但列表结束"
+         "时提前停止：某页标明是最后一页，或连续 3 页没有域名）；需要 --output。"},
         {{kOutput},
          "",
          "file",
@@ -416,6 +437,11 @@ const std::vector<OptionSpec>& optionTable() {
          "file",
          "评分权重文件（TOML；默认 ~/.config/jilan-harvester/score.toml，存在时才读）；"
          "与 --explain、--filter 的 score 条件同用。"},
+        {{kQuiet},
+         "",
+         "",
+         "安静：成功时不输出任何提示，出错时才输出全部提示与失败原因（适合 cron）；"
+         "--output - 写出的域名照常输出。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -478,11 +504,20 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     } else if (scanned.isSet(kHarvest)) {
         settings.mode = RunMode::Harvest;
         settings.pages = scanned.value(kHarvest);
+        if (const std::optional<std::string> problem = harvestPagesProblem(settings.pages)) {
+            result.errors.push_back(*problem);
+        }
+        // Unlike the window's page box, the command line stops where the listing ends.
+        settings.harvest.stopAtListingEnd = true;
     } else if (scanned.isSet(kQuery)) {
         settings.mode = RunMode::Query;
         settings.domain = scanned.value(kQuery);
         if (settings.domain.empty()) {
             result.errors.emplace_back("--query 需要域名");
+        } else if (const std::optional<std::string> problem = domainProblem(settings.domain)) {
+            // Nothing is sent for a name that cannot be a domain.
+            result.errors.push_back("--query 需要域名，\"" + settings.domain + "\" 不是：" +
+                                    *problem);
         }
     } else if (scanned.isSet(kSearchHistory)) {
         settings.mode = RunMode::SearchHistory;
@@ -508,6 +543,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     }
     if (runs.size() <= 1) {
         readRunOptions(scanned, env, settings, result.errors);
+    }
+    settings.quiet = scanned.isSet(kQuiet);
+    if (settings.quiet && !writesFile(settings.mode) && settings.mode != RunMode::Query) {
+        result.errors.emplace_back(
+            "--quiet 只能与 --harvest、--search-history、--details-from 或 --query 同用");
     }
     return result;
 }
@@ -545,14 +585,16 @@ std::string helpText(std::string_view program) {
         text += "  " + padded(optionColumn(entry), width) + "  " + entry.description + "\n";
     }
     text +=
-        "\n退出码：\n"
-        "  0    完成（失败的页在标准错误中列出）\n"
+        "\n退出码（同时符合几条时，取下表中先列出的：130/143、2、1、4、5、3）：\n"
+        "  0    完成，没有失败\n"
         "  1    输出文件无法写入（在发出任何请求之前检查）\n"
         "  2    "
         "选项有误，筛选条件有误（中文说明指出有误的一项），或评分配置有误（指出文件、行与键）\n"
-        "  3    站点持续拒绝（连续三次 429/503），或所有域名的查询都失败；文件照常写出\n"
+        "  3    部分页采集失败（标准错误按原因列出页数），--query 查询失败，站点持续拒绝"
+        "（连续三次 429/503），或所有域名的查询都失败；文件照常写出\n"
         "  4    历史记录不可用（损坏、是文件夹、版本过新或被锁定）：通过筛选的域名照常写出，"
         "原因见标准错误\n"
+        "  5    采集失败：所有页都失败（原因见标准错误）；文件照常写出\n"
         "  130  被 SIGINT 中断：采集或查询停止，已完成的部分照常写出\n"
         "  143  被 SIGTERM 中断：同上\n";
     return text;

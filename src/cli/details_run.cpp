@@ -70,25 +70,27 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
             table.add(c.features, c.seen ? &*c.seen : nullptr, details);
         }
     }
+    const bool interrupted = interruption.requested || outcome.interrupted;
     if (const io::WriteStatus failed = table.commit()) {
         err << writeFailureMessage(*failed) << '\n';
-        return exitStatus(ExitCode::OutputNotWritable);
+        status = firstExitStatus(status, exitStatus(ExitCode::OutputNotWritable));
+        return interrupted ? firstExitStatus(status, interruption.exitStatus()) : status;
     }
     if (target.path != "-") {
         err << "已写入 " << table.rows() << " 个域名：" << target.path << '\n';
     }
-    if (interruption.requested || outcome.interrupted) {
+    if (interrupted) {
         err << "已中断，已写入目前的结果\n";
-        return interruption.exitStatus();
+        return firstExitStatus(status, interruption.exitStatus());
     }
-    if (!outcome.historyProblem.empty() && status == exitStatus(ExitCode::Ran)) {
-        status = exitStatus(ExitCode::HistoryUnavailable);
+    if (!outcome.historyProblem.empty()) {
+        status = firstExitStatus(status, exitStatus(ExitCode::HistoryUnavailable));
     }
     if (outcome.stoppedBySite || outcome.allFailed) {
         if (outcome.allFailed) {
             err << "全部域名查询失败\n";
         }
-        return exitStatus(ExitCode::SiteRefused);
+        status = firstExitStatus(status, exitStatus(ExitCode::SiteRefused));
     }
     return status;
 }

@@ -18,9 +18,9 @@ struct Candidate {
 };
 
 // Writes `names` to `target`, each queried first when settings.details (with the history
-// store as the cache). Returns the run's status: 1 when the file could not be written; else
-// 130/143 when interrupted (the names not done say so); else 3 when a site kept refusing or
-// every name failed; else `status`.
+// store as the cache). Returns the run's status: the first (firstExitStatus) of `status`,
+// 130/143 when interrupted (the names not done say so), 1 when the file could not be
+// written, 4 when the cache was unavailable, 3 when a site kept refusing or every name failed.
 int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status);

@@ -3,6 +3,7 @@
 
 #include "base/name_key.h"
 #include "details_run.h"
+#include "harvest_outcome.h"
 #include "headless.h"
 #include "history/store.h"
 #include "window_less_runs.h"
@@ -75,10 +76,11 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     HeadlessProgram program(settings, err);
     program.form.Text1.setText(pages);
     harvestUntilDone(program, interruption);
+    // Failed pages make the run fail (5 when none came, 3 when some did), file still written.
+    int status = reportHarvest(program.application.harvester().lastOutcome(), err);
 
     auto& history = program.application.history();
     history.flush();
-    int status = exitStatus(ExitCode::Ran);
     std::optional<history::Reader> reader;
     std::optional<std::unordered_set<std::string>> fresh;
     if (history.enabled()) {
@@ -93,7 +95,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
                                            : "历史记录不可用：本次采集未能记录";
             // The reasons name the history themselves ("历史记录不可用：...").
             err << reason << "；已写出全部符合条件的域名\n";
-            status = exitStatus(ExitCode::HistoryUnavailable);
+            status = firstExitStatus(status, exitStatus(ExitCode::HistoryUnavailable));
             reader.reset();
         }
     }

@@ -2,16 +2,20 @@
 
 #include <ostream>
 
+#include "cli_run.h"
 #include "program/application.h"
 
 namespace jilan::cli {
 
 HeadlessProgram::HeadlessProgram(const Settings& options, std::ostream& err)
     : pool(options.limits), application(form, platform, pool, windowOptions(options)) {
-    // Mirrors the status line to the stream, one line per change.
-    statusEcho =
-        form.S1.changed.connect([this, &err] { err << form.status() << '\n'
-                                                   << std::flush; });
+    // Mirrors the status line to the stream, one line per change; a quiet run keeps only its
+    // own summary, so that a failure says why without every page's progress.
+    if (!options.quiet) {
+        statusEcho =
+            form.S1.changed.connect([this, &err] { err << form.status() << '\n'
+                                                       << std::flush; });
+    }
 }
 
 void HeadlessProgram::drain() {
@@ -34,7 +38,14 @@ int runHeadlessQuery(const std::string& domain, const Settings& options, std::os
         out << label->caption() << '\n';
     }
     out << form.Text2.text() << '\n';
-    return 0;
+    if (program.application.queries().lastQueryFailed()) {
+        // The status line names the part that failed; in quiet runs it is the only word of it.
+        if (options.quiet) {
+            err << form.status() << '\n';
+        }
+        return exitStatus(ExitCode::SiteRefused);
+    }
+    return exitStatus(ExitCode::Ran);
 }
 
 }  // namespace jilan::cli

@@ -78,7 +78,8 @@ struct HeadlessProgram {
 
 // Runs the double-click query on `domain` and prints the captions of Label1,
 // Label2, Label13, Label12, Label8..Label11 and then the whois text, one per
-// line, to `out`; status texts go to `err`.
+// line, to `out`; status texts go to `err`. Returns 3 when the detail page or the lookup
+// failed, else 0.
 int runHeadlessQuery(const std::string& domain, const Settings& options, std::ostream& out,
                      std::ostream& err);
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "explain_run.h"
@@ -35,6 +36,20 @@ int runWritingFile(const Settings& settings, std::ostream& err) {
     }
 }
 
+// A run with --quiet: its messages are held back and written only when it fails.
+template <typename Run>
+int quietly(const Settings& settings, std::ostream& err, Run run) {
+    if (!settings.quiet) {
+        return run(err);
+    }
+    std::ostringstream held;
+    const int status = run(held);
+    if (status != exitStatus(ExitCode::Ran)) {
+        err << held.str() << std::flush;
+    }
+    return status;
+}
+
 }  // namespace
 
 int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, std::ostream& out,
@@ -58,9 +73,12 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
         case RunMode::Harvest:
         case RunMode::SearchHistory:
         case RunMode::DetailsFrom:
-            return runWritingFile(settings, err);
+            return quietly(settings, err,
+                           [&settings](std::ostream& e) { return runWritingFile(settings, e); });
         case RunMode::Query:
-            return runHeadlessQuery(settings.domain, settings, out, err);
+            return quietly(settings, err, [&](std::ostream& e) {
+                return runHeadlessQuery(settings.domain, settings, out, e);
+            });
         case RunMode::Explain:
             return runExplainCommand(settings, out);
         case RunMode::Window:

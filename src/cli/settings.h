@@ -45,6 +45,8 @@ struct Settings {
     std::size_t maxNames = 1000;
     int pauseMs = 1000;  // also the pause of the window's 批量查询
     int maxAgeHours = 12;
+    // --quiet: no messages unless the run fails; then every message it had is written.
+    bool quiet = false;
 };
 
 // What the window takes of the settings.

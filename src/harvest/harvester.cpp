@@ -31,6 +31,16 @@ std::string failureReason(const net::FetchResult& r) {
     return app::failureText(net::causeCode(kind), r.status, r.cause.curlMessage);
 }
 
+std::vector<PageFailure> failuresOf(const ListingBatch& batch) {
+    std::vector<PageFailure> out;
+    for (const FailedPage& page : batch.failures()) {
+        out.push_back(
+            {.page = page.number,
+             .reason = app::failureText(net::causeCode(page.kind), page.status, page.detail)});
+    }
+    return out;
+}
+
 }  // namespace
 
 // The batch's requests on the window's transfer pool.
@@ -82,6 +92,7 @@ void Harvester::Command1_Click() {
             observer_.runStarted(1);
         }
         singleFailed_ = false;
+        outcome_ = HarvestOutcome{.pagesRequested = 1};
         singlePage();
         finalStatusSerial_ = form_.statusSerial();
         if (!form_.ended() && observer_.runEnded) {
@@ -109,6 +120,7 @@ void Harvester::singlePage() {
     }
     if (!answersListing(page)) {
         singleFailed_ = true;
+        outcome_.failures.push_back({.page = 1, .reason = failureReason(page)});
         form_.Command1.setEnabled(true);
         form_.setStatus(std::string(kSingleFailed) + " " + failureReason(page));
         return;
@@ -139,7 +151,9 @@ void Harvester::startBatch() {
     batch_ = std::make_unique<ListingBatch>(
         *transport_, BatchSettings{.parallel = options_.parallel,
                                    .retries = options_.retries,
-                                   .retryPause = std::chrono::milliseconds(options_.retryPauseMs)});
+                                   .retryPause = std::chrono::milliseconds(options_.retryPauseMs),
+                                   .endAfterEmptyPages = options_.stopAtListingEnd ? 3 : 0,
+                                   .endAtDeclaredLastPage = options_.stopAtListingEnd});
 
     form_.Command1.setCaption(app::kStopCaption);
     form_.List1.clear();
@@ -147,6 +161,7 @@ void Harvester::startBatch() {
     form_.setStatus(kBatchRunning);
     pagesRequested_ = 0;
     pagesDelivered_ = 0;
+    outcome_ = {};
     if (observer_.runStarted) {
         const double limit = parsePageLimit(form_.Text1.text()).value_or(1.0);
         observer_.runStarted(limit >= kLastPage ? kLastPage : static_cast<int>(std::ceil(limit)));
@@ -215,6 +230,11 @@ void Harvester::finishBatch() {
 }
 
 void Harvester::endRun() {
+    // Pages asked for past the listing's end were neither fetched nor failed.
+    pagesRequested_ -= batch_->pagesPastEnd();
+    outcome_ = HarvestOutcome{.pagesRequested = pagesRequested_,
+                              .failures = failuresOf(*batch_),
+                              .listingEnd = batch_->listingEnd()};
     batch_.reset();
     if (observer_.runEnded) {
         observer_.runEnded(pagesRequested_, pagesRequested_ - pagesDelivered_);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,23 @@ struct HarvestOptions {
     int retries = 2;
     // Pause before the first retry; each further retry waits one step longer.
     int retryPauseMs = 300;
+    // The command line's harvest stops asking once the listing has ended (see BatchSettings);
+    // the window asks for every page its page box says.
+    bool stopAtListingEnd = false;
+};
+
+// A listing page that failed in a harvest, with the Chinese reason the status line gives.
+struct PageFailure {
+    int page = 0;
+    std::string reason;
+};
+
+// What the last harvest run came to, for the command line's summary and exit status.
+struct HarvestOutcome {
+    int pagesRequested = 0;  // pages past the listing's end not counted
+    std::vector<PageFailure> failures{};
+    std::optional<int> listingEnd{};  // the page the listing ended on, when it showed its end
+    int pagesFetched() const { return pagesRequested - static_cast<int>(failures.size()); }
 };
 
 // Told about each harvest run so that it can be remembered. A run is one press of "开始采集":
@@ -68,6 +86,9 @@ public:
 
     void setObserver(HarvestObserver observer) { observer_ = std::move(observer); }
 
+    // The run begun last, as far as it has come.
+    const HarvestOutcome& lastOutcome() const { return outcome_; }
+
 private:
     class PoolTransport;
 
@@ -103,6 +124,7 @@ private:
     int pagesRequested_ = 0;
     int pagesDelivered_ = 0;
     bool singleFailed_ = false;
+    HarvestOutcome outcome_;
 };
 
 }  // namespace jilan::harvest

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "listing_parser.h"
+#include "net/retry_after.h"
 
 namespace jilan::harvest {
 
@@ -15,6 +16,17 @@ bool retriable(const net::FetchResult& r) {
         return r.error != net::FetchError::Cancelled && r.error != net::FetchError::InvalidUrl;
     }
     return r.status == 429 || r.status >= 500;
+}
+
+bool busy(const net::FetchResult& r) {
+    return !r.failed() && (r.status == 429 || r.status == 503);
+}
+
+FailedPage failedPage(int number, const net::FetchResult& r) {
+    return FailedPage{.number = number,
+                      .kind = r.failed() ? r.cause.kind : net::FailureKind::HttpStatus,
+                      .status = r.status,
+                      .detail = r.cause.curlMessage};
 }
 
 }  // namespace
@@ -53,7 +65,8 @@ std::size_t ListingBatch::inFlight() const {
 }
 
 bool ListingBatch::morePagesBelow(double limit) const {
-    return nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
+    return !listingEnd_ && (!declaredLast_ || nextPage_ <= *declaredLast_) &&
+           nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
 }
 
 bool ListingBatch::finished(double limit) const {
@@ -79,15 +92,39 @@ void ListingBatch::collectAnswers(Clock::time_point now) {
             continue;
         }
         page.transfer.reset();
-        if (result->status == 429 || result->status == 503) {
+        if (busy(*result)) {
             // The server asks for less: one request at a time from here on.
             inFlightCap_ = 1;
         }
         if (retriable(*result) && !stopping_ && page.attempts <= settings_.retries) {
-            page.retryAt = now + settings_.retryPause * page.attempts;
+            std::chrono::milliseconds wait = settings_.retryPause * page.attempts;
+            if (busy(*result) && !result->retryAfter.empty()) {
+                // The server said when to come back; never earlier than the usual pause.
+                const auto wall =
+                    settings_.wallClock ? settings_.wallClock() : std::chrono::system_clock::now();
+                wait = std::max(wait, net::retryAfterWait(result->retryAfter, wall));
+            }
+            page.retryAt = now + wait;
             continue;
         }
+        if (settings_.endAtDeclaredLastPage && answersListing(*result)) {
+            // Known as soon as it arrives: the pages after it need not wait for the earlier
+            // ones to be handed over before they are given up.
+            const std::optional<int> count = declaredPageCount(result->text);
+            if (count && page.number >= *count) {
+                declaredLast_ = std::min(declaredLast_.value_or(page.number), page.number);
+            }
+        }
         page.result = std::move(result);
+    }
+    if (declaredLast_) {
+        while (!pages_.empty() && pages_.back().number > *declaredLast_) {
+            if (pages_.back().transfer) {
+                transport_.cancel(*pages_.back().transfer);
+            }
+            pages_.pop_back();
+            ++pagesPastEnd_;
+        }
     }
     if (stopping_) {
         // Pages that were waiting for a retry get none after a stop: they failed.
@@ -105,11 +142,43 @@ void ListingBatch::deliverInOrder(const Deliver& deliver) {
         const Page page = std::move(pages_.front());
         pages_.pop_front();
         if (!answersListing(*page.result)) {
-            failed_.push_back(page.number);
+            failed_.push_back(failedPage(page.number, *page.result));
+            // A failed page might have held rows: it never counts towards the end.
+            emptyInRow_ = 0;
             continue;
         }
+        const bool last = endsListing(page.number, *page.result);
         deliver(page.number, *page.result);
+        if (last) {
+            listingEnd_ = page.number;
+            dropPagesPastEnd();
+            return;
+        }
     }
+}
+
+bool ListingBatch::endsListing(int number, const net::FetchResult& answer) {
+    if (declaredLast_ && number >= *declaredLast_) {
+        return true;
+    }
+    if (settings_.endAfterEmptyPages <= 0) {
+        return false;
+    }
+    bool anyRow = false;
+    forEachRowDomain(listingText(textAfterBooking(answer.text)),
+                     [&anyRow](std::string_view) { anyRow = true; });
+    emptyInRow_ = anyRow ? 0 : emptyInRow_ + 1;
+    return emptyInRow_ >= settings_.endAfterEmptyPages;
+}
+
+void ListingBatch::dropPagesPastEnd() {
+    for (const Page& page : pages_) {
+        if (page.transfer) {
+            transport_.cancel(*page.transfer);
+        }
+        ++pagesPastEnd_;
+    }
+    pages_.clear();
 }
 
 void ListingBatch::startRequests(Clock::time_point now, double limit, const Requested& requested) {
@@ -143,7 +212,11 @@ std::string ListingBatch::failureSummary() const {
     if (failed_.empty()) {
         return {};
     }
-    std::vector<int> failed = failed_;
+    std::vector<int> failed;
+    failed.reserve(failed_.size());
+    for (const FailedPage& page : failed_) {
+        failed.push_back(page.number);
+    }
     std::sort(failed.begin(), failed.end());
     std::string text(" ");
     text += std::to_string(failed.size());

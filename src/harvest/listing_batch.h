@@ -43,6 +43,22 @@ struct BatchSettings {
     int parallel = 4;  // clamped to kMinParallel..kMaxParallel
     int retries = 2;   // further tries of a page whose fetch failed or was refused as busy
     std::chrono::milliseconds retryPause{300};  // before try n+1 the batch waits n pauses
+    // The end of the listing, for the command line (the window asks for every page it is
+    // told): after a page that declares itself the last, or after this many answered pages in
+    // a row without a row. 0: never.
+    int endAfterEmptyPages = 0;
+    bool endAtDeclaredLastPage = false;
+    // Wall-clock time, for a Retry-After given as a date; empty: the system clock.
+    std::function<std::chrono::system_clock::time_point()> wallClock{};
+};
+
+// A page the batch gave up on: why, as the network layer tells it (an answer whose status
+// failed it has kind HttpStatus).
+struct FailedPage {
+    int number = 0;
+    net::FailureKind kind = net::FailureKind::None;
+    long status = 0;
+    std::string detail{};  // the transfer library's own words, for an unknown cause
 };
 
 // The scheduler of a multi-page harvest: a queue of pages in page order, at most
@@ -81,6 +97,13 @@ public:
     int inFlightCap() const { return inFlightCap_; }
     // " N页失败: 1, 2, ... 等" (sorted, at most kFailuresListed named); empty when none failed.
     std::string failureSummary() const;
+    // The failed pages, in the order they were given up.
+    const std::vector<FailedPage>& failures() const { return failed_; }
+    // The page the listing ended on (see BatchSettings), once a page has shown it.
+    std::optional<int> listingEnd() const { return listingEnd_; }
+    // Pages requested past the listing's end and given up when it showed: they count
+    // neither as fetched nor as failed.
+    int pagesPastEnd() const { return pagesPastEnd_; }
 
 private:
     struct Page {
@@ -94,6 +117,10 @@ private:
     bool morePagesBelow(double limit) const;
     void collectAnswers(Clock::time_point now);
     void deliverInOrder(const Deliver& deliver);
+    // Whether the answered page `number` ends the listing.
+    bool endsListing(int number, const net::FetchResult& answer);
+    // Gives up every page after the listing's end.
+    void dropPagesPastEnd();
     void startRequests(Clock::time_point now, double limit, const Requested& requested);
 
     ListingTransport& transport_;
@@ -103,7 +130,12 @@ private:
     // Starts at `parallel`; a 429 or 503 answer lowers it to 1 for the rest of the batch.
     int inFlightCap_ = 1;
     bool stopping_ = false;
-    std::vector<int> failed_;
+    std::vector<FailedPage> failed_;
+    int emptyInRow_ = 0;
+    std::optional<int> listingEnd_;
+    // The first page that arrived declaring itself the last.
+    std::optional<int> declaredLast_;
+    int pagesPastEnd_ = 0;
 };
 
 }  // namespace jilan::harvest

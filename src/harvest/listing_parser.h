@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "net/text_search.h"
@@ -21,6 +22,11 @@ std::string_view textAfterBooking(std::string_view page);
 // The start of `afterBooking` up to and including the "<" of the pagination
 // marker; empty when the marker does not occur.
 std::string_view listingText(std::string_view afterBooking);
+
+// The page count a listing page declares in its pagination block ("共 N 页"), or nullopt when
+// the page has no pagination block or the block names no count. Only the command line's
+// harvest reads it, to stop at the listing's end; the window asks for the pages it is told.
+std::optional<int> declaredPageCount(std::string_view page);
 
 // Calls sink(domain) for each of the first 50 rows of the listing text, in
 // order, in one pass over the text. A row's domain is its text up to the first

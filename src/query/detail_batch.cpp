@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "base/domain_name.h"
-#include "retry_after.h"
+#include "net/retry_after.h"
 
 namespace jilan::query {
 
@@ -183,7 +183,7 @@ void DetailBatch::onAnswer(Site siteId, BatchTransport::Answer answer, Clock::ti
         }
         const std::optional<std::string_view> header =
             answer.retryAfter ? std::optional<std::string_view>(*answer.retryAfter) : std::nullopt;
-        const auto wait = retryAfterWait(header, hooks_.wallClock());
+        const auto wait = net::retryAfterWait(header, hooks_.wallClock());
         site.dueAt = now + std::max<Clock::duration>(wait, options_.pause);
         site.retry = name;
         return;

@@ -99,6 +99,7 @@ void QueryCommands::queryOnce(Command command) {
     const bool lookupOk =
         applyFiling(form_, lookup, command == Command::Menu ? kFiledPrefixMenu : kFiledPrefixList);
 
+    lastFailed_ = !detailOk || !lookupOk;
     std::string status(kQueryDone);
     if (!detailOk || !lookupOk) {
         status += ' ';

@@ -30,6 +30,8 @@ public:
     bool busy() const { return busy_; }
     // A query asked for during the running one waits for it.
     bool queryPending() const { return pending_.has_value(); }
+    // The query that ended last could not fetch its detail page or its lookup.
+    bool lastQueryFailed() const { return lastFailed_; }
 
 private:
     enum class Command { Menu, DoubleClick };
@@ -42,6 +44,7 @@ private:
     config::Urls urls_;
     bool busy_ = false;
     std::optional<Command> pending_;
+    bool lastFailed_ = false;
 };
 
 }  // namespace jilan::query

@@ -357,6 +357,181 @@ TEST_F(CliRunsTest, ScoreConfigIsReadBeforeAnyRequest) {
     EXPECT_NE(standard.find("\na_b.com\t-\t无法评分："), std::string::npos) << standard;
 }
 
+// Failed listing pages fail the run: 3 when some pages came, 5 (采集失败) when none did, the
+// causes counted by kind; the file is written with what came either way.
+TEST_F(CliRunsTest, FailedPagesFailTheRunAndNameTheirCauses) {
+    std::string downUrl;
+    {
+        sim::MarketSim down;
+        ASSERT_TRUE(down.start()) << down.lastError();
+        downUrl = down.baseUrl();
+    }
+    struct Case {
+        const char* rule;
+        std::map<int, sim::Fault> faults;
+        bool marketDown;
+        int status;
+        std::string causes;
+        std::vector<int> pagesWritten;
+    };
+    const Case cases[] = {
+        {"one page of three fails",
+         {{2, sim::Fault::Status500}},
+         false,
+         3,
+         "部分页采集失败：1 页失败（1 页：服务器返回 500）",
+         {1, 3}},
+        {"every page fails, counted by cause",
+         {{1, sim::Fault::Status404}, {2, sim::Fault::Status500}, {3, sim::Fault::Status404}},
+         false,
+         5,
+         "采集失败：全部 3 页失败（2 页：服务器返回 404；1 页：服务器返回 500）",
+         {}},
+        {"the marketplace is down", {}, true, 5, "3 页：无法连接服务器", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        sim.modifyOptions([&c](sim::Options& o) { o.pageFaults = c.faults; });
+        Settings s = settings;
+        s.harvest.retries = 0;
+        s.output = dir.file("partial.txt");
+        if (c.marketDown) {
+            s.urls.market = downUrl;
+        }
+        EXPECT_EQ(harvest("3", s), c.status) << err.str();
+        EXPECT_NE(err.str().find(c.causes), std::string::npos) << err.str();
+        std::vector<std::string> expected;
+        for (const int page : c.pagesWritten) {
+            const auto names = dayNames(1, page);
+            expected.insert(expected.end(), names.end() - sim::kMaxRowsPerPage, names.end());
+        }
+        EXPECT_EQ(lines(readFile(s.output)), expected);
+    }
+}
+
+// A listing page refused with 429 and "Retry-After: 1" is asked again no sooner than a second
+// after the refusal ended (the usual retry pause here is 10 ms), and the run then succeeds.
+TEST_F(CliRunsTest, ListingRetryWaitsAsTheServerSays) {
+    sim.modifyOptions([](sim::Options& o) {
+        o.pageFaults = {{2, sim::Fault::Status429}};
+        o.failFirstN = 1;
+    });
+    Settings s = settings;
+    s.output = dir.file("all.txt");
+    EXPECT_EQ(harvest("3", s), 0) << err.str();
+    EXPECT_EQ(lines(readFile(s.output)), dayNames(1, 3));
+    std::vector<sim::RequestRecord> page2;
+    for (const auto& r : sim.requests()) {
+        if (r.target == "/search?p=2") {
+            page2.push_back(r);
+        }
+    }
+    ASSERT_EQ(page2.size(), 2u);
+    EXPECT_EQ(page2[0].status, 429);
+    EXPECT_GE(page2[1].arrivalMs() - page2[0].completionMs(), 1000);
+}
+
+// What the command line itself decides: --harvest stops where the listing ends, --quiet says
+// nothing unless the run fails, --query refuses a non-domain before sending and fails with its
+// query.
+TEST_F(CliRunsTest, CommandLineStopsAtTheListingEndAndIsQuietUnlessItFails) {
+    const std::string out = dir.file("out.txt");
+    const std::string name = dayNames(1, 1).front();
+    struct Case {
+        const char* rule;
+        std::string line;
+        std::map<int, sim::Fault> pageFaults;
+        sim::Fault icpFault;
+        int status;
+        std::string message;  // on stderr; empty: stderr stays empty
+        bool printsResult;    // something on stdout
+    };
+    const Case cases[] = {
+        {"a long harvest stops at the last page, quietly",
+         "--harvest|500|--quiet",
+         {},
+         sim::Fault::None,
+         0,
+         "",
+         false},
+        {"and says where the listing ended",
+         "--harvest|500",
+         {},
+         sim::Fault::None,
+         0,
+         "共获取 8 页（列表到第 8 页结束）",
+         false},
+        {"a quiet run that fails says why",
+         "--harvest|500|--quiet",
+         {{2, sim::Fault::Status500}},
+         sim::Fault::None,
+         3,
+         "1 页：服务器返回 500",
+         false},
+        {"a quiet query prints only its result",
+         "--query|" + name + "|--quiet",
+         {},
+         sim::Fault::None,
+         0,
+         "",
+         true},
+        {"a failed query is no success",
+         "--query|" + name,
+         {},
+         sim::Fault::Status500,
+         3,
+         "备案查询失败",
+         true},
+        {"a name that is not a domain is refused",
+         "--query|a..com",
+         {},
+         sim::Fault::None,
+         2,
+         "--query 需要域名",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        sim.modifyOptions([&c](sim::Options& o) {
+            o.pageFaults = c.pageFaults;
+            o.icpFault = c.icpFault;
+        });
+        sim.clearRequests();
+        std::vector<std::string> args{"jilan-harvester-cli", "--market-url", sim.baseUrl(),
+                                      "--icp-url", sim.icpBaseUrl()};
+        std::istringstream in(c.line);
+        for (std::string arg; std::getline(in, arg, '|');) {
+            args.push_back(arg);
+        }
+        if (c.line.starts_with("--harvest")) {
+            args.insert(args.end(), {"--no-history", "--parallel", "1", "--output", out});
+        }
+        std::ostringstream printed, errors;
+        const int status = runCommandLine(
+            parseCommandLine(args, [](const std::string&) { return std::optional<std::string>(); }),
+            "cli", printed, errors);
+        EXPECT_EQ(status, c.status) << errors.str();
+        EXPECT_EQ(!printed.str().empty(), c.printsResult) << printed.str();
+        if (c.message.empty()) {
+            EXPECT_EQ(errors.str(), "");
+        } else {
+            EXPECT_NE(errors.str().find(c.message), std::string::npos) << errors.str();
+        }
+        int lastPageAsked = 0;
+        for (const auto& r : sim.requests()) {
+            if (r.target.starts_with("/search?p=")) {
+                lastPageAsked = std::max(lastPageAsked, std::stoi(r.target.substr(10)));
+            }
+        }
+        EXPECT_LE(lastPageAsked, kSimPages);
+        if (c.status == 2) {
+            EXPECT_TRUE(sim.requests().empty());
+        }
+    }
+    EXPECT_EQ(lines(readFile(out)).size(),
+              (kSimPages - 1) * static_cast<std::size_t>(sim::kMaxRowsPerPage));
+}
+
 // {date} and {time} in the output name, and the folders on the way made.
 TEST_F(CliRunsTest, OutputTemplateIsExpandedAndMissingFoldersMade) {
     Settings s = settings;

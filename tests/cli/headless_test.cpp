@@ -83,11 +83,11 @@ TEST_F(HeadlessHarvestTest, LimitOneIsTheSinglePageAsTyped) {
     EXPECT_NE(err.str().find("采集完毕 .."), std::string::npos);
 }
 
-TEST_F(HeadlessHarvestTest, FailedPagesAreNamedAndTheRunStillSucceeds) {
+TEST_F(HeadlessHarvestTest, FailedPagesAreNamedAndTheRestWritten) {
     sim.modifyOptions([](sim::Options& o) { o.pageFaults = {{2, sim::Fault::Status500}}; });
     std::ostringstream err;
     const fs::path out = dir / "partial.txt";
-    EXPECT_EQ(harvest("3", out, err), 0);
+    EXPECT_EQ(harvest("3", out, err), 3);
     EXPECT_EQ(read(out), expectedFile(1, 1) + expectedFile(3, 3));
     EXPECT_NE(err.str().find("批量采集完毕 .. 1页失败: 2"), std::string::npos);
 }

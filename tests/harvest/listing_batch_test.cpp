@@ -276,6 +276,115 @@ TEST(ListingBatch, BusyAnswerDropsTheBatchToOneRequest) {
     }
 }
 
+// A 429 or 503 with Retry-After is asked again no earlier than the server said (seconds or a
+// date, at most ten minutes); without the header the usual pauses stand.
+TEST(ListingBatch, BusyAnswerWaitsAsItsRetryAfterSays) {
+    const std::chrono::system_clock::time_point wallNow{std::chrono::seconds(1'796'000'000)};
+    struct Case {
+        const char* rule;
+        long status;
+        std::string retryAfter;
+        milliseconds wait;
+    };
+    const Case cases[] = {
+        {"429 with seconds", 429, "5", milliseconds(5'000)},
+        {"503 with an HTTP date", 503, "Mon, 30 Nov 2026 00:53:27 GMT", milliseconds(7'000)},
+        {"a longer wait is capped at ten minutes", 429, "86400", milliseconds(600'000)},
+        {"no header keeps the short pause", 429, "", milliseconds(300)},
+        {"a shorter wait never undercuts the pause", 503, "0", milliseconds(300)},
+        {"500 ignores the header", 500, "5", milliseconds(300)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Rig rig(
+            {.parallel = 1, .retries = 2, .retryPause = milliseconds(300), .wallClock = [wallNow] {
+                 return wallNow;
+             }});
+        rig.poll(1);
+        net::FetchResult busy = status(c.status);
+        busy.retryAfter = c.retryAfter;
+        rig.transport.answer(1, busy);
+        rig.poll(1);
+        rig.now += c.wait - milliseconds(1);
+        rig.poll(1);
+        EXPECT_EQ(rig.transport.started.size(), 1u) << "asked again too early";
+        rig.now += milliseconds(1);
+        rig.poll(1);
+        EXPECT_EQ(rig.transport.started.size(), 2u) << "not asked again once the wait was over";
+    }
+}
+
+// The command line's harvest stops at the listing's end: a page that declares itself the
+// last, or three answered pages in a row without rows (a failed page breaks the run).
+TEST(ListingBatch, EndOfListingStopsTheBatchWhenAsked) {
+    const std::string row = "<tr>\r\n    <td><a href=\"/backorder/a.com\">a.com</a></td>";
+    const auto listing = [&row](bool rows, const std::string& pagination) {
+        return "booking" + std::string(rows ? row : "") + "<div class=\"pagination\">" +
+               pagination + "</div>";
+    };
+    struct Case {
+        const char* rule;
+        bool endAtListingEnd;
+        std::map<int, net::FetchResult> answers;  // pages not named: rows, no declared count
+        std::optional<int> end;
+        int lastDelivered;
+    };
+    const auto full = net::FetchResult::answer(listing(true, ""), 200);
+    const auto empty = net::FetchResult::answer(listing(false, ""), 200);
+    const Case cases[] = {
+        {"page 4 of 4 declares the end",
+         true,
+         {{4, net::FetchResult::answer(listing(true, "<span>共 4 页</span>"), 200)}},
+         4,
+         4},
+        {"a count above the page is no end",
+         true,
+         {{4, net::FetchResult::answer(listing(true, "共 9 页"), 200)}},
+         std::nullopt,
+         30},
+        {"three empty pages in a row end it", true, {{5, empty}, {6, empty}, {7, empty}}, 7, 7},
+        {"two empty pages do not", true, {{5, empty}, {6, empty}, {7, full}}, std::nullopt, 30},
+        {"a failed page breaks the run of empty pages",
+         true,
+         {{5, empty}, {6, status(404)}, {7, empty}, {8, empty}, {9, empty}},
+         9,
+         9},
+        {"the window asks for every page",
+         false,
+         {{2, net::FetchResult::answer(listing(true, "共 2 页"), 200)},
+          {5, empty},
+          {6, empty},
+          {7, empty}},
+         std::nullopt,
+         30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Rig rig({.parallel = 4,
+                 .retries = 0,
+                 .retryPause = milliseconds(0),
+                 .endAfterEmptyPages = c.endAtListingEnd ? 3 : 0,
+                 .endAtDeclaredLastPage = c.endAtListingEnd});
+        const double limit = 30;
+        for (int guard = 0; guard < 200 && !rig.batch.finished(limit); ++guard) {
+            rig.poll(limit);
+            for (int p : rig.transport.runningPages()) {
+                const auto it = c.answers.find(p);
+                rig.transport.answer(p, it != c.answers.end() ? it->second : full);
+            }
+        }
+        ASSERT_TRUE(rig.batch.finished(limit));
+        EXPECT_EQ(rig.batch.listingEnd(), c.end);
+        ASSERT_FALSE(rig.delivered.empty());
+        EXPECT_EQ(rig.delivered.back(), c.lastDelivered);
+        // The pages asked for past the end were given up, not counted as failed.
+        const int asked = static_cast<int>(rig.transport.started.size());
+        EXPECT_EQ(asked - rig.batch.pagesPastEnd(),
+                  static_cast<int>(rig.delivered.size() + rig.batch.failures().size()));
+        EXPECT_LE(rig.batch.pagesPastEnd(), 4) << "asked no further than the in-flight cap";
+    }
+}
+
 TEST(ListingBatch, StoppedBatchDrainsWhatIsOnTheWireAndRetriesNothing) {
     Rig rig({.parallel = 3, .retries = 2, .retryPause = milliseconds(300)});
     rig.poll(10);

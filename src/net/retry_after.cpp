@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-namespace jilan::query {
+namespace jilan::net {
 
 namespace {
 
@@ -190,4 +190,4 @@ std::chrono::milliseconds retryAfterWait(std::optional<std::string_view> value,
     return wait > longest ? longest : wait;
 }
 
-}  // namespace jilan::query
+}  // namespace jilan::net

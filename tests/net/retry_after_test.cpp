@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "query/retry_after.h"
+#include "net/retry_after.h"
 
 namespace {
 
 using namespace std::chrono;
-using jilan::query::parseHttpDate;
-using jilan::query::retryAfterWait;
+using jilan::net::parseHttpDate;
+using jilan::net::retryAfterWait;
 
 // Monday, 7 December 2026, 12:00:00 GMT.
 const system_clock::time_point kNow = sys_days{2026y / December / 7} + 12h;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace jilan::query {
+namespace jilan::net {
 
 // How long to wait when a site answered 429 or 503.
 inline constexpr std::chrono::seconds kRetryAfterAbsent{60};
@@ -21,4 +21,4 @@ std::chrono::milliseconds retryAfterWait(std::optional<std::string_view> value,
 std::optional<std::chrono::system_clock::time_point> parseHttpDate(
     std::string_view text, std::chrono::system_clock::time_point now);
 
-}  // namespace jilan::query
+}  // namespace jilan::net
