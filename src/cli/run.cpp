@@ -1,11 +1,14 @@
 #include "run.h"
 
+#include <ctime>
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "explain_run.h"
 #include "headless.h"
+#include "history_care.h"
 #include "interrupt_watch.h"
 #include "window_less_runs.h"
 
@@ -63,6 +66,10 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runHeadlessQuery(settings.domain, settings, out, err);
         case RunMode::Explain:
             return runExplainCommand(settings, out);
+        case RunMode::CheckHistory:
+            return runCheckHistoryCommand(settings, out, err);
+        case RunMode::RestoreHistory:
+            return runRestoreHistoryCommand(settings, std::cin, err, std::time(nullptr));
         case RunMode::Window:
             break;
     }
