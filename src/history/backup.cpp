@@ -58,24 +58,22 @@ bool passesQuickCheck(const std::string& path) {
 }
 
 // The backup API's copy of the store into `target`, left as one file (rollback journal).
-std::string copyStore(sqlite3* source, const std::string& target) {
+// Returns the SQLite code.
+int copyStore(sqlite3* source, const std::string& target) {
     Connection db = openFile(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (!db) {
-        return reasonFor(SQLITE_CANTOPEN);
+        return SQLITE_CANTOPEN;
     }
     sqlite3_backup* backup = sqlite3_backup_init(db.get(), "main", source, "main");
     if (backup == nullptr) {
-        return reasonFor(sqlite3_extended_errcode(db.get()));
+        return sqlite3_extended_errcode(db.get());
     }
     const int stepped = sqlite3_backup_step(backup, -1);
     const int finished = sqlite3_backup_finish(backup);
     if (stepped != SQLITE_DONE || finished != SQLITE_OK) {
-        return reasonFor(stepped != SQLITE_DONE ? stepped : finished);
+        return stepped != SQLITE_DONE ? stepped : finished;
     }
-    if (const int code = execute(db.get(), "PRAGMA journal_mode=DELETE"); code != SQLITE_OK) {
-        return reasonFor(code);
-    }
-    return {};
+    return execute(db.get(), "PRAGMA journal_mode=DELETE");
 }
 
 bool copyFile(const fs::path& from, const fs::path& to) {
@@ -114,9 +112,10 @@ BackupOutcome backupIfDue(const std::string& storePath, std::int64_t nowUtc) {
     const std::string temp = storePath + ".bak-new";
     fs::remove(temp, ec);
     fs::remove(temp + "-journal", ec);
-    if (std::string reason = copyStore(store.db.get(), temp); !reason.empty()) {
+    if (const int code = copyStore(store.db.get(), temp); code != SQLITE_OK) {
         fs::remove(temp, ec);
-        outcome.error = "历史记录备份失败：" + reason;
+        outcome.error = isDamageCode(code) ? failureReason(storePath, code)
+                                           : "历史记录备份失败：" + reasonFor(code);
         return outcome;
     }
     store.db.reset();
