@@ -83,9 +83,9 @@ protected:
 
     ChildResult run(const std::vector<std::string>& args,
                     const std::function<void(pid_t)>& duringRun = {}) {
-        std::vector<std::string> argv = {kProgram.string(), "--market-url", sim.baseUrl(),
-                                         "--icp-url",       sim.icpBaseUrl(), "--history",
-                                         history};
+        std::vector<std::string> argv = {
+            kProgram.string(), "--market-url", sim.baseUrl(), "--icp-url",
+            sim.icpBaseUrl(),  "--history",    history};
         argv.insert(argv.end(), args.begin(), args.end());
         const jilan::testing::Environment env = {
             {"HOME", dir.path().string()}, {"PATH", "/usr/bin:/bin"}, {"LANG", "C.UTF-8"}};
@@ -140,9 +140,8 @@ TEST_P(RunThatNeverCompletes, NextNewOnlyRunStillReportsItsNames) {
 
     // That run completed: no run started after it reports its names again.
     const std::string after = dir.file("after.txt");
-    ASSERT_EQ(run({"--harvest", std::to_string(kSimPages), "--new-only", "--output", after})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        run({"--harvest", std::to_string(kSimPages), "--new-only", "--output", after}).exitCode, 0);
     EXPECT_EQ(linesOf(readWholeFile(after)), std::set<std::string>{});
 }
 
