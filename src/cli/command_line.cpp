@@ -48,6 +48,9 @@ constexpr std::string_view kMaxAgeHours = "max-age-hours";
 constexpr std::string_view kExplain = "explain";
 constexpr std::string_view kScoreConfig = "score-config";
 constexpr std::string_view kQuiet = "quiet";
+constexpr std::string_view kCheckHistory = "check-history";
+constexpr std::string_view kRestoreHistory = "restore-history";
+constexpr std::string_view kYes = "yes";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -303,6 +306,18 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     if (search && noHistory) {
         errors.emplace_back("--search-history 需要历史记录，不能与 --no-history 同用");
     }
+    const bool care =
+        settings.mode == RunMode::CheckHistory || settings.mode == RunMode::RestoreHistory;
+    if (care && noHistory) {
+        errors.emplace_back(std::string(settings.mode == RunMode::CheckHistory
+                                            ? "--check-history"
+                                            : "--restore-history") +
+                            " 需要历史记录，不能与 --no-history 同用");
+    }
+    settings.yes = scanned.isSet(kYes);
+    if (settings.yes && settings.mode != RunMode::RestoreHistory) {
+        errors.emplace_back("--yes 只能与 --restore-history 同用");
+    }
     if (scanned.isSet(kFormat)) {
         settings.format = base::lowerAscii(scanned.value(kFormat));
         if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx") {
@@ -442,6 +457,15 @@ const std::vector<OptionSpec>& optionTable() {
          "",
          "安静：成功时不输出任何提示，出错时才输出全部提示与失败原因（适合 cron）；"
          "--output - 写出的域名照常输出。"},
+        {{kCheckHistory},
+         "",
+         "",
+         "检查历史记录文件是否完好（SQLite 完整性检查）；完好时清除损坏标记。"},
+        {{kRestoreHistory},
+         "",
+         "",
+         "用最新的完好备份（history.sqlite3.bak）替换历史记录；原文件改名保留。需确认。"},
+        {{kYes}, "", "", "--restore-history：不询问，直接恢复。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -493,7 +517,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 
     // One run at most: the harvest, the query, the history search or the list's details.
     std::vector<std::string_view> runs;
-    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain}) {
+    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain,
+                                        kCheckHistory, kRestoreHistory}) {
         if (scanned.isSet(name)) {
             runs.push_back(name);
         }
@@ -527,6 +552,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         if (settings.detailsFrom.empty()) {
             result.errors.emplace_back("--details-from 需要名单文件");
         }
+    } else if (scanned.isSet(kCheckHistory)) {
+        settings.mode = RunMode::CheckHistory;
+    } else if (scanned.isSet(kRestoreHistory)) {
+        settings.mode = RunMode::RestoreHistory;
     } else if (scanned.isSet(kExplain)) {
         settings.mode = RunMode::Explain;
         settings.explainNames = scanned.positional;
@@ -554,8 +583,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 
 bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& env) {
     const Scanned scanned = scan(args);
-    for (const std::string_view name :
-         {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain}) {
+    for (const std::string_view name : {kHelp, kVersion, kHarvest, kQuery, kSearchHistory,
+                                        kDetailsFrom, kExplain, kCheckHistory, kRestoreHistory}) {
         if (scanned.isSet(name)) {
             return false;
         }
@@ -593,7 +622,7 @@ std::string helpText(std::string_view program) {
         "  3    部分页采集失败（标准错误按原因列出页数），--query 查询失败，站点持续拒绝"
         "（连续三次 429/503），或所有域名的查询都失败；文件照常写出\n"
         "  4    历史记录不可用（损坏、是文件夹、版本过新或被锁定）：通过筛选的域名照常写出，"
-        "原因见标准错误\n"
+        "原因见标准错误；--check-history 发现损坏，或 --restore-history 没有可用的备份\n"
         "  5    采集失败：所有页都失败（原因见标准错误）；文件照常写出\n"
         "  130  被 SIGINT 中断：采集或查询停止，已完成的部分照常写出\n"
         "  143  被 SIGTERM 中断：同上\n";

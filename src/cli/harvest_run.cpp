@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <ostream>
 #include <unordered_set>
 
@@ -6,6 +7,7 @@
 #include "harvest_outcome.h"
 #include "headless.h"
 #include "history/store.h"
+#include "history_care.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -30,7 +32,8 @@ void harvestUntilDone(HeadlessProgram& program, const Interruption& interruption
     program.drain();
 }
 
-// The keys of the names the run saw first, or nullopt when the history cannot say.
+// The keys of the names new in the run (no completed run has seen them), or nullopt when the
+// history cannot say.
 std::optional<std::unordered_set<std::string>> newNamesOf(history::Reader& reader,
                                                           std::optional<std::int64_t> runId) {
     if (!reader.ok() || !runId) {
@@ -74,12 +77,13 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     const OutputTarget& target = std::get<OutputTarget>(prepared);
 
     HeadlessProgram program(settings, err);
+    auto& history = program.application.history();
+    // The run's names stay new until its file is written.
+    history.deferCompletion();
     program.form.Text1.setText(pages);
     harvestUntilDone(program, interruption);
     // Failed pages make the run fail (5 when none came, 3 when some did), file still written.
     int status = reportHarvest(program.application.harvester().lastOutcome(), err);
-
-    auto& history = program.application.history();
     history.flush();
     std::optional<history::Reader> reader;
     std::optional<std::unordered_set<std::string>> fresh;
@@ -115,7 +119,30 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         names.push_back(std::move(c));
     }
     reader.reset();
-    return writeCandidates(names, target, settings, interruption, err, status);
+
+    // A run that fetched no page knows nothing new: what an earlier run wrote stays as it is.
+    std::error_code ec;
+    if (history.lastRunPages().fetched() <= 0 && target.path != "-" &&
+        std::filesystem::exists(target.path, ec)) {
+        err << "本次采集没有取得任何一页，未改动已有的输出文件：" << target.path << '\n';
+        return interruption.requested ? interruption.exitStatus() : status;
+    }
+    status = writeCandidates(names, target, settings, interruption, err, status);
+    const bool written =
+        status != exitStatus(ExitCode::OutputNotWritable) && !interruption.requested;
+    if (!written || !history.enabled() || history.unavailable()) {
+        return status;
+    }
+    history.completeRun();
+    history.flush();
+    if (history.unavailable()) {
+        err << history.unavailableReason() << '\n';
+        return firstExitStatus(status, exitStatus(ExitCode::HistoryUnavailable));
+    }
+    if (status != exitStatus(ExitCode::Ran)) {
+        return status;
+    }
+    return careAfterRun(settings.historyPath, std::time(nullptr), err, status);
 }
 
 }  // namespace jilan::cli

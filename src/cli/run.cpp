@@ -1,5 +1,7 @@
 #include "run.h"
 
+#include <ctime>
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -7,6 +9,7 @@
 
 #include "explain_run.h"
 #include "headless.h"
+#include "history_care.h"
 #include "interrupt_watch.h"
 #include "window_less_runs.h"
 
@@ -81,6 +84,10 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             });
         case RunMode::Explain:
             return runExplainCommand(settings, out);
+        case RunMode::CheckHistory:
+            return runCheckHistoryCommand(settings, out, err);
+        case RunMode::RestoreHistory:
+            return runRestoreHistoryCommand(settings, std::cin, err, std::time(nullptr));
         case RunMode::Window:
             break;
     }

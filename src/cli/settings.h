@@ -16,7 +16,18 @@
 
 namespace jilan::cli {
 
-enum class RunMode { Window, Harvest, Query, SearchHistory, DetailsFrom, Explain, Help, Version };
+enum class RunMode {
+    Window,
+    Harvest,
+    Query,
+    SearchHistory,
+    DetailsFrom,
+    Explain,
+    CheckHistory,
+    RestoreHistory,
+    Help,
+    Version
+};
 
 struct Settings {
     RunMode mode = RunMode::Window;
@@ -38,6 +49,7 @@ struct Settings {
     std::string historyPath;  // --history, else the default place; empty: --no-history
     std::string filter;       // the expression as typed (checked to compile); empty: every name
     bool newOnly = false;
+    bool yes = false;          // --restore-history without asking
     std::string output;        // may hold {date} / {time}; "-" is standard output
     std::string format;        // txt, csv or xlsx; empty: from the output's name
     std::string since, until;  // --search-history range: YYYY-MM-DD, local dates; empty: open

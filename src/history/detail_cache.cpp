@@ -1,6 +1,7 @@
 #include "history/detail_cache.h"
 
 #include "base/name_key.h"
+#include "history/damage.h"
 #include "history/one_row.h"
 
 namespace jilan::history {
@@ -65,22 +66,25 @@ std::optional<IcpPart> DetailCache::icp(std::string_view domain) {
 }
 
 std::string DetailCache::write(Statement& statement) {
+    if (isMarkedDamaged(store_.path)) {
+        return std::string(kDamagedReason);  // found damaged since it was opened: no more writes
+    }
     if (statement.prepareResult() != SQLITE_OK) {
-        return reasonFor(statement.prepareResult());
+        return failureReason(store_.path, statement.prepareResult());
     }
     sqlite3* db = store_.db.get();
     if (int code = beginImmediate(db); code != SQLITE_OK) {
-        return reasonFor(code);
+        return failureReason(store_.path, code);
     }
     int code = statement.step();
     if (code != SQLITE_DONE) {
         execute(db, "ROLLBACK");
-        return reasonFor(code);
+        return failureReason(store_.path, code);
     }
     code = execute(db, "COMMIT");
     if (code != SQLITE_OK) {
         execute(db, "ROLLBACK");
-        return reasonFor(code);
+        return failureReason(store_.path, code);
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "base/name_key.h"
+#include "history/damage.h"
 #include "history/one_row.h"
 
 namespace jilan::history {
@@ -31,6 +32,12 @@ void readRow(const Statement& s, NameRow& row) {
     row.columns.featuresVersion = s.integer(14);
 }
 
+// New in run ?1: its own completion made the name old, or no completed run has seen it and
+// ?1 saw it last. Both halves are ranges of the first-completed-run index; the second is
+// the names no completed run has seen, which are few (those of runs still going or killed).
+constexpr const char* kNewInRun =
+    "(first_completed_run = ?1 OR (first_completed_run IS NULL AND last_run = ?1))";
+
 std::string sqlOf(const char* tail) {
     return std::string(kColumns) + tail;
 }
@@ -44,7 +51,7 @@ Reader Reader::open(const std::string& path, const StoreOptions& options) {
 WalkResult Reader::walk(Statement& statement, const RowSink& sink) {
     WalkResult result;
     if (statement.prepareResult() != SQLITE_OK) {
-        result.error = reasonFor(statement.prepareResult());
+        result.error = failureReason(store_.path, statement.prepareResult());
         return result;
     }
     NameRow row;
@@ -57,7 +64,7 @@ WalkResult Reader::walk(Statement& statement, const RowSink& sink) {
         }
     }
     if (code != SQLITE_DONE) {
-        result.error = reasonFor(code);
+        result.error = failureReason(store_.path, code);
     }
     return result;
 }
@@ -115,7 +122,9 @@ WalkResult Reader::newInRun(std::int64_t runId, const RowSink& sink) {
     if (!ok()) {
         return WalkResult{0, store_.unavailableReason};
     }
-    Statement s(store_.db.get(), sqlOf("WHERE first_run = ?1 ORDER BY first_seen, domain"));
+    Statement s(
+        store_.db.get(),
+        sqlOf((std::string("WHERE ") + kNewInRun + " ORDER BY first_seen, domain").c_str()));
     s.bind(1, runId);
     return walk(s, sink);
 }
@@ -125,10 +134,10 @@ WalkResult Reader::newDomainsInRun(std::int64_t runId,
     if (!ok()) {
         return WalkResult{0, store_.unavailableReason};
     }
-    // names_first_run holds the table's key (first_seen, domain) beside first_run.
-    Statement s(store_.db.get(), "SELECT domain FROM names WHERE first_run = ?1");
+    // names_first_completed_run holds the table's key (first_seen, domain) beside the column.
+    Statement s(store_.db.get(), std::string("SELECT domain FROM names WHERE ") + kNewInRun);
     if (s.prepareResult() != SQLITE_OK) {
-        return WalkResult{0, reasonFor(s.prepareResult())};
+        return WalkResult{0, failureReason(store_.path, s.prepareResult())};
     }
     s.bind(1, runId);
     WalkResult result;
@@ -140,7 +149,7 @@ WalkResult Reader::newDomainsInRun(std::int64_t runId,
         }
     }
     if (code != SQLITE_DONE) {
-        result.error = reasonFor(code);
+        result.error = failureReason(store_.path, code);
     }
     return result;
 }
@@ -172,20 +181,23 @@ std::optional<RunRow> Reader::oneRun(const char* sql, std::int64_t id) {
         run.pagesRequested = s.integer(4);
         run.pagesFailed = s.integer(5);
         run.entries = s.integer(6);
+        if (!s.isNull(7)) {
+            run.completed = s.int64(7);
+        }
         return run;
     });
 }
 
 std::optional<RunRow> Reader::run(std::int64_t runId) {
     return oneRun(
-        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries "
+        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries, completed "
         "FROM runs WHERE id = ?1",
         runId);
 }
 
 std::optional<RunRow> Reader::lastRun() {
     return oneRun(
-        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries "
+        "SELECT id, started, ended, page_limit, pages_requested, pages_failed, entries, completed "
         "FROM runs WHERE id <= ?1 ORDER BY id DESC LIMIT 1",
         INT64_MAX);
 }

@@ -26,6 +26,9 @@ struct RunRow {
     std::int64_t id = 0;
     std::int64_t started = 0;
     std::optional<std::int64_t> ended;  // empty while running, or when the run was killed
+    // When everything the run was for was done (see Recorder::completeRun); empty until then,
+    // and for ever when it was killed or its output failed.
+    std::optional<std::int64_t> completed;
     int pageLimit = 0, pagesRequested = 0, pagesFailed = 0, entries = 0;
 };
 
@@ -61,10 +64,12 @@ public:
     // domain, streamed one row at a time.
     WalkResult search(std::int64_t sinceUtc, std::int64_t untilUtc, const RowSink& sink,
                       const SearchHints& hints = {});
-    // Names first recorded by run `runId`, in the same order.
+    // Names new in run `runId`, in the same order: those whose first completed run it is, and
+    // while it has not completed, those it saw last that no completed run has seen (a name
+    // a killed run recorded first is new again in the next run that sees it).
     WalkResult newInRun(std::int64_t runId, const RowSink& sink);
-    // Only the domains of those names, read from the first-run index alone (no row is looked
-    // up): what a caller needs to tell new names from the others.
+    // Only the domains of those names, read from the first-completed-run index (no row is
+    // looked up for the completed half): what a caller needs to tell new names from others.
     WalkResult newDomainsInRun(std::int64_t runId,
                                const std::function<bool(std::string_view domain)>& sink);
     std::optional<NameRow> lookup(std::string_view domain);

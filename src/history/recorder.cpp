@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/name_key.h"
+#include "history/damage.h"
 
 namespace jilan::history {
 
@@ -28,11 +29,20 @@ UPDATE names SET
 WHERE key = ?1
 )sql";
 // A name that changed nothing above is new to the store. The page's transaction holds the
-// write lock, so no other program can insert it in between.
+// write lock, so no other program can insert it in between. No completed run has seen it yet.
 constexpr const char* kInsert = R"sql(
 INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld,
-                  length, kind, structure, pinyin, syllables, features_version)
-VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)
+                  length, kind, structure, pinyin, syllables, features_version,
+                  first_completed_run)
+VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, NULL)
+)sql";
+// A completed run makes the names it saw old: those no completed run had seen get its id.
+// Done by key for each name the writer counted in the run, once, at completion. A statement
+// over the table (first_completed_run IS NULL AND last_run = R) would be one call, but it
+// would miss the names a later run that overlapped this one saw after it (their last_run is
+// that run's), and a per-run sighting table would add a write per name to every page.
+constexpr const char* kComplete = R"sql(
+UPDATE names SET first_completed_run = ?2 WHERE key = ?1 AND first_completed_run IS NULL
 )sql";
 
 // The texts are bound without a copy: `c` outlives the step that reads them.
@@ -98,9 +108,12 @@ public:
         endRun_ = Statement(db_.get(),
                             "UPDATE runs SET ended = ?2, pages_requested = ?3, pages_failed = ?4, "
                             "entries = ?5 WHERE id = ?1");
-        for (const Statement* s : {&sighting_, &insert_, &insertRun_, &endRun_}) {
+        complete_ = Statement(db_.get(), kComplete);
+        completeRun_ = Statement(db_.get(), "UPDATE runs SET completed = ?2 WHERE id = ?1");
+        for (const Statement* s :
+             {&sighting_, &insert_, &insertRun_, &endRun_, &complete_, &completeRun_}) {
             if (s->prepareResult() != SQLITE_OK) {
-                return reasonFor(s->prepareResult());
+                return failureReason(options_.path, s->prepareResult());
             }
         }
         return recomputeFeatures();
@@ -108,7 +121,7 @@ public:
 
     std::string beginRun(int pageLimit, std::int64_t startedUtc, std::int64_t& id) {
         if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
-            return reasonFor(code);
+            return failureReason(options_.path, code);
         }
         insertRun_.bind(1, startedUtc);
         insertRun_.bind(2, pageLimit);
@@ -128,7 +141,7 @@ public:
     std::string page(std::int64_t runId, const std::vector<std::string>& domains,
                      std::int64_t seenUtc) {
         if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
-            return reasonFor(code);
+            return failureReason(options_.path, code);
         }
         auto& counted = countedInRun_[runId];
         // The keys this page added to the run's set (its nodes never move), to take back if
@@ -160,7 +173,7 @@ public:
 
     std::string endRun(std::int64_t runId, const RunStats& stats) {
         if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
-            return reasonFor(code);
+            return failureReason(options_.path, code);
         }
         endRun_.bind(1, runId);
         endRun_.bind(2, stats.endedUtc);
@@ -172,9 +185,41 @@ public:
         if (code != SQLITE_DONE) {
             return rollback(code);
         }
-        countedInRun_.erase(runId);
         std::string reason = commit();
         checkpoint();
+        return reason;
+    }
+
+    // Only a run this writer recorded can complete: its counted keys are the names it saw.
+    std::string completeRun(std::int64_t runId, std::int64_t completedUtc) {
+        const auto counted = countedInRun_.find(runId);
+        if (counted == countedInRun_.end()) {
+            return {};
+        }
+        if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
+            return failureReason(options_.path, code);
+        }
+        int code = SQLITE_DONE;
+        for (const std::string& key : counted->second) {
+            complete_.bindStatic(1, key);
+            complete_.bind(2, runId);
+            code = complete_.step();
+            complete_.rewind();
+            if (code != SQLITE_DONE) {
+                return rollback(code);
+            }
+        }
+        completeRun_.bind(1, runId);
+        completeRun_.bind(2, completedUtc);
+        code = completeRun_.step();
+        completeRun_.reset();
+        if (code != SQLITE_DONE) {
+            return rollback(code);
+        }
+        std::string reason = commit();
+        if (reason.empty()) {
+            countedInRun_.erase(counted);
+        }
         return reason;
     }
 
@@ -223,7 +268,7 @@ private:
     }
     std::string rollback(int code) {
         execute(db_.get(), "ROLLBACK");
-        return reasonFor(code);
+        return failureReason(options_.path, code);
     }
 
     // Rows whose features came from other rules get them again, a batch per transaction,
@@ -235,13 +280,13 @@ private:
         int code = SQLITE_OK;
         Statement stored(db_.get(), "SELECT value FROM settings WHERE name = 'features_version'");
         if (stored.prepareResult() != SQLITE_OK) {
-            return reasonFor(stored.prepareResult());
+            return failureReason(options_.path, stored.prepareResult());
         }
         if ((code = stored.step()) == SQLITE_ROW && stored.integer(0) == options_.featuresVersion) {
             return {};
         }
         if (code != SQLITE_ROW && code != SQLITE_DONE) {
-            return reasonFor(code);
+            return failureReason(options_.path, code);
         }
         stored.reset();
         constexpr int kBatch = 5000;
@@ -253,8 +298,9 @@ private:
                          "structure = ?6, pinyin = ?7, syllables = ?8, features_version = ?9 "
                          "WHERE key = ?1");
         if (select.prepareResult() != SQLITE_OK || update.prepareResult() != SQLITE_OK) {
-            return reasonFor(select.prepareResult() != SQLITE_OK ? select.prepareResult()
-                                                                 : update.prepareResult());
+            return failureReason(options_.path, select.prepareResult() != SQLITE_OK
+                                                    ? select.prepareResult()
+                                                    : update.prepareResult());
         }
         std::string after;
         for (;;) {
@@ -267,13 +313,13 @@ private:
             }
             select.reset();
             if (code != SQLITE_DONE) {
-                return reasonFor(code);
+                return failureReason(options_.path, code);
             }
             if (batch.empty()) {
                 return setFeaturesVersion();
             }
             if (code = beginImmediate(db_.get()); code != SQLITE_OK) {
-                return reasonFor(code);
+                return failureReason(options_.path, code);
             }
             for (const auto& [key, domain] : batch) {
                 NameColumns columns = options_.columns(domain);
@@ -299,7 +345,7 @@ private:
             "INSERT OR REPLACE INTO settings(name, value) VALUES('features_version', ?1)");
         set.bind(1, options_.featuresVersion);
         if (int code = beginImmediate(db_.get()); code != SQLITE_OK) {
-            return reasonFor(code);
+            return failureReason(options_.path, code);
         }
         if (int code = set.step(); code != SQLITE_DONE) {
             return rollback(code);
@@ -309,7 +355,7 @@ private:
 
     const RecorderOptions& options_;
     Connection db_;
-    Statement sighting_, insert_, insertRun_, endRun_;
+    Statement sighting_, insert_, insertRun_, endRun_, complete_, completeRun_;
     std::unordered_map<std::int64_t, std::unordered_set<std::string>> countedInRun_;
 };
 
@@ -337,6 +383,10 @@ void Recorder::recordPage(RunTicket run, std::vector<std::string> domains, std::
 
 void Recorder::endRun(RunTicket run, const RunStats& stats) {
     enqueue(EndJob{run, stats});
+}
+
+void Recorder::completeRun(RunTicket run, std::int64_t completedUtc) {
+    enqueue(CompleteJob{run, completedUtc});
 }
 
 void Recorder::enqueue(Job job) {
@@ -424,6 +474,13 @@ void Recorder::run() {
         if (!usable) {
             continue;
         }
+        // Another connection of this program (a reader, the detail cache) may have found the
+        // store damaged since: no more writes into it.
+        if (isMarkedDamaged(options_.path)) {
+            fail(std::string(kDamagedReason));
+            usable = false;
+            continue;
+        }
         std::string reason;
         if (auto* begin = std::get_if<BeginJob>(&job)) {
             std::int64_t id = 0;
@@ -449,6 +506,10 @@ void Recorder::run() {
         } else if (auto* end = std::get_if<EndJob>(&job)) {
             if (auto id = runId(end->ticket)) {
                 reason = writer.endRun(*id, end->stats);
+            }
+        } else if (auto* complete = std::get_if<CompleteJob>(&job)) {
+            if (auto id = runId(complete->ticket)) {
+                reason = writer.completeRun(*id, complete->completedUtc);
             }
         }
         if (!reason.empty()) {

@@ -57,8 +57,15 @@ public:
     RunTicket beginRun(int pageLimit, std::int64_t startedUtc);
     // One transaction per page: a kill loses at most the page being written.
     void recordPage(RunTicket run, std::vector<std::string> domains, std::int64_t seenUtc);
-    // Stores the run's figures and checkpoints the WAL.
+    // Stores the run's figures and checkpoints the WAL. The run's names stay new (for this run
+    // and any later one) until it completes.
     void endRun(RunTicket run, const RunStats& stats);
+    // The run has done everything it was for: its outputs are written (and, for a run that
+    // sends digests, every digest delivered or recorded as failed). From now on the names it
+    // saw are no longer new to any run started later. A run that never completes (killed,
+    // interrupted, its file not written) leaves them new. Only this recorder can complete its
+    // runs: it keeps the names each open run saw until then. Call it after endRun, once.
+    void completeRun(RunTicket run, std::int64_t completedUtc);
 
     // Waits until everything queued so far is written (or dropped). Not for the window thread.
     void flush();
@@ -87,7 +94,11 @@ private:
         RunTicket ticket;
         RunStats stats;
     };
-    using Job = std::variant<BeginJob, PageJob, EndJob>;
+    struct CompleteJob {
+        RunTicket ticket;
+        std::int64_t completedUtc;
+    };
+    using Job = std::variant<BeginJob, PageJob, EndJob, CompleteJob>;
 
     class Writer;
 

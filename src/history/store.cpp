@@ -1,5 +1,7 @@
 #include "history/store.h"
 
+#include "history/damage.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -70,7 +72,24 @@ CREATE TABLE settings(
   value INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
-constexpr const char* kSteps[] = {kStep1, kStep2};
+// Version 3: a name is new until a run that saw it has completed (its outputs written), so a
+// killed run, or one whose file could not be written, leaves its names new for the next one.
+// runs.completed is the completion time; names.first_completed_run the first completed run
+// that saw the name, NULL while none has. It is set once per run at completion, by key, for
+// the names the run's writer counted (see Recorder::completeRun): the page statements stay as
+// they were. "New in run R" is first_completed_run = R, or NULL with last_run = R while R has
+// not completed. Its index replaces the first-run index, so a new name still costs a page one
+// index entry besides the key's and the last-seen one. Rows of older stores read the column's
+// default, 0: their runs are treated as completed, and they are no longer new anywhere.
+constexpr const char* kStep3 = R"sql(
+ALTER TABLE runs ADD COLUMN completed INTEGER;
+UPDATE runs SET completed = ended;
+ALTER TABLE names ADD COLUMN first_completed_run INTEGER DEFAULT 0;
+DROP INDEX names_first_run;
+CREATE INDEX names_first_completed_run ON names(first_completed_run);
+)sql";
+
+constexpr const char* kSteps[] = {kStep1, kStep2, kStep3};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
 std::string tooNew(int version) {
@@ -152,7 +171,7 @@ std::string reasonFor(int sqliteCode) {
     switch (sqliteCode & 0xff) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            return "历史记录不可用：数据库文件已损坏";
+            return std::string(kDamagedReason);
         case SQLITE_READONLY:
             return "历史记录不可用：数据库文件只读";
         case SQLITE_BUSY:
@@ -194,6 +213,9 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
         return unavailable("历史记录不可用：该路径不是普通文件");
     }
     const bool existed = fs::exists(status);
+    if (existed && !options.ignoreDamageMark && isMarkedDamaged(path)) {
+        return unavailable(std::string(kDamagedReason));
+    }
     if (mode == OpenMode::ReadOnly && !existed) {
         return unavailable("历史记录不可用：还没有历史记录文件");
     }
@@ -213,7 +235,7 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
     int code = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     Connection db(raw);  // owns the handle even when the open failed
     if (code != SQLITE_OK) {
-        return unavailable(reasonFor(code));
+        return unavailable(failureReason(path, code));
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), static_cast<int>(options.busyTimeout.count()));
@@ -225,7 +247,7 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
     // anything could be written to it.
     int version = static_cast<int>(queryInteger(db.get(), "PRAGMA user_version", code));
     if (code != SQLITE_OK) {
-        return unavailable(reasonFor(code));
+        return unavailable(failureReason(path, code));
     }
     if (version > kSchemaVersion) {
         return unavailable(tooNew(version));
@@ -236,6 +258,7 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
         }
         OpenedStore out;
         out.db = std::move(db);
+        out.path = path;
         out.schemaVersion = version;
         return out;
     }
@@ -249,13 +272,14 @@ OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (code != SQLITE_OK) {
-        return unavailable(reasonFor(code));
+        return unavailable(failureReason(path, code));
     }
     if (version > kSchemaVersion) {  // another program moved it on meanwhile
         return unavailable(tooNew(version));
     }
     OpenedStore out;
     out.db = std::move(db);
+    out.path = path;
     out.schemaVersion = version;
     return out;
 }

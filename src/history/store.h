@@ -29,17 +29,20 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 std::string defaultHistoryPath(const EnvLookup& env);
 
 // The newest schema this program knows. A store with a higher user_version is never touched.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 enum class OpenMode { ReadWrite, ReadOnly };
 
 struct StoreOptions {
     std::chrono::milliseconds busyTimeout{5000};
+    // Opens a store marked damaged (see damage.h) anyway: only for checking or restoring it.
+    bool ignoreDamageMark = false;
 };
 
 // An open connection, or the Chinese reason the store cannot be used.
 struct OpenedStore {
     Connection db;
+    std::string path;
     std::string unavailableReason;
     int schemaVersion = 0;
 
@@ -49,7 +52,8 @@ struct OpenedStore {
 // Opens the store at `path`. ReadWrite creates the file (and its folder) when missing, switches
 // it to WAL and migrates it step by step to kSchemaVersion. ReadOnly never writes. A corrupt,
 // read-only, too-new or long-locked file, or a folder in its place, gives a reason and is left
-// exactly as it was.
+// exactly as it was. A store marked damaged is refused with kDamagedReason, and a corrupt one
+// gets that mark.
 OpenedStore openStore(const std::string& path, OpenMode mode, const StoreOptions& options = {});
 
 // The schema steps: step i (from 0) takes a store from version i to version i + 1.

@@ -74,6 +74,7 @@ void HarvestHistory::pageAppended(std::vector<std::string> domains) {
 }
 
 void HarvestHistory::runEnded(int pagesRequested, int pagesFailed) {
+    lastRunPages_ = PageCounts{pagesRequested, pagesFailed};
     if (!recorder_ || !open_) {
         return;
     }
@@ -84,6 +85,18 @@ void HarvestHistory::runEnded(int pagesRequested, int pagesFailed) {
     stats.entries = entries_;
     recorder_->endRun(*run_, stats);
     open_ = false;
+    completionPending_ = true;
+    if (!deferCompletion_) {
+        completeRun();
+    }
+}
+
+void HarvestHistory::completeRun() {
+    if (!recorder_ || !completionPending_) {
+        return;
+    }
+    recorder_->completeRun(*run_, nowUtc_());
+    completionPending_ = false;
 }
 
 bool HarvestHistory::unavailable() const {

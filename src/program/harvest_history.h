@@ -31,10 +31,27 @@ public:
     HarvestHistory(const HarvestHistory&) = delete;
     HarvestHistory& operator=(const HarvestHistory&) = delete;
 
+    // The pages of the run ended last, counted whether or not the history is on.
+    struct PageCounts {
+        int requested = 0;
+        int failed = 0;
+        int fetched() const { return requested - failed; }
+    };
+
     void runStarted(int pageLimit);
     void pageAppended(std::vector<std::string> domains);
-    // Ends the run begun last; nothing when none is open.
+    // Ends the run begun last; nothing when none is open. The run completes here (its names
+    // become old for later runs: a window harvest is done when its last page is recorded)
+    // unless completion was deferred.
     void runEnded(int pagesRequested, int pagesFailed);
+    // The runs ended from now on wait for completeRun(): a window-less harvest completes only
+    // once its output is written.
+    void deferCompletion() { deferCompletion_ = true; }
+    // Completes the run ended last (see history::Recorder::completeRun): call it when every
+    // output of the run is written and every message of it delivered or recorded as failed.
+    // A run never completed leaves its names new for the next run.
+    void completeRun();
+    const PageCounts& lastRunPages() const { return lastRunPages_; }
 
     bool enabled() const { return recorder_ != nullptr; }
     const std::string& path() const { return path_; }
@@ -54,7 +71,10 @@ private:
     std::unique_ptr<history::Recorder> recorder_;
     std::optional<history::RunTicket> run_;
     bool open_ = false;
+    bool deferCompletion_ = false;
+    bool completionPending_ = false;
     int entries_ = 0;
+    PageCounts lastRunPages_;
 };
 
 }  // namespace jilan::program

@@ -39,7 +39,7 @@ struct RunPlan {
     std::vector<std::vector<std::string>> pages;
 };
 
-// Records the runs one after the other and returns their ids in the store.
+// Records the runs one after the other, each completed, and returns their ids in the store.
 inline std::vector<std::int64_t> recordRuns(const std::string& path,
                                             const std::vector<RunPlan>& runs) {
     Recorder recorder(recorderOptions(path));
@@ -53,6 +53,7 @@ inline std::vector<std::int64_t> recordRuns(const std::string& path,
         }
         recorder.endRun(
             t, RunStats{plan.startedUtc + 100, static_cast<int>(plan.pages.size()), 0, entries});
+        recorder.completeRun(t, plan.startedUtc + 100);
         tickets.push_back(t);
     }
     recorder.close();

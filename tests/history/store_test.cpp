@@ -9,9 +9,11 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "child_process.h"
+#include "history/damage.h"
 #include "history/detail_cache.h"
 #include "history/store.h"
 #include "history_fixture.h"
@@ -136,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const std::string& p) {
                          std::ofstream(p, std::ios::binary) << std::string(3000, 'x');
                      },
-                     "历史记录不可用：数据库文件已损坏"},
+                     std::string(kDamagedReason)},
         UnusableCase{"GarbledPagesAfterAGoodHeaderAreCorrupt",
                      [](const std::string& p) {
                          storeWithNames(p);
@@ -146,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                          garbled.append(bytes.size() - 4096, '\xA5');
                          std::ofstream(p, std::ios::binary | std::ios::trunc) << garbled;
                      },
-                     "历史记录不可用：数据库文件已损坏"},
+                     std::string(kDamagedReason)},
         UnusableCase{"FolderInItsPlace", [](const std::string& p) { fs::create_directory(p); },
                      "历史记录不可用：该路径是一个文件夹"},
         UnusableCase{"NewerSchemaIsNeverMigratedDown",
@@ -245,8 +247,10 @@ TEST_P(Migration, OlderStoreReachesTheCurrentVersionAndKeepsItsNames) {
         if (from >= 1) {
             ASSERT_EQ(execute(db.get(),
                               "INSERT INTO runs(id, started, page_limit) VALUES(7, 500, 1);"
-                              "INSERT INTO names VALUES('old.com', 'Old.com', 7, 7, 500, 500, 1, "
-                              "'old', 'com', 3, 'v1', 'LLL', '', 0, 1);"),
+                              "INSERT INTO names(key, domain, first_run, last_run, first_seen, "
+                              "last_seen, runs_seen, name, tld, length, kind, structure, pinyin, "
+                              "syllables, features_version) VALUES('old.com', 'Old.com', 7, 7, "
+                              "500, 500, 1, 'old', 'com', 3, 'v1', 'LLL', '', 0, 1);"),
                       SQLITE_OK);
         }
         const std::string sql = "PRAGMA user_version = " + std::to_string(from);
@@ -268,6 +272,15 @@ TEST_P(Migration, OlderStoreReachesTheCurrentVersionAndKeepsItsNames) {
     }
     const auto ids = testing::recordRuns(path, {{1000, {{"old.com", "new.com"}}}});
     EXPECT_GT(ids.at(0), from >= 1 ? 7 : 0) << "run ids continue after the old ones";
+    // A name the store held before runs completed counts as seen by a completed run.
+    std::set<std::string> fresh;
+    Reader after = Reader::open(path);
+    after.newDomainsInRun(ids.at(0), [&](std::string_view d) {
+        fresh.emplace(d);
+        return true;
+    });
+    EXPECT_EQ(fresh, (from >= 1 ? std::set<std::string>{"new.com"}
+                                : std::set<std::string>{"new.com", "old.com"}));
     int code = 0;
     OpenedStore check = openStore(path, OpenMode::ReadOnly);
     EXPECT_EQ(queryInteger(check.db.get(), "PRAGMA user_version", code), kSchemaVersion);

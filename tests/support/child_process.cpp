@@ -48,7 +48,8 @@ std::string readWholeFile(const std::filesystem::path& path) {
 }
 
 ChildResult runChild(const std::vector<std::string>& argv, const Environment& env,
-                     const std::filesystem::path& scratch, std::chrono::seconds watchdog) {
+                     const std::filesystem::path& scratch, std::chrono::seconds watchdog,
+                     const std::function<void(pid_t)>& duringRun) {
     ChildResult result;
     const std::string outPath = (scratch / "child.out").string();
     const std::string errPath = (scratch / "child.err").string();
@@ -81,6 +82,9 @@ ChildResult runChild(const std::vector<std::string>& argv, const Environment& en
     const auto deadline = std::chrono::steady_clock::now() + watchdog;
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (duringRun) {
+            duringRun(pid);
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);

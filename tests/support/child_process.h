@@ -25,9 +25,11 @@ struct ChildResult {
     std::string err;
 };
 
-// argv[0] is a path; the outputs go through files in `scratch`.
+// argv[0] is a path; the outputs go through files in `scratch`. `duringRun`, when given, is
+// called with the child's pid every 20 ms while it runs (to kill it, or to change its world).
 ChildResult runChild(const std::vector<std::string>& argv, const Environment& env,
-                     const std::filesystem::path& scratch, std::chrono::seconds watchdog);
+                     const std::filesystem::path& scratch, std::chrono::seconds watchdog,
+                     const std::function<void(pid_t)>& duringRun = {});
 
 std::string readWholeFile(const std::filesystem::path& path);
 
