@@ -106,7 +106,12 @@ void Redactor::addChannel(const Channel& channel) {
             while (end < url.size() && url[end] != after) {
                 ++end;
             }
-            add(url.substr(u, end - u));
+            const std::string hidden = url.substr(u, end - u);
+            add(hidden);
+            // user:password and Telegram's id:token: each half alone is a secret too.
+            if (const auto colon = hidden.find(':'); colon != std::string::npos) {
+                add(hidden.substr(colon + 1));
+            }
             u = end;
             m += kMask.size();
             continue;
