@@ -30,8 +30,9 @@ enum class ExitCode : int {
     BadOptions = 2,
     SiteRefused = 3,         // a site kept refusing, or every detail failed (file still written)
     HistoryUnavailable = 4,  // output written without the history
-    Interrupted = 130,       // SIGINT: output written with what was done
-    Terminated = 143,        // SIGTERM: likewise
+    PushFailed = 6,     // 部分推送失败: a channel could not be reached (file still written)
+    Interrupted = 130,  // SIGINT: output written with what was done
+    Terminated = 143,   // SIGTERM: likewise
 };
 
 inline int exitStatus(ExitCode code) {

@@ -5,6 +5,7 @@
 #include "details_run.h"
 #include "headless.h"
 #include "history/store.h"
+#include "notify_run.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -70,6 +71,16 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         return exitStatus(problem->code);
     }
     const OutputTarget& target = std::get<OutputTarget>(prepared);
+    // A bad or loose notify.toml ends the run before any request.
+    std::optional<push::NotifyConfig> notify;
+    if (settings.notify) {
+        auto loaded = loadNotifyConfig(settings);
+        if (const auto* message = std::get_if<std::string>(&loaded)) {
+            err << *message << '\n';
+            return exitStatus(ExitCode::BadOptions);
+        }
+        notify = std::move(std::get<push::NotifyConfig>(loaded));
+    }
 
     HeadlessProgram program(settings, err);
     program.form.Text1.setText(pages);
@@ -112,7 +123,23 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         names.push_back(std::move(c));
     }
     reader.reset();
-    return writeCandidates(names, target, settings, interruption, err, status);
+    const int written = writeCandidates(names, target, settings, interruption, err, status);
+    if (!notify || interruption.requested) {
+        return written;
+    }
+    RunFacts facts;
+    facts.runId = history.enabled() && fresh ? history.currentRunId() : std::nullopt;
+    facts.outputFile = target.path;
+    const ExitCode pushed = sendDigests(
+        *notify, settings, facts,
+        [&](const std::function<void(const std::string&, bool)>& each) {
+            for (const std::string& domain : program.form.List1.items()) {
+                each(domain, !fresh || fresh->contains(base::nameKey(domain)));
+            }
+        },
+        err);
+    // 6 only when nothing earlier in the order of exit codes applies.
+    return written == exitStatus(ExitCode::Ran) ? exitStatus(pushed) : written;
 }
 
 }  // namespace jilan::cli

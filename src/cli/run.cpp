@@ -7,6 +7,7 @@
 #include "explain_run.h"
 #include "headless.h"
 #include "interrupt_watch.h"
+#include "notify_run.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -63,6 +64,10 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runHeadlessQuery(settings.domain, settings, out, err);
         case RunMode::Explain:
             return runExplainCommand(settings, out);
+        case RunMode::NotifyTest:
+            return runNotifyTest(settings, out, err);
+        case RunMode::Notify:
+            return runNotifyMissing(settings, err);
         case RunMode::Window:
             break;
     }

@@ -16,7 +16,18 @@
 
 namespace jilan::cli {
 
-enum class RunMode { Window, Harvest, Query, SearchHistory, DetailsFrom, Explain, Help, Version };
+enum class RunMode {
+    Window,
+    Harvest,
+    Query,
+    SearchHistory,
+    DetailsFrom,
+    Explain,
+    Help,
+    Version,
+    NotifyTest,  // --notify-test
+    Notify,      // --notify or --notify-resend without --harvest
+};
 
 struct Settings {
     RunMode mode = RunMode::Window;
@@ -45,6 +56,11 @@ struct Settings {
     std::size_t maxNames = 1000;
     int pauseMs = 1000;  // also the pause of the window's 批量查询
     int maxAgeHours = 12;
+
+    // Notifications: --notify-config, else notify.toml in the configuration folder.
+    std::string notifyConfig;
+    bool notify = false;        // --notify: send the digests after the harvest
+    bool notifyResend = false;  // --notify-resend: send the newest run's digests again
 };
 
 // What the window takes of the settings.

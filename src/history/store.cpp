@@ -70,7 +70,21 @@ CREATE TABLE settings(
   value INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
-constexpr const char* kSteps[] = {kStep1, kStep2};
+// Version 3: the push outbox: each digest message per channel of a run, delivered or failed,
+// so that a second pass sends only what is missing.
+constexpr const char* kStepPushOutbox = R"sql(
+CREATE TABLE push_outbox(
+  run INTEGER NOT NULL,
+  digest TEXT NOT NULL,
+  channel TEXT NOT NULL,
+  number INTEGER NOT NULL,
+  delivered INTEGER NOT NULL,
+  outcome TEXT NOT NULL,
+  at INTEGER NOT NULL,
+  PRIMARY KEY(run, digest, channel, number)) WITHOUT ROWID;
+)sql";
+
+constexpr const char* kSteps[] = {kStep1, kStep2, kStepPushOutbox};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
 std::string tooNew(int version) {

@@ -189,9 +189,16 @@ void readDigest(const toml::table& table, NotifyConfig& config, const FilterChec
     }
     readText(table, "name", "digest", d.name, true, problems);
     const std::string at = "digest[" + d.name + "]";
-    if (readText(table, "filter", at, d.filter, true, problems) && checkFilter) {
-        if (auto reason = checkFilter(d.filter)) {
-            problems.add(table.get("filter")->source(), at + ".filter", *reason);
+    // An empty filter lists every name.
+    const toml::node* filterNode = table.get("filter");
+    if (filterNode == nullptr) {
+        problems.add(table.source(), at + ".filter", "缺少此项");
+    } else if (!filterNode->is_string()) {
+        problems.add(filterNode->source(), at + ".filter", "需要文字（筛选条件）");
+    } else {
+        d.filter = *filterNode->value<std::string>();
+        if (auto reason = checkFilter ? checkFilter(d.filter) : std::nullopt) {
+            problems.add(filterNode->source(), at + ".filter", *reason);
         }
     }
     readTextList(table, "channels", at, d.channels, problems);
