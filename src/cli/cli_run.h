@@ -30,6 +30,7 @@ enum class ExitCode : int {
     BadOptions = 2,
     SiteRefused = 3,         // a site kept refusing, or every detail failed (file still written)
     HistoryUnavailable = 4,  // output written without the history
+    HarvestFailed = 5,  // 采集失败: no page could be used (the listing layout may have changed)
     PushFailed = 6,     // 部分推送失败: a channel could not be reached (file still written)
     Interrupted = 130,  // SIGINT: output written with what was done
     Terminated = 143,   // SIGTERM: likewise

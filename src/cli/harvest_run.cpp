@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <ostream>
 #include <unordered_set>
 
@@ -5,6 +6,8 @@
 #include "details_run.h"
 #include "headless.h"
 #include "history/store.h"
+#include "listing_health.h"
+#include "net/market_requests.h"
 #include "notify_run.h"
 #include "window_less_runs.h"
 
@@ -83,8 +86,32 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     }
 
     HeadlessProgram program(settings, err);
+    // The first listing page that answered without a row the parser could read.
+    std::optional<std::pair<int, net::FetchResult>> unparsed;
+    program.application.harvester().setUnparsedPageSink(
+        [&unparsed](int page, const net::FetchResult& answer) {
+            if (!unparsed) {
+                unparsed.emplace(page, answer);
+            }
+        });
     program.form.Text1.setText(pages);
     harvestUntilDone(program, interruption);
+    std::string sample;
+    if (unparsed) {
+        const SavedSample saved = saveListingSample(
+            diagnosticsFolder([](const std::string& name) -> std::optional<std::string> {
+                const char* value = std::getenv(name.c_str());
+                return value ? std::optional<std::string>(value) : std::nullopt;
+            }),
+            net::listingUrl(settings.urls.market, std::to_string(unparsed->first)),
+            unparsed->second.status, unparsed->second.text, std::time(nullptr));
+        sample = saved.path.empty() ? saved.problem : saved.path;
+    }
+    // No page of the run parsed although pages answered: the site's layout may have changed.
+    const bool layoutChanged = unparsed && program.form.List1.listCount() == 0;
+    if (layoutChanged) {
+        err << "采集失败：列表页面格式可能已变化（已保存样本：" << sample << "）\n";
+    }
 
     auto& history = program.application.history();
     history.flush();
@@ -123,13 +150,32 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         names.push_back(std::move(c));
     }
     reader.reset();
-    const int written = writeCandidates(names, target, settings, interruption, err, status);
+    int written = writeCandidates(names, target, settings, interruption, err, status);
+    // 5 after the signals, 2, 1 and 4 in the order of exit codes.
+    if (layoutChanged &&
+        (written == exitStatus(ExitCode::Ran) || written == exitStatus(ExitCode::SiteRefused))) {
+        written = exitStatus(ExitCode::HarvestFailed);
+    }
     if (!notify || interruption.requested) {
+        return written;
+    }
+    if (layoutChanged) {
+        sendAlert(*notify, "采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）", err);
         return written;
     }
     RunFacts facts;
     facts.runId = history.enabled() && fresh ? history.currentRunId() : std::nullopt;
     facts.outputFile = target.path;
+    if (facts.runId) {
+        history::Reader runs = history::Reader::open(settings.historyPath);
+        if (const auto row = runs.run(*facts.runId)) {
+            facts.somePagesFailed = row->pagesFailed > 0;
+            if (auto note = belowMedianNote(settings.historyPath, *facts.runId, row->pageLimit,
+                                            row->entries)) {
+                facts.notes.push_back(*note);
+            }
+        }
+    }
     const ExitCode pushed = sendDigests(
         *notify, settings, facts,
         [&](const std::function<void(const std::string&, bool)>& each) {

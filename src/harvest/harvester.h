@@ -68,6 +68,11 @@ public:
 
     void setObserver(HarvestObserver observer) { observer_ = std::move(observer); }
 
+    // Told about each batch page that answered but added no row (no "booking", no listing or no
+    // row marker): when no page of a run parsed, the site's layout may have changed.
+    using UnparsedPageSink = std::function<void(int page, const net::FetchResult& answer)>;
+    void setUnparsedPageSink(UnparsedPageSink sink) { unparsedPage_ = std::move(sink); }
+
 private:
     class PoolTransport;
 
@@ -99,6 +104,7 @@ private:
     std::uint64_t stopSerial_ = 0;
     std::uint64_t finalStatusSerial_ = 0;
     HarvestObserver observer_;
+    UnparsedPageSink unparsedPage_;
     // The running batch's pages requested and handed over; the rest failed.
     int pagesRequested_ = 0;
     int pagesDelivered_ = 0;

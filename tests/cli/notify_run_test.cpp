@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -105,6 +107,52 @@ TEST(NotifyRun, DigestsReachEveryWorkingChannelOnceAndTheRestIsSentLater) {
     err.str({});
     ASSERT_EQ(runNotifyMissing(s, err), 0) << err.str();
     EXPECT_EQ(robots.accepted().size(), after.size());
+}
+
+TEST(NotifyRun, AListingWithoutMarkersIsALayoutChangeWithASavedSampleAndAnAlert) {
+    testing::TempDir dir{"jilan-layout"};
+    sim::MarketSim market;
+    sim::Options o;
+    o.pages = 3;
+    o.allFault = sim::Fault::NoMarkers;
+    market.setOptions(o);
+    ASSERT_TRUE(market.start()) << market.lastError();
+    pushsim::PushSim robots;
+    ASSERT_NE(robots.start(), 0);
+    dir.write("notify.toml",
+              "[[channel]]\nname = \"群\"\ntype = \"wecom\"\nurl = \"" + robots.base() +
+                  "/wecom/webhook/send?key=k-layout-0123456789\"\n"
+                  "[[digest]]\nname = \"全部\"\nfilter = \"\"\nchannels = [\"群\"]\n");
+    ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", dir.path().c_str(), 1), 0);
+
+    Settings s;
+    s.urls = config::Urls{market.baseUrl(), market.icpBaseUrl(), market.baseUrl() + "/vendor/forum",
+                          market.baseUrl() + "/vendor/home"};
+    s.limits.totalTimeoutMs = 5'000;
+    s.harvest.retryPauseMs = 10;
+    s.historyPath = dir.file("history.sqlite3");
+    s.output = dir.file("out.txt");
+    s.notify = true;
+    s.notifyConfig = dir.file("notify.toml");
+    Interruption interruption;
+    std::ostringstream err;
+    EXPECT_EQ(runHarvestCommand("3", s, interruption, err), 5) << err.str();
+    ::unsetenv("XDG_STATE_HOME");
+
+    const std::regex savedAs("已保存样本：([^）]+)）");
+    std::smatch match;
+    const std::string report = err.str();
+    ASSERT_TRUE(std::regex_search(report, match, savedAs)) << report;
+    const std::string sample = match[1];
+    EXPECT_EQ(sample.rfind((dir.path() / "jilan-harvester" / "diagnostics").string(), 0), 0u);
+    std::ifstream saved(sample);
+    const std::string text((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(text.find("网址：" + market.baseUrl()), std::string::npos) << text;
+    EXPECT_NE(text.find("HTTP 状态：200"), std::string::npos) << text;
+    ASSERT_EQ(robots.accepted().size(), 1u);
+    EXPECT_EQ(robots.accepted()[0].text,
+              "霁岚 采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）");
 }
 
 }  // namespace
