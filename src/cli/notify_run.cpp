@@ -79,10 +79,6 @@ ExitCode deliverAndReport(const push::NotifyConfig& config,
     return allOk ? ExitCode::Ran : ExitCode::PushFailed;
 }
 
-// HOOK(completion): a harvest with --notify completes here, once every digest message is
-// delivered or recorded as failed; the history's run completion is called from this one place.
-void harvestRunCompleted(const Settings&, std::optional<std::int64_t>) {}
-
 }  // namespace
 
 std::variant<push::NotifyConfig, std::string> loadNotifyConfig(const Settings& settings) {
@@ -181,9 +177,7 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
             err << outbox->unavailableReason() << "；推送不做送达记录\n";
         }
     }
-    const ExitCode code = deliverAndReport(config, jobs, log ? &*log : nullptr, err);
-    harvestRunCompleted(settings, facts.runId);
-    return code;
+    return deliverAndReport(config, jobs, log ? &*log : nullptr, err);
 }
 
 ExitCode sendAlert(const push::NotifyConfig& config, const std::string& text, std::ostream& err) {
