@@ -42,7 +42,7 @@ std::optional<filter::NameClass> classNamed(std::string_view text) {
 }
 
 // The order that decides between exit statuses, the one that wins first.
-constexpr std::array<int, 7> kExitOrder = {130, 143, 2, 1, 4, 5, 3};
+constexpr std::array<int, 8> kExitOrder = {130, 143, 2, 1, 4, 5, 3, 6};
 
 std::size_t exitRank(int status) {
     if (status == 0) {

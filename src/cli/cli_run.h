@@ -31,9 +31,11 @@ enum class ExitCode : int {
     SiteRefused = 3,         // some pages or queries failed, a site kept refusing, or every detail
                              // failed (file still written)
     HistoryUnavailable = 4,  // output written without the history
-    HarvestFailed = 5,       // 采集失败: every listing page failed (file still written)
-    Interrupted = 130,       // SIGINT: output written with what was done
-    Terminated = 143,        // SIGTERM: likewise
+    HarvestFailed =
+        5,  // 采集失败: every listing page failed, or none could be parsed (file still written)
+    PushFailed = 6,     // 部分推送失败: a channel could not be reached (file still written)
+    Interrupted = 130,  // SIGINT: output written with what was done
+    Terminated = 143,   // SIGTERM: likewise
 };
 
 inline int exitStatus(ExitCode code) {

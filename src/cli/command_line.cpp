@@ -13,6 +13,7 @@
 #include "filter/score_config.h"
 #include "history/store.h"
 #include "name_list_file.h"
+#include "push/notify_config.h"
 
 #ifndef JILAN_VERSION
 #define JILAN_VERSION "0"
@@ -51,6 +52,10 @@ constexpr std::string_view kQuiet = "quiet";
 constexpr std::string_view kCheckHistory = "check-history";
 constexpr std::string_view kRestoreHistory = "restore-history";
 constexpr std::string_view kYes = "yes";
+constexpr std::string_view kNotify = "notify";
+constexpr std::string_view kNotifyConfig = "notify-config";
+constexpr std::string_view kNotifyTest = "notify-test";
+constexpr std::string_view kNotifyResend = "notify-resend";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -367,6 +372,48 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     readScoreConfigOption(scanned, env, settings, errors);
 }
 
+// --notify, --notify-test, --notify-resend and --notify-config: a run of their own, or the
+// digests after a harvest.
+void readNotifyOptions(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
+                       std::vector<std::string>& errors) {
+    const bool test = scanned.isSet(kNotifyTest);
+    const bool send = scanned.isSet(kNotify) || scanned.isSet(kNotifyResend);
+    if (!test && !send && !scanned.isSet(kNotifyConfig)) {
+        return;
+    }
+    if (test && send) {
+        errors.emplace_back("--notify-test 不能与 --notify 或 --notify-resend 同用");
+    }
+    const bool alone = settings.mode == RunMode::Window;
+    if (test) {
+        if (!alone) {
+            errors.emplace_back("--notify-test 须单独使用");
+        }
+        settings.mode = RunMode::NotifyTest;
+    } else if (send) {
+        settings.notify = scanned.isSet(kNotify);
+        settings.notifyResend = scanned.isSet(kNotifyResend);
+        if (alone) {
+            settings.mode = RunMode::Notify;
+        } else if (settings.mode != RunMode::Harvest || settings.notifyResend) {
+            errors.emplace_back(
+                "--notify 只能与 --harvest 同用或单独使用；--notify-resend 须单独使用");
+        }
+    } else {
+        errors.emplace_back(
+            "--notify-config 只能与 --notify、--notify-test 或 --notify-resend 同用");
+    }
+    if (scanned.isSet(kNotifyConfig)) {
+        settings.notifyConfig = scanned.value(kNotifyConfig);
+        if (settings.notifyConfig.empty()) {
+            errors.emplace_back("--notify-config 需要文件名");
+        }
+    } else {
+        settings.notifyConfig = push::defaultNotifyConfigPath(
+            [&env](const char* name) { return env(std::string(name)); });
+    }
+}
+
 // Columns an ASCII option column takes; every character of the table's names is ASCII.
 std::string padded(std::string text, std::size_t width) {
     if (text.size() < width) {
@@ -466,6 +513,17 @@ const std::vector<OptionSpec>& optionTable() {
          "",
          "用最新的完好备份（history.sqlite3.bak）替换历史记录；原文件改名保留。需确认。"},
         {{kYes}, "", "", "--restore-history：不询问，直接恢复。"},
+        {{kNotify},
+         "",
+         "",
+         "与 --harvest 同用：采集后把每个推送的新匹配发到通知通道；单独使用：补发最近一次"
+         "完成的采集尚未送达的消息。"},
+        {{kNotifyConfig},
+         "",
+         "file",
+         "通知配置文件（TOML；默认 ~/.config/jilan-harvester/notify.toml，权限须为 600）。"},
+        {{kNotifyTest}, "", "", "向每个通知通道发一条测试消息，逐个报告结果。"},
+        {{kNotifyResend}, "", "", "把最近一次完成的采集的推送全部重发一次。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -572,6 +630,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     }
     if (runs.size() <= 1) {
         readRunOptions(scanned, env, settings, result.errors);
+        readNotifyOptions(scanned, env, settings, result.errors);
     }
     settings.quiet = scanned.isSet(kQuiet);
     if (settings.quiet && !writesFile(settings.mode) && settings.mode != RunMode::Query) {
@@ -583,8 +642,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 
 bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& env) {
     const Scanned scanned = scan(args);
-    for (const std::string_view name : {kHelp, kVersion, kHarvest, kQuery, kSearchHistory,
-                                        kDetailsFrom, kExplain, kCheckHistory, kRestoreHistory}) {
+    for (const std::string_view name :
+         {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory,
+          kRestoreHistory, kNotify, kNotifyTest, kNotifyResend}) {
         if (scanned.isSet(name)) {
             return false;
         }
@@ -624,6 +684,7 @@ std::string helpText(std::string_view program) {
         "  4    历史记录不可用（损坏、是文件夹、版本过新或被锁定）：通过筛选的域名照常写出，"
         "原因见标准错误；--check-history 发现损坏，或 --restore-history 没有可用的备份\n"
         "  5    采集失败：所有页都失败（原因见标准错误）；文件照常写出\n"
+        "  6    部分推送失败：有通知通道未能送达（文件照常写出）\n"
         "  130  被 SIGINT 中断：采集或查询停止，已完成的部分照常写出\n"
         "  143  被 SIGTERM 中断：同上\n";
     return text;

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <unordered_set>
@@ -8,6 +9,9 @@
 #include "headless.h"
 #include "history/store.h"
 #include "history_care.h"
+#include "listing_health.h"
+#include "net/market_requests.h"
+#include "notify_run.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -75,15 +79,50 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         return exitStatus(problem->code);
     }
     const OutputTarget& target = std::get<OutputTarget>(prepared);
+    // A bad or loose notify.toml ends the run before any request.
+    std::optional<push::NotifyConfig> notify;
+    if (settings.notify) {
+        auto loaded = loadNotifyConfig(settings);
+        if (const auto* message = std::get_if<std::string>(&loaded)) {
+            err << *message << '\n';
+            return exitStatus(ExitCode::BadOptions);
+        }
+        notify = std::move(std::get<push::NotifyConfig>(loaded));
+    }
 
     HeadlessProgram program(settings, err);
     auto& history = program.application.history();
-    // The run's names stay new until its file is written.
+    // The run's names stay new until its file is written and its digests are sent.
     history.deferCompletion();
+    // The first listing page that answered without a row the parser could read.
+    std::optional<std::pair<int, net::FetchResult>> unparsed;
+    program.application.harvester().setUnparsedPageSink(
+        [&unparsed](int page, const net::FetchResult& answer) {
+            if (!unparsed) {
+                unparsed.emplace(page, answer);
+            }
+        });
     program.form.Text1.setText(pages);
     harvestUntilDone(program, interruption);
     // Failed pages make the run fail (5 when none came, 3 when some did), file still written.
     int status = reportHarvest(program.application.harvester().lastOutcome(), err);
+    std::string sample;
+    if (unparsed) {
+        const SavedSample saved = saveListingSample(
+            diagnosticsFolder([](const std::string& name) -> std::optional<std::string> {
+                const char* value = std::getenv(name.c_str());
+                return value ? std::optional<std::string>(value) : std::nullopt;
+            }),
+            net::listingUrl(settings.urls.market, std::to_string(unparsed->first)),
+            unparsed->second.status, unparsed->second.text, std::time(nullptr));
+        sample = saved.path.empty() ? saved.problem : saved.path;
+    }
+    // No page of the run parsed although pages answered: the site's layout may have changed.
+    const bool layoutChanged = unparsed && program.form.List1.listCount() == 0;
+    if (layoutChanged) {
+        err << "采集失败：列表页面格式可能已变化（已保存样本：" << sample << "）\n";
+        status = firstExitStatus(status, exitStatus(ExitCode::HarvestFailed));
+    }
     history.flush();
     std::optional<history::Reader> reader;
     std::optional<std::unordered_set<std::string>> fresh;
@@ -125,12 +164,48 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     if (history.lastRunPages().fetched() <= 0 && target.path != "-" &&
         std::filesystem::exists(target.path, ec)) {
         err << "本次采集没有取得任何一页，未改动已有的输出文件：" << target.path << '\n';
+        if (notify && layoutChanged && !interruption.requested) {
+            sendAlert(*notify, "采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）",
+                      err);
+        }
         return interruption.requested ? interruption.exitStatus() : status;
     }
     status = writeCandidates(names, target, settings, interruption, err, status);
     const bool written =
         status != exitStatus(ExitCode::OutputNotWritable) && !interruption.requested;
-    if (!written || !history.enabled() || history.unavailable()) {
+    if (!written) {
+        return status;
+    }
+    if (notify && layoutChanged) {
+        sendAlert(*notify, "采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）", err);
+    } else if (notify) {
+        RunFacts facts;
+        facts.runId = history.enabled() && fresh ? history.currentRunId() : std::nullopt;
+        facts.outputFile = target.path;
+        if (facts.runId) {
+            history::Reader runs = history::Reader::open(settings.historyPath);
+            if (const auto row = runs.run(*facts.runId)) {
+                facts.somePagesFailed = row->pagesFailed > 0;
+                if (auto note = belowMedianNote(settings.historyPath, *facts.runId, row->pageLimit,
+                                                row->entries)) {
+                    facts.notes.push_back(*note);
+                }
+            }
+        }
+        const ExitCode pushed = sendDigests(
+            *notify, settings, facts,
+            [&](const std::function<void(const std::string&, bool)>& each) {
+                for (const std::string& domain : program.form.List1.items()) {
+                    each(domain, !fresh || fresh->contains(base::nameKey(domain)));
+                }
+            },
+            err);
+        // 6 only when nothing earlier in the order of exit codes applies.
+        status = firstExitStatus(status, exitStatus(pushed));
+    }
+    // The run completes: its file is written and every digest message is delivered or recorded
+    // as failed. Its names stop being new for the runs after it.
+    if (!history.enabled() || history.unavailable()) {
         return status;
     }
     history.completeRun();

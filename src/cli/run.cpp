@@ -11,6 +11,7 @@
 #include "headless.h"
 #include "history_care.h"
 #include "interrupt_watch.h"
+#include "notify_run.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -88,6 +89,10 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runCheckHistoryCommand(settings, out, err);
         case RunMode::RestoreHistory:
             return runRestoreHistoryCommand(settings, std::cin, err, std::time(nullptr));
+        case RunMode::NotifyTest:
+            return runNotifyTest(settings, out, err);
+        case RunMode::Notify:
+            return runNotifyMissing(settings, err);
         case RunMode::Window:
             break;
     }

@@ -26,7 +26,9 @@ enum class RunMode {
     CheckHistory,
     RestoreHistory,
     Help,
-    Version
+    Version,
+    NotifyTest,  // --notify-test
+    Notify,      // --notify or --notify-resend without --harvest
 };
 
 struct Settings {
@@ -59,6 +61,11 @@ struct Settings {
     int maxAgeHours = 12;
     // --quiet: no messages unless the run fails; then every message it had is written.
     bool quiet = false;
+
+    // Notifications: --notify-config, else notify.toml in the configuration folder.
+    std::string notifyConfig;
+    bool notify = false;        // --notify: send the digests after the harvest
+    bool notifyResend = false;  // --notify-resend: send the newest run's digests again
 };
 
 // What the window takes of the settings.

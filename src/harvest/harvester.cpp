@@ -264,9 +264,13 @@ void Harvester::Timer1_Timer() {
 void Harvester::pollBatch(double limit) {
     batch_->poll(
         ListingBatch::Clock::now(), limit,
-        [this](int, const net::FetchResult& page) {
+        [this](int number, const net::FetchResult& page) {
             ++pagesDelivered_;
+            const std::size_t before = form_.List1.listCount();
             jl(page);
+            if (unparsedPage_ && page.good() && form_.List1.listCount() == before) {
+                unparsedPage_(number, page);
+            }
         },
         [this](int page) {
             ++pagesRequested_;

@@ -88,6 +88,10 @@ public:
 
     // The run begun last, as far as it has come.
     const HarvestOutcome& lastOutcome() const { return outcome_; }
+    // Told about each batch page that answered but added no row (no "booking", no listing or no
+    // row marker): when no page of a run parsed, the site's layout may have changed.
+    using UnparsedPageSink = std::function<void(int page, const net::FetchResult& answer)>;
+    void setUnparsedPageSink(UnparsedPageSink sink) { unparsedPage_ = std::move(sink); }
 
 private:
     class PoolTransport;
@@ -120,6 +124,7 @@ private:
     std::uint64_t stopSerial_ = 0;
     std::uint64_t finalStatusSerial_ = 0;
     HarvestObserver observer_;
+    UnparsedPageSink unparsedPage_;
     // The running batch's pages requested and handed over; the rest failed.
     int pagesRequested_ = 0;
     int pagesDelivered_ = 0;

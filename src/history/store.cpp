@@ -89,7 +89,21 @@ DROP INDEX names_first_run;
 CREATE INDEX names_first_completed_run ON names(first_completed_run);
 )sql";
 
-constexpr const char* kSteps[] = {kStep1, kStep2, kStep3};
+// Version 4: the push outbox: each digest message per channel of a run, delivered or failed,
+// so that a second pass sends only what is missing.
+constexpr const char* kStepPushOutbox = R"sql(
+CREATE TABLE push_outbox(
+  run INTEGER NOT NULL,
+  digest TEXT NOT NULL,
+  channel TEXT NOT NULL,
+  number INTEGER NOT NULL,
+  delivered INTEGER NOT NULL,
+  outcome TEXT NOT NULL,
+  at INTEGER NOT NULL,
+  PRIMARY KEY(run, digest, channel, number)) WITHOUT ROWID;
+)sql";
+
+constexpr const char* kSteps[] = {kStep1, kStep2, kStep3, kStepPushOutbox};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
 std::string tooNew(int version) {

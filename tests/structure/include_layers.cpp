@@ -15,8 +15,8 @@ namespace {
 
 const std::set<std::string>& srcFolders() {
     static const std::set<std::string> folders = {
-        "base",   "config",      "net",    "io",      "filter",  "history", "app", "harvest",
-        "query",  "listactions", "export", "details", "program", "cli",     "ui"};
+        "base",  "config",      "net",    "io",      "filter", "history", "app", "harvest",
+        "query", "listactions", "export", "details", "push",   "program", "cli", "ui"};
     return folders;
 }
 
@@ -41,11 +41,13 @@ const std::map<std::string, std::set<std::string>>& layerTable() {
         // history and write its rows as the export's table.
         t["details"] = workers;
         t["details"].insert({"query", "export"});
+        // Notifications send over the network what the workers found; the command line sends them.
+        t["push"] = workers;
         t["program"] = {"config", "net",     "io",    "filter",      "history",
                         "app",    "harvest", "query", "listactions", "export"};
         // The command line runs the window's program without a window.
         t["cli"] = t["program"];
-        t["cli"].insert({"details", "program"});
+        t["cli"].insert({"details", "program", "push"});
         t["ui"] = srcFolders();
         for (auto& [folder, reached] : t) {
             if (folder != "base") {

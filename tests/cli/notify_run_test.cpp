@@ -1,0 +1,159 @@
+// --harvest with --notify and --notify alone, against the market and platform stand-ins.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "cli/notify_run.h"
+#include "cli/window_less_runs.h"
+#include "market_sim.h"
+#include "push_sim.h"
+#include "temp_dir.h"
+
+namespace jilan::cli {
+namespace {
+
+TEST(NotifyRun, DigestsReachEveryWorkingChannelOnceAndTheRestIsSentLater) {
+    testing::TempDir dir{"jilan-notify"};
+    sim::MarketSim market;
+    sim::Options o;
+    o.day = 1;
+    o.pages = 3;
+    market.setOptions(o);
+    ASSERT_TRUE(market.start()) << market.lastError();
+    pushsim::PushSim robots;
+    ASSERT_NE(robots.start(), 0);
+    robots.setSecret("fs-hook-0123456789abcdef", "feishu-secret-1");
+    robots.setFault("moved-0123456789", pushsim::Fault::Redirect);
+
+    const std::string config =
+        "[[channel]]\nname = \"团队群\"\ntype = \"wecom\"\nurl = \"" + robots.base() +
+        "/wecom/webhook/send?key=wecom-key-0123456789\"\n"
+        "[[channel]]\nname = \"飞书\"\ntype = \"feishu\"\nurl = \"" +
+        robots.base() +
+        "/feishu/hook/fs-hook-0123456789abcdef\"\nsecret = \"feishu-secret-1\"\n"
+        "[[channel]]\nname = \"搬走的\"\ntype = \"wecom\"\nurl = \"" +
+        robots.base() +
+        "/wecom/webhook/send?key=moved-0123456789\"\n"
+        "[[digest]]\nname = \"全部\"\nfilter = \"\"\nchannels = [\"团队群\", \"飞书\", "
+        "\"搬走的\"]\n"
+        "max_names = 0\n";
+    dir.write("notify.toml", config);
+    ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+
+    Settings s;
+    s.urls = config::Urls{market.baseUrl(), market.icpBaseUrl(), market.baseUrl() + "/vendor/forum",
+                          market.baseUrl() + "/vendor/home"};
+    s.limits.totalTimeoutMs = 5'000;
+    s.harvest.retryPauseMs = 10;
+    s.historyPath = dir.file("history.sqlite3");
+    s.pauseMs = 0;
+    s.output = dir.file("out.txt");
+    s.notify = true;
+    s.notifyConfig = dir.file("notify.toml");
+    Interruption interruption;
+    std::ostringstream err;
+    ASSERT_EQ(runHarvestCommand("3", s, interruption, err), 6) << err.str();
+    std::ifstream file(s.output);
+    std::set<std::string> written;
+    for (std::string line; std::getline(file, line);) {
+        written.insert(line.substr(0, line.find('\r')));
+    }
+    ASSERT_FALSE(written.empty());
+
+    // Every written name reached each working channel exactly once.
+    auto names = [&robots](const std::string& platform) {
+        std::multiset<std::string> seen;
+        for (const pushsim::Accepted& a : robots.accepted()) {
+            std::istringstream lines(a.text);
+            std::string line;
+            std::getline(lines, line);  // the title
+            while (a.platform == platform && std::getline(lines, line)) {
+                seen.insert(line.substr(0, line.find("  ")));
+            }
+        }
+        return seen;
+    };
+    for (const char* platform : {"wecom", "feishu"}) {
+        const auto seen = names(platform);
+        EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()), written) << platform;
+        EXPECT_EQ(seen.size(), written.size()) << platform;
+    }
+    const std::string report = err.str();
+    EXPECT_NE(report.find("搬走的"), std::string::npos) << report;
+    EXPECT_NE(report.find("部分推送失败"), std::string::npos) << report;
+    // No key, token or secret in anything printed.
+    for (const char* secret : {"wecom-key-0123456789", "fs-hook-0123456789abcdef",
+                               "feishu-secret-1", "moved-0123456789"}) {
+        EXPECT_EQ(report.find(secret), std::string::npos) << secret << "\n" << report;
+    }
+
+    // The channel works again: --notify alone sends it only what it missed, then nothing.
+    robots.setFault("moved-0123456789", pushsim::Fault::None);
+    const std::size_t before = robots.accepted().size();
+    s.notify = true;
+    err.str({});
+    ASSERT_EQ(runNotifyMissing(s, err), 0) << err.str();
+    const auto after = robots.accepted();
+    ASSERT_GT(after.size(), before);
+    for (std::size_t i = before; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].key, "moved-0123456789");
+    }
+    err.str({});
+    ASSERT_EQ(runNotifyMissing(s, err), 0) << err.str();
+    EXPECT_EQ(robots.accepted().size(), after.size());
+}
+
+TEST(NotifyRun, AListingWithoutMarkersIsALayoutChangeWithASavedSampleAndAnAlert) {
+    testing::TempDir dir{"jilan-layout"};
+    sim::MarketSim market;
+    sim::Options o;
+    o.pages = 3;
+    o.allFault = sim::Fault::NoMarkers;
+    market.setOptions(o);
+    ASSERT_TRUE(market.start()) << market.lastError();
+    pushsim::PushSim robots;
+    ASSERT_NE(robots.start(), 0);
+    dir.write("notify.toml",
+              "[[channel]]\nname = \"群\"\ntype = \"wecom\"\nurl = \"" + robots.base() +
+                  "/wecom/webhook/send?key=k-layout-0123456789\"\n"
+                  "[[digest]]\nname = \"全部\"\nfilter = \"\"\nchannels = [\"群\"]\n");
+    ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", dir.path().c_str(), 1), 0);
+
+    Settings s;
+    s.urls = config::Urls{market.baseUrl(), market.icpBaseUrl(), market.baseUrl() + "/vendor/forum",
+                          market.baseUrl() + "/vendor/home"};
+    s.limits.totalTimeoutMs = 5'000;
+    s.harvest.retryPauseMs = 10;
+    s.historyPath = dir.file("history.sqlite3");
+    s.output = dir.file("out.txt");
+    s.notify = true;
+    s.notifyConfig = dir.file("notify.toml");
+    Interruption interruption;
+    std::ostringstream err;
+    EXPECT_EQ(runHarvestCommand("3", s, interruption, err), 5) << err.str();
+    ::unsetenv("XDG_STATE_HOME");
+
+    const std::regex savedAs("已保存样本：([^）]+)）");
+    std::smatch match;
+    const std::string report = err.str();
+    ASSERT_TRUE(std::regex_search(report, match, savedAs)) << report;
+    const std::string sample = match[1];
+    EXPECT_EQ(sample.rfind((dir.path() / "jilan-harvester" / "diagnostics").string(), 0), 0u);
+    std::ifstream saved(sample);
+    const std::string text((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(text.find("网址：" + market.baseUrl()), std::string::npos) << text;
+    EXPECT_NE(text.find("HTTP 状态：200"), std::string::npos) << text;
+    ASSERT_EQ(robots.accepted().size(), 1u);
+    EXPECT_EQ(robots.accepted()[0].text,
+              "霁岚 采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）");
+}
+
+}  // namespace
+}  // namespace jilan::cli
