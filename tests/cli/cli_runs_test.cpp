@@ -394,7 +394,8 @@ TEST_F(CliRunsTest, FailedPagesFailTheRunAndNameTheirCauses) {
         sim.modifyOptions([&c](sim::Options& o) { o.pageFaults = c.faults; });
         Settings s = settings;
         s.harvest.retries = 0;
-        s.output = dir.file("partial.txt");
+        // A file of its own: a run that fetched no page leaves an earlier file as it was.
+        s.output = dir.file("partial" + std::to_string(&c - cases) + ".txt");
         if (c.marketDown) {
             s.urls.market = downUrl;
         }
