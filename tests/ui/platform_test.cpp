@@ -418,8 +418,6 @@ private Q_SLOTS:
         QTest::newRow("the export's filter") << QStringLiteral("文本文件|*.txt") << "txt";
         QTest::newRow("first of several") << QStringLiteral("表格|*.csv;*.txt") << "csv";
         QTest::newRow("any file names none") << QStringLiteral("所有文件|*.*") << "";
-        QTest::newRow("patterns named once") << QStringLiteral("Excel 工作簿 (*.xlsx)|*.xlsx")
-                                             << QStringLiteral("Excel 工作簿 (*.xlsx)");
         QTest::newRow("description only") << QStringLiteral("Anything") << "";
     }
     void defaultSuffixComesFromTheFirstPattern() {
