@@ -52,6 +52,9 @@ public:
     // cancel flag (set non-zero to keep the window open), unload mode
     Event<int&, int> QueryUnload;
     Signal<> endedSignal;
+    // The exit question was answered to leave: a listener with unfinished work may ask on its
+    // own and set the flag to keep the program running.
+    Signal<bool&> leaving;
 
     // The window's short names, kept so the handlers read like the events they answer:
     //   sj    the work array of texts a handler cuts pages into (see Slot)

@@ -50,6 +50,14 @@ void Shell::Command3_Click() {
 void Shell::Form_QueryUnload(int& cancel, int /*unloadMode*/) {
     const MessageAnswer answer = platform_.messageBox(
         kExitPrompt, kMessageTitle, MessageButtons::YesNoCancel, MessageIcon::Information);
+    if (answer == MessageAnswer::Yes || answer == MessageAnswer::No) {
+        bool stay = false;
+        form_.leaving.emit(stay);
+        if (stay) {
+            cancel = 1;
+            return;
+        }
+    }
     if (answer == MessageAnswer::Yes) {
         platform_.openUrl(urls_.forum);
         form_.end();

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <utility>
 
+#include "batch_summary.h"
 #include "detail_judges.h"
 #include "detail_transport.h"
 #include "history_detail_cache.h"
@@ -74,11 +75,12 @@ public:
 
     DetailProgress progress() const {
         const query::DetailBatchProgress p = batch_.progress(Steady::now());
-        DetailProgress out{.done = p.done,
+        DetailProgress out{.done = p.done - p.interrupted,
                            .total = p.total,
                            .fromCache = p.fromCache,
                            .fetched = p.fetched,
                            .failed = p.failed,
+                           .notAsked = p.interrupted,
                            .left = std::nullopt};
         if (p.done < p.total) {
             out.left = std::chrono::ceil<std::chrono::seconds>(p.timeLeft);
@@ -278,14 +280,19 @@ DetailRunOutcome runDetails(const std::vector<std::string>& names, const DetailS
         }
     }
     collect();
-    printProgress(err, batch.progress());
+    if (const DetailProgress p = batch.progress(); p.notAsked > 0) {
+        err << stoppedSummary(p) << '\n';
+    } else {
+        printProgress(err, p);
+    }
     outcome.stoppedBySite = batch.stoppedBySite();
     outcome.historyProblem = batch.historyProblem();
     if (outcome.stoppedBySite) {
         err << "站点多次拒绝请求（限流），其余名称未查询\n";
     }
+    // Names the stop kept from being asked did not fail.
     outcome.allFailed =
-        !outcome.details.empty() &&
+        !outcome.interrupted && !outcome.details.empty() &&
         std::none_of(outcome.details.begin(), outcome.details.end(),
                      [](const NameDetails& d) { return d.result == query::kQuerySucceeded; });
     return outcome;

@@ -26,7 +26,9 @@ struct DetailSettings {
 };
 
 struct DetailProgress {
-    std::size_t done = 0, total = 0, fromCache = 0, fetched = 0, failed = 0;
+    // done: names answered (from the cache, fetched or failed); notAsked: names a stop kept
+    // from being asked, neither done nor failed.
+    std::size_t done = 0, total = 0, fromCache = 0, fetched = 0, failed = 0, notAsked = 0;
     std::optional<std::chrono::seconds> left;  // while names remain
 };
 

@@ -32,9 +32,10 @@ NameDetails detailsOf(const query::NameResult& result, const std::string& querie
         if (d.filed == kFiledValue) {
             d.filingNumber = field(result.icp, kColFilingNumber);
         }
-    } else {
+    } else if (result.icp.source != query::PartSource::NotAsked ||
+               result.icp.value.failure != query::kNotAskedInterrupted) {
         d.filed = std::string(kFilingFailedValue);
-    }
+    }  // a filing the stop kept from being asked is not known: the cell stays empty
     d.queriedAt = queriedAt;
     d.result = result.outcome;
     return d;

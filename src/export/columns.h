@@ -219,18 +219,19 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .caption = "预定价格",
      .source = Source::Details,
      .views = kEveryView,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); },
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); }},
+    // The yuan value beside the price as quoted: the table sorts prices by it.
+    {.id = Column::PriceInYuan,
+     .caption = "折合人民币",
+     .source = Source::Details,
+     .views = kEveryView,
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); },
      .number = [](const NameRecord& r) -> std::optional<double> {
          if (r.details == nullptr) {
              return std::nullopt;
          }
          return r.detailKeys != nullptr ? r.detailKeys->price : sortKeysOf(*r.details).price;
      }},
-    {.id = Column::PriceInYuan,
-     .caption = "折合人民币",
-     .source = Source::Details,
-     .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); }},
     {.id = Column::Deposit,
      .caption = "保证金",
      .source = Source::Details,

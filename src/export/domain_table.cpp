@@ -31,7 +31,9 @@ DomainRow rowOf(const NameRecord& record) {
     for (const ColumnSpec& entry : kColumns) {
         row[entry.id] = entry.text(record);
     }
-    if (record.details != nullptr && record.details->result != query::kQuerySucceeded) {
+    // A name the stop kept from being asked did not fail: it stays off the "失败" sheet.
+    if (record.details != nullptr && record.details->result != query::kQuerySucceeded &&
+        record.details->result != query::kNotAskedInterrupted) {
         row.failure = record.details->result;
     }
     return row;

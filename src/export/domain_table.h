@@ -13,7 +13,8 @@ namespace jilan::exporting {
 // One domain as every table format writes it: each column already as text.
 struct DomainRow {
     std::array<std::string, kCatalogueSize> cells{};
-    // Why the name failed or was not queried; empty when it succeeded or was never asked.
+    // Why the name failed or was not queried; empty when it succeeded, was never asked, or
+    // its batch was stopped before it was asked.
     // Rows with a reason are listed again on the workbook's "失败" sheet.
     std::string failure{};
 

@@ -642,6 +642,38 @@ std::string unquoted(std::string_view term) {
     return out;
 }
 
+// The full-width forms of ASCII (U+FF01..U+FF5E: ＝ ＜ ＞ ！ ５ ｃｏｍ) as their half-width
+// characters and the full-width space as a blank, so a term typed with a Chinese input method
+// still reads. Each replaced character is one byte shorter or more: term boundaries stay.
+std::string halfWidth(std::string_view expression) {
+    std::string out;
+    out.reserve(expression.size());
+    for (std::size_t i = 0; i < expression.size(); ++i) {
+        const auto byte = [&](std::size_t at) {
+            return static_cast<unsigned char>(expression[at]);
+        };
+        if (i + 2 < expression.size() && byte(i) == 0xEF) {
+            if (byte(i + 1) == 0xBC && byte(i + 2) >= 0x81 && byte(i + 2) <= 0xBF) {
+                out.push_back(static_cast<char>(0x21 + (byte(i + 2) - 0x81)));
+                i += 2;
+                continue;
+            }
+            if (byte(i + 1) == 0xBD && byte(i + 2) >= 0x80 && byte(i + 2) <= 0x9E) {
+                out.push_back(static_cast<char>(0x60 + (byte(i + 2) - 0x80)));
+                i += 2;
+                continue;
+            }
+        }
+        if (expression.substr(i).starts_with(kFullWidthSpace)) {
+            out.push_back(' ');
+            i += kFullWidthSpace.size() - 1;
+            continue;
+        }
+        out.push_back(expression[i]);
+    }
+    return out;
+}
+
 }  // namespace
 
 namespace {
@@ -702,8 +734,11 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
 
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
                                                   const ScoreWeights& weights) {
-    const Split split = splitTerms(expression);
+    const std::string normal = halfWidth(expression);
+    const Split split = splitTerms(normal);
     const std::vector<std::string_view>& texts = split.terms;
+    // The same terms as typed, for the error message.
+    const std::vector<std::string_view> typed = splitTerms(expression).terms;
     if (texts.empty()) {
         return Filter{};
     }
@@ -722,7 +757,7 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
         if (reason) {
             FilterError error;
             error.term = static_cast<int>(i) + 1;
-            error.text = std::string(texts[i]);
+            error.text = std::string(i < typed.size() ? typed[i] : texts[i]);
             error.reason = std::move(*reason);
             // The term once, cut; the reason names at most a part of it.
             error.message = "筛选条件有误：第" + std::to_string(error.term) + "项 \"" +

@@ -264,6 +264,9 @@ void DetailBatch::settle(std::size_t name, Part part, PartOutcome value) {
         const bool bothCached =
             result.detail.source == PartSource::Cache && result.icp.source == PartSource::Cache;
         ++(bothCached ? fromCacheCount_ : fetchedCount_);
+    } else if (result.outcome == kNotAskedInterrupted) {
+        // Nothing failed: only the stop kept a part from being asked.
+        ++interruptedCount_;
     }
     newlyFinished_.push_back(name);
 }
@@ -320,7 +323,8 @@ DetailBatchProgress DetailBatch::progress(Clock::time_point now) const {
     p.done = finishedCount_;
     p.fromCache = fromCacheCount_;
     p.fetched = fetchedCount_;
-    p.failed = finishedCount_ - fromCacheCount_ - fetchedCount_;
+    p.interrupted = interruptedCount_;
+    p.failed = finishedCount_ - fromCacheCount_ - fetchedCount_ - interruptedCount_;
 
     // The sites work side by side: the slower one decides.
     Clock::duration longest{};

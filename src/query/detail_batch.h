@@ -137,7 +137,9 @@ struct DetailBatchProgress {
     std::size_t total = 0;
     std::size_t fromCache = 0;  // both parts from the cache
     std::size_t fetched = 0;    // at least one part fetched, both conclusive
-    std::size_t failed = 0;     // finished without both parts
+    std::size_t failed = 0;     // finished without both parts, not interrupted
+    // Finished as kNotAskedInterrupted: a part was never asked because the batch stopped.
+    std::size_t interrupted = 0;
     std::chrono::milliseconds timeLeft{0};
 };
 
@@ -216,6 +218,7 @@ private:
     std::size_t finishedCount_ = 0;
     std::size_t fromCacheCount_ = 0;
     std::size_t fetchedCount_ = 0;
+    std::size_t interruptedCount_ = 0;
     bool started_ = false;
     bool cancelled_ = false;
     bool stoppedBySite_ = false;

@@ -38,7 +38,10 @@ QString qtNameFilter(const std::string& filter) {
         if (patterns.isEmpty()) {
             patterns = QStringLiteral("*");
         }
-        entries.push_back(description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        const QString shown = QStringLiteral("(") + patterns + QLatin1Char(')');
+        // A description that already names its patterns ("Excel 工作簿 (*.xlsx)") keeps them once.
+        entries.push_back(description.endsWith(shown) ? description
+                                                      : description + QLatin1Char(' ') + shown);
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -48,6 +48,8 @@ private Q_SLOTS:
                                      << QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)");
         QTest::newRow("several patterns")
             << QStringLiteral("Text|*.txt;*.log") << QStringLiteral("Text (*.txt *.log)");
+        QTest::newRow("patterns named once") << QStringLiteral("Excel 工作簿 (*.xlsx)|*.xlsx")
+                                             << QStringLiteral("Excel 工作簿 (*.xlsx)");
         QTest::newRow("description only")
             << QStringLiteral("Anything") << QStringLiteral("Anything (*)");
         QTest::newRow("empty") << QString() << QString();

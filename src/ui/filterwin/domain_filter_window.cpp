@@ -8,11 +8,14 @@
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QSplitter>
@@ -23,6 +26,8 @@
 #include <utility>
 
 #include "base/name_key.h"
+#include "details/batch_summary.h"
+#include "query/detail_batch.h"
 #include "table_actions.h"
 #include "table_cell_delegate.h"
 #include "ui/model_conversions.h"
@@ -41,16 +46,23 @@ constexpr int kNewNamesRefreshMs = 1000;
 // Columns are sized from this many rows, never from all of them.
 constexpr int kColumnSampleRows = 50;
 constexpr int kWidestColumn = 260;
+// The 域名 column may grow to its longest name up to this.
+constexpr int kWidestDomainColumn = 420;
+const QString kColumnWidthsGroup = QStringLiteral("columnWidths");
+// States the status line describes; each goes as soon as it no longer holds.
+const QString kReadingHistory = QStringLiteral("正在读取历史记录……");
+const QString kNothingToExport = QStringLiteral("没有可导出的域名");
+const QString kNothingToQuery = QStringLiteral("没有可查询的域名");
+const QString kReversedRange = QStringLiteral("日期范围有误：“从”晚于“至”");
 
 QString durationText(std::chrono::seconds left) {
-    const auto s = left.count();
-    if (s >= 3600) {
-        return QStringLiteral("%1 小时 %2 分").arg(s / 3600).arg((s % 3600) / 60);
-    }
-    if (s >= 60) {
-        return QStringLiteral("%1 分 %2 秒").arg(s / 60).arg(s % 60);
-    }
-    return QStringLiteral("%1 秒").arg(s);
+    return toQt(details::durationText(left));
+}
+
+// $XDG_CONFIG_HOME/jilan-harvester/filter-window.ini, beside the presets.
+QSettings windowSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("jilan-harvester"),
+                     QStringLiteral("filter-window"));
 }
 
 std::int64_t localMidnightUtc(const QDate& date) {
@@ -74,6 +86,8 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
         model_.flush();
         if (!error.empty()) {
             setStatus(toQt(error));
+        } else if (status_->text() == kReadingHistory) {
+            setStatus(QString());
         }
     };
     callbacks.details = [this](std::vector<std::pair<std::string, DetailCells>> found) {
@@ -82,6 +96,11 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     callbacks.newNames = [this](const std::vector<std::string>& keys, bool replace) {
         if (source_ == Source::CurrentList) {
             model_.setNewNames(keys, replace);
+        }
+    };
+    callbacks.sightings = [this](std::vector<std::pair<std::string, exporting::Sightings>> found) {
+        if (source_ == Source::CurrentList) {
+            model_.setSightings(found);
         }
     };
     worker_ = std::make_shared<details::DetailWorker>(setup_.details);
@@ -95,6 +114,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
         std::move(callbacks));
 
     build();
+    orderTabs();
     // Nobody sees the table until the window is shown: arrivals are only kept till then.
     model_.setHeld(true);
 
@@ -107,7 +127,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     batchTimer_.setObjectName(QStringLiteral("batchTimer"));
     lookupTimer_.setInterval(kLookupDelayMs);
     connect(&lookupTimer_, &QTimer::timeout, this,
-            [this] { loader_->lookUpDetails(std::exchange(pendingLookups_, {})); });
+            [this] { loader_->lookUpDetails(std::exchange(pendingLookups_, {}), true); });
     suffixTimer_.setInterval(kSuffixRefreshMs);
     connect(&suffixTimer_, &QTimer::timeout, this,
             [this] { bar_->setSuffixes(model_.suffixCounts()); });
@@ -149,6 +169,11 @@ void DomainFilterWindow::build() {
     layout->addWidget(buildSourceRow());
 
     bar_ = own_.make<FilterBar>(this);
+    bar_->setOverwriteQuestion([this](const QString& name) {
+        return setup_.platform.messageBox("覆盖预设“" + fromQt(name) + "”？", app::kMessageTitle,
+                                          app::MessageButtons::YesNoCancel,
+                                          app::MessageIcon::Information) == app::MessageAnswer::Yes;
+    });
     layout->addWidget(bar_);
 
     auto* split = own_.make<QSplitter>(Qt::Vertical, this);
@@ -159,6 +184,10 @@ void DomainFilterWindow::build() {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Arrows move between cells; Tab moves on to the next control.
+    table_->setTabKeyNavigation(false);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table_, &QWidget::customContextMenuRequested, this, &DomainFilterWindow::showTableMenu);
     table_->setWordWrap(false);
     table_->setAlternatingRowColors(true);
     table_->verticalHeader()->hide();
@@ -173,10 +202,17 @@ void DomainFilterWindow::build() {
     connect(table_, &QTableView::activated, this,
             [this](const QModelIndex& index) { activateRow(index.row()); });
     split->addWidget(table_);
+    emptyHint_ = own_.make<QLabel>(table_->viewport());
+    emptyHint_->setObjectName(QStringLiteral("emptyHint"));
+    emptyHint_->setAlignment(Qt::AlignCenter);
+    emptyHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    emptyHint_->setForegroundRole(QPalette::PlaceholderText);
+    own_.make<QVBoxLayout>(table_->viewport())->addWidget(emptyHint_);
 
     pane_ = own_.make<QPlainTextEdit>(split);
     pane_->setObjectName(QStringLiteral("detailsPane"));
     pane_->setReadOnly(true);
+    pane_->setTabChangesFocus(true);
     pane_->setPlaceholderText(QStringLiteral("在历史记录中双击域名，在此查看其查询结果"));
     split->addWidget(pane_);
     split->setStretchFactor(0, 5);
@@ -191,11 +227,34 @@ void DomainFilterWindow::build() {
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(status_);
 
+    // Shift+F10 opens the table's menu as the Menu key does, at the current row.
+    auto* menuKey = own_.make<QShortcut>(QKeySequence(QStringLiteral("Shift+F10")), table_);
+    menuKey->setContext(Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QRect cell = table_->visualRect(table_->currentIndex());
+        showTableMenu(cell.isValid() ? cell.center() : QPoint(0, 0));
+    });
+    auto* find = own_.make<QShortcut>(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        bar_->edit()->setFocus(Qt::ShortcutFocusReason);
+        bar_->edit()->selectAll();
+    });
+    connect(bar_, &FilterBar::controlsChanged, this, &DomainFilterWindow::orderTabs);
+
     auto* copy = own_.make<QShortcut>(QKeySequence::Copy, table_);
     copy->setContext(Qt::WidgetShortcut);
     connect(copy, &QShortcut::activated, this, &DomainFilterWindow::copySelection);
     auto* save = own_.make<QShortcut>(QKeySequence(QStringLiteral("Ctrl+S")), this);
     connect(save, &QShortcut::activated, this, &DomainFilterWindow::exportRows);
+    // Ctrl+B starts 批量查询, or stops the one running.
+    auto* batch = own_.make<QShortcut>(QKeySequence(QStringLiteral("Ctrl+B")), this);
+    connect(batch, &QShortcut::activated, this, [this] {
+        if (batchRunning()) {
+            stopBatch();
+        } else {
+            startBatch();
+        }
+    });
 }
 
 QWidget* DomainFilterWindow::buildSourceRow() {
@@ -257,6 +316,14 @@ QWidget* DomainFilterWindow::buildActionRow() {
     stop_->hide();
     connect(stop_, &QPushButton::clicked, this, &DomainFilterWindow::stopBatch);
     layout->addWidget(stop_);
+    resume_ = own_.make<QPushButton>(QStringLiteral("继续查询"), row);
+    resume_->setObjectName(QStringLiteral("resumeButton"));
+    resume_->setToolTip(QStringLiteral("查询上次停止时尚未查询的域名"));
+    resume_->setAutoDefault(false);
+    resume_->hide();
+    connect(resume_, &QPushButton::clicked, this, &DomainFilterWindow::resumeBatch);
+    layout->addWidget(resume_);
+    actionButtons_ = {stop_, resume_};
     layout->addStretch(1);
 
     const auto button = [&](const char* caption, const char* name,
@@ -266,12 +333,14 @@ QWidget* DomainFilterWindow::buildActionRow() {
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, act);
         layout->addWidget(b);
+        actionButtons_.push_back(b);
         return b;
     };
     button("导出", "exportButton", &DomainFilterWindow::exportRows)
         ->setToolTip(QStringLiteral("Ctrl+S：导出所选（两行以上）或全部显示的域名"));
     batch_ = button("批量查询", "batchButton", &DomainFilterWindow::startBatch);
-    batch_->setToolTip(QStringLiteral("查询所选（两行以上）或全部显示域名的删除时间、价格与备案"));
+    batch_->setToolTip(QStringLiteral(
+        "Ctrl+B：查询所选（两行以上）或全部显示域名的删除时间、价格与备案；再按停止"));
     button("复制", "copyButton", &DomainFilterWindow::copySelection)
         ->setToolTip(QStringLiteral("Ctrl+C：复制所选域名，每行一个"));
     button("预定", "bookButton", &DomainFilterWindow::bookSelection)
@@ -302,6 +371,51 @@ void DomainFilterWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void DomainFilterWindow::keyPressEvent(QKeyEvent* event) {
+    // Esc hides the window as closing it does (a control that uses Esc keeps it).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DomainFilterWindow::orderTabs() {
+    std::vector<QWidget*> order{sourceBox_, since_, until_};
+    const std::vector<QWidget*> bar = bar_->tabOrder();
+    order.insert(order.end(), bar.begin(), bar.end());
+    order.insert(order.end(), {table_, pane_});
+    order.insert(order.end(), actionButtons_.begin(), actionButtons_.end());
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void DomainFilterWindow::showTableMenu(const QPoint& at) {
+    if (tableMenu_ == nullptr) {
+        tableMenu_ = own_.make<QMenu>(this);
+        tableMenu_->setObjectName(QStringLiteral("tableMenu"));
+        tableMenu_->addAction(QStringLiteral("复制"), this, &DomainFilterWindow::copySelection);
+        tableMenu_->addAction(QStringLiteral("预定"), this, &DomainFilterWindow::bookSelection);
+        tableMenu_->addAction(QStringLiteral("查询"), this, [this] {
+            const std::vector<int> rows = selectedViewRows();
+            if (rows.size() == 1) {
+                activateRow(rows.front());
+            } else {
+                startBatch();
+            }
+        });
+        tableMenu_->addSeparator();
+        tableMenu_->addAction(QStringLiteral("导出选中"), this,
+                              [this] { exportViewRows(selectedViewRows()); });
+    }
+    const bool any = !selectedViewRows().empty();
+    for (QAction* action : tableMenu_->actions()) {
+        action->setEnabled(any);
+    }
+    tableMenu_->popup(table_->viewport()->mapToGlobal(at));
+}
+
 void DomainFilterWindow::showEvent(QShowEvent* event) {
     model_.setHeld(false);
     QWidget::showEvent(event);
@@ -310,6 +424,7 @@ void DomainFilterWindow::showEvent(QShowEvent* event) {
 void DomainFilterWindow::hideEvent(QHideEvent* event) {
     // Hidden (closed or minimised): the rows go on arriving but the table is not kept up.
     model_.setHeld(true);
+    rememberColumnWidths();
     QWidget::hideEvent(event);
 }
 
@@ -329,6 +444,12 @@ void DomainFilterWindow::setSource(Source source) {
     if (source == Source::History) {
         reloadHistory();
     } else {
+        for (QDateEdit* edit : {since_, until_}) {
+            edit->setStyleSheet(QString());
+        }
+        if (status_->text() == kReadingHistory || status_->text() == kReversedRange) {
+            setStatus(QString());
+        }
         reloadCurrentList();
     }
 }
@@ -358,19 +479,30 @@ void DomainFilterWindow::reloadCurrentList() {
     std::vector<std::string> names(list.items().begin(), list.items().end());
     model_.append(std::move(rows));
     model_.flush();
-    loader_->lookUpDetails(std::move(names));
+    loader_->lookUpDetails(std::move(names), true);
     refreshNewNames();
 }
 
 void DomainFilterWindow::reloadHistory() {
     model_.clear();
     columnsSized_ = false;
-    QDate since = since_->date();
-    QDate until = until_->date();
-    if (until < since) {
-        std::swap(since, until);
+    loader_->cancel();
+    const QDate since = since_->date();
+    const QDate until = until_->date();
+    // A reversed range shows nothing, in red, until it is put right.
+    const bool reversed = until < since;
+    for (QDateEdit* edit : {since_, until_}) {
+        edit->setStyleSheet(reversed ? QStringLiteral("color: #c00000;") : QString());
     }
-    setStatus(QStringLiteral("正在读取历史记录……"));
+    if (reversed) {
+        setStatus(kReversedRange);
+        showEmptyHint();
+        return;
+    }
+    if (status_->text() == kReversedRange) {
+        setStatus(QString());
+    }
+    setStatus(kReadingHistory);
     loader_->loadRange({localMidnightUtc(since), localMidnightUtc(until.addDays(1))});
 }
 
@@ -408,6 +540,11 @@ void DomainFilterWindow::refreshNewNames() {
 
 void DomainFilterWindow::rowsShown() {
     count_->setText(QStringLiteral("显示 %1 / %2").arg(model_.shown()).arg(model_.total()));
+    if (model_.shown() > 0 &&
+        (status_->text() == kNothingToExport || status_->text() == kNothingToQuery)) {
+        setStatus(QString());
+    }
+    showEmptyHint();
     if (!columnsSized_ && model_.shown() > 0) {
         sizeColumns();
     }
@@ -418,9 +555,16 @@ void DomainFilterWindow::rowsShown() {
 
 void DomainFilterWindow::sizeColumns() {
     columnsSized_ = true;
+    columnsEverSized_ = true;
     const QFontMetrics metrics = table_->fontMetrics();
     const int rows = std::min(model_.shown(), kColumnSampleRows);
     const int padding = 18;
+    QSettings settings = windowSettings();
+    settings.beginGroup(kColumnWidthsGroup);
+    QVariantMap remembered;
+    for (const QString& key : settings.childKeys()) {
+        remembered.insert(key, settings.value(key));
+    }
     for (int column = 0; column < kTableColumnCount; ++column) {
         int width =
             metrics.horizontalAdvance(model_.headerData(column, Qt::Horizontal).toString()) +
@@ -438,8 +582,41 @@ void DomainFilterWindow::sizeColumns() {
             const QString text = model_.data(model_.index(row, column)).toString();
             width = std::max(width, metrics.horizontalAdvance(text) + padding);
         }
-        table_->setColumnWidth(column, std::min(width, kWidestColumn));
+        const bool domain = column == tableIndexOf(Column::Domain);
+        width = std::min(width, domain ? kWidestDomainColumn : kWidestColumn);
+        // What the user set last time wins over the measure.
+        const QString caption = model_.headerData(column, Qt::Horizontal).toString();
+        width = remembered.value(caption, width).toInt();
+        table_->setColumnWidth(column,
+                               std::max(width, metrics.horizontalAdvance(QLatin1Char('M'))));
     }
+}
+
+void DomainFilterWindow::rememberColumnWidths() const {
+    if (!columnsEverSized_) {
+        return;
+    }
+    QSettings settings = windowSettings();
+    settings.beginGroup(kColumnWidthsGroup);
+    for (int column = 0; column < kTableColumnCount; ++column) {
+        settings.setValue(model_.headerData(column, Qt::Horizontal).toString(),
+                          table_->columnWidth(column));
+    }
+}
+
+void DomainFilterWindow::showEmptyHint() {
+    QString hint;
+    if (source_ == Source::History && until_->date() < since_->date()) {
+        hint = QStringLiteral("“从”的日期晚于“至”：改正日期后显示记录");
+    } else if (model_.total() == 0) {
+        hint = source_ == Source::History
+                   ? QStringLiteral("这段日期内没有记录：选择更早的“从”日期")
+                   : QStringLiteral("列表为空：在主窗口开始采集，采到的域名会显示在这里");
+    } else if (model_.shown() == 0) {
+        hint = QStringLiteral("没有符合筛选条件的域名：放宽或清空筛选条件");
+    }
+    emptyHint_->setText(hint);
+    emptyHint_->setVisible(!hint.isEmpty());
 }
 
 std::vector<int> DomainFilterWindow::selectedViewRows() const {
@@ -466,9 +643,12 @@ void DomainFilterWindow::setStatus(const QString& text) {
 
 void DomainFilterWindow::exportRows() {
     model_.flush();
-    const std::vector<int> targets = exportTargets(selectedViewRows(), model_.shown());
+    exportViewRows(exportTargets(selectedViewRows(), model_.shown()));
+}
+
+void DomainFilterWindow::exportViewRows(const std::vector<int>& targets) {
     if (targets.empty()) {
-        setStatus(QStringLiteral("没有可导出的域名"));
+        setStatus(kNothingToExport);
         return;
     }
     const std::optional<app::SaveFileAnswer> answer =
@@ -495,6 +675,14 @@ bool DomainFilterWindow::batchRunning() const {
     return worker_ && worker_->running();
 }
 
+std::size_t DomainFilterWindow::batchRemaining() const {
+    if (!batchRunning()) {
+        return 0;
+    }
+    const details::DetailProgress p = worker_->progress();
+    return p.total - std::min(p.total, p.done + p.notAsked);
+}
+
 void DomainFilterWindow::startBatch() {
     model_.flush();
     if (batchRunning()) {
@@ -502,27 +690,52 @@ void DomainFilterWindow::startBatch() {
     }
     std::vector<std::string> names = domainsAt(exportTargets(selectedViewRows(), model_.shown()));
     if (names.empty()) {
-        setStatus(QStringLiteral("没有可查询的域名"));
+        setStatus(kNothingToQuery);
         return;
     }
+    if (names.size() > details::kAskBeforeBatchOver) {
+        const std::string question =
+            "批量查询 " + std::to_string(names.size()) + " 个域名，约 " +
+            details::durationText(details::batchEstimate(names.size(), setup_.details.pauseMs)) +
+            "，可随时停止。开始查询？";
+        if (setup_.platform.messageBox(question, app::kMessageTitle,
+                                       app::MessageButtons::YesNoCancel,
+                                       app::MessageIcon::Information) != app::MessageAnswer::Yes) {
+            return;
+        }
+    }
+    runBatch(std::move(names));
+}
+
+void DomainFilterWindow::resumeBatch() {
+    if (batchRunning() || notAsked_.empty()) {
+        return;
+    }
+    runBatch(notAsked_);
+}
+
+bool DomainFilterWindow::runBatch(std::vector<std::string> names) {
     batchTotal_ = names.size();
     if (!worker_ || !worker_->start(std::move(names))) {
-        return;
+        return false;
     }
+    notAsked_.clear();
     paneDomain_.clear();
     progress_->setRange(0, static_cast<int>(batchTotal_));
     progress_->setValue(0);
     progress_->show();
     stop_->show();
     stop_->setEnabled(true);
+    resume_->hide();
     batch_->setEnabled(false);
     progressText_->setText(QStringLiteral("正在查询……"));
     setStatus(QString());
     batchTimer_.start();
+    return true;
 }
 
 void DomainFilterWindow::stopBatch() {
-    if (worker_) {
+    if (worker_ && worker_->running()) {
         worker_->stop();
         stop_->setEnabled(false);
         progressText_->setText(QStringLiteral("正在停止……"));
@@ -537,6 +750,9 @@ void DomainFilterWindow::pollBatch() {
     const bool running = worker_->running();
     std::vector<std::pair<std::string, DetailCells>> found;
     for (const DetailCells& result : worker_->takeResults()) {
+        if (result.result == query::kNotAskedInterrupted) {
+            notAsked_.push_back(result.domain);
+        }
         found.emplace_back(result.domain, result);
         if (!paneDomain_.empty() && base::nameKey(result.domain) == base::nameKey(paneDomain_)) {
             TableRow shown = makeRow(result.domain, -1);
@@ -546,6 +762,7 @@ void DomainFilterWindow::pollBatch() {
     }
     model_.setDetails(found);
     const details::DetailProgress p = worker_->progress();
+    // The bar shows the share answered: names a stop kept from being asked are not done.
     progress_->setRange(0, static_cast<int>(std::max<std::size_t>(p.total, 1)));
     progress_->setValue(static_cast<int>(p.done));
     QString text = QStringLiteral("缓存 %1，失败 %2").arg(p.fromCache).arg(p.failed);
@@ -563,11 +780,22 @@ void DomainFilterWindow::finishBatch() {
     stop_->hide();
     batch_->setEnabled(true);
     const details::DetailProgress p = worker_->progress();
-    QString text = QStringLiteral("批量查询结束：完成 %1 / %2，缓存 %3，失败 %4")
-                       .arg(p.done)
-                       .arg(p.total)
-                       .arg(p.fromCache)
-                       .arg(p.failed);
+    QString text;
+    if (p.notAsked > 0) {
+        text = toQt(details::stoppedSummary(p));
+        if (p.fromCache > 0) {
+            text += QStringLiteral("，缓存 %1").arg(p.fromCache);
+        }
+        if (p.failed > 0) {
+            text += QStringLiteral("，失败 %1").arg(p.failed);
+        }
+    } else {
+        text = QStringLiteral("批量查询结束：完成 %1 / %2，缓存 %3，失败 %4")
+                   .arg(p.done)
+                   .arg(p.total)
+                   .arg(p.fromCache)
+                   .arg(p.failed);
+    }
     if (worker_->stoppedBySite()) {
         text += QStringLiteral("（站点限流，已停止）");
     }
@@ -575,11 +803,13 @@ void DomainFilterWindow::finishBatch() {
         text += QStringLiteral("（历史记录不可用，结果未缓存）");
     }
     progressText_->setText(text);
+    resume_->setVisible(!notAsked_.empty());
 }
 
 void DomainFilterWindow::copySelection() {
     const std::vector<std::string> names = domainsAt(selectedViewRows());
     if (names.empty()) {
+        setStatus(QStringLiteral("请先选择域名"));
         return;
     }
     if (setup_.platform.setClipboardText(copyText(names))) {
@@ -592,6 +822,7 @@ void DomainFilterWindow::copySelection() {
 void DomainFilterWindow::bookSelection() {
     const std::vector<std::string> names = domainsAt(selectedViewRows());
     if (names.empty()) {
+        setStatus(QStringLiteral("请先选择域名"));
         return;
     }
     if (names.size() > kAskBeforeBooking) {
@@ -602,8 +833,12 @@ void DomainFilterWindow::bookSelection() {
             return;
         }
     }
+    std::size_t refused = 0;
     for (const std::string& url : bookingUrls(setup_.details.urls.market, names)) {
-        (void)setup_.platform.openUrl(url);
+        refused += setup_.platform.openUrl(url) ? 0 : 1;
+    }
+    if (refused > 0) {
+        setStatus(QStringLiteral("无法打开浏览器（%1 个预定页面未打开）").arg(refused));
     }
 }
 

@@ -12,13 +12,14 @@
 
 #include "app/form1.h"
 #include "app/platform.h"
+#include "details/detail_service.h"
 #include "domain_table_model.h"
 #include "filter_bar.h"
 #include "history_loader.h"
 #include "owned_children.h"
-#include "details/detail_service.h"
 
 class QComboBox;
+class QMenu;
 class QDateEdit;
 class QLabel;
 class QPlainTextEdit;
@@ -70,17 +71,22 @@ public:
     FilterBar& filterBar() { return *bar_; }
     QTableView& table() { return *table_; }
     bool batchRunning() const;
+    // Names the running batch has still to answer; 0 when none runs.
+    std::size_t batchRemaining() const;
 
     // The actions, as their buttons run them.
     void exportRows();
     void startBatch();
     void stopBatch();
+    // Runs the names a stopped batch never asked (what it answered stays in the cache).
+    void resumeBatch();
     void copySelection();
     void bookSelection();
     void activateRow(int viewRow);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -94,8 +100,17 @@ private:
     void listCleared();
     void rowsShown();
     void sizeColumns();
+    // The widths the user gave the columns, by caption, kept in the settings between sessions.
+    void rememberColumnWidths() const;
+    // The one-line hint over an empty table: what to do to get rows.
+    void showEmptyHint();
+    // Tab goes from control to control top to bottom: it leaves the table in one press.
+    void orderTabs();
+    void showTableMenu(const QPoint& at);
+    void exportViewRows(const std::vector<int>& viewRows);
     void pollBatch();
     void finishBatch();
+    bool runBatch(std::vector<std::string> names);
     void showDetails(const TableRow& row);
     void refreshNewNames();
     void setStatus(const QString& text);
@@ -117,8 +132,11 @@ private:
     QTimer batchTimer_;
     QTimer newNamesTimer_;
     bool columnsSized_ = false;
+    bool columnsEverSized_ = false;
     std::string paneDomain_;
     std::size_t batchTotal_ = 0;
+    // The names the last batch was stopped before asking, for 继续查询.
+    std::vector<std::string> notAsked_;
 
     QComboBox* sourceBox_ = nullptr;
     QDateEdit* since_ = nullptr;
@@ -128,10 +146,14 @@ private:
     QPlainTextEdit* pane_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* progressText_ = nullptr;
     QPushButton* stop_ = nullptr;
+    QPushButton* resume_ = nullptr;
     QPushButton* batch_ = nullptr;
+    std::vector<QWidget*> actionButtons_;  // in their order in the row
+    QMenu* tableMenu_ = nullptr;
     OwnedChildren own_;
 };
 

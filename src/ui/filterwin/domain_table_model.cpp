@@ -407,6 +407,24 @@ void DomainTableModel::setNewNames(const std::vector<std::string>& keys, bool re
     }
 }
 
+void DomainTableModel::setSightings(
+    const std::vector<std::pair<std::string, exporting::Sightings>>& found) {
+    bool anyShown = false;
+    for (const auto& [domain, seen] : found) {
+        for (std::size_t number : rowsNamed(base::nameKey(domain))) {
+            TableRow& row = numbered(number);
+            row.firstSeen = seen.firstSeen;
+            row.lastSeen = seen.lastSeen;
+            row.runsSeen = seen.runs;
+            anyShown = anyShown || (number < isShown_.size() && isShown_[number] != 0);
+        }
+    }
+    // Only the cells repaint; the order stays until the next sort.
+    if (anyShown && shown() > 0) {
+        Q_EMIT dataChanged(index(0, 0), index(shown() - 1, kTableColumnCount - 1));
+    }
+}
+
 std::vector<std::pair<std::string, int>> DomainTableModel::suffixCounts() const {
     std::vector<std::pair<std::string, int>> out(suffixTally_.begin(), suffixTally_.end());
     std::sort(out.begin(), out.end());

@@ -83,6 +83,8 @@ public:
     void setDetails(const std::vector<std::pair<std::string, DetailCells>>& found);
     // 新 for every row of these names; with `replace`, every other row is not new.
     void setNewNames(const std::vector<std::string>& keys, bool replace = true);
+    // When the history saw these names (a listed name's 首次发现, 最近发现, 出现次数).
+    void setSightings(const std::vector<std::pair<std::string, exporting::Sightings>>& found);
 
     int total() const { return static_cast<int>(rows_.size()); }
     int shown() const { return static_cast<int>(visible_.size()); }

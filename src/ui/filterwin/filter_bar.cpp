@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -65,6 +66,8 @@ FilterBar::FilterBar(QWidget* parent) : QWidget(parent) {
     errorLabel_->setTextFormat(Qt::PlainText);
     errorLabel_->setStyleSheet(QStringLiteral("color: #c00000;"));
     errorLabel_->setMinimumHeight(errorLabel_->fontMetrics().height());
+    // However long the mistake, the line never widens the window: it is cut to fit.
+    errorLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     rows->addWidget(errorLabel_);
 
     QHBoxLayout* toggleRow = rowIn(rows);
@@ -139,10 +142,16 @@ QWidget* FilterBar::buildPresets() {
     remove->setAutoDefault(false);
     layout->addWidget(save);
     layout->addWidget(remove);
+    savePreset_ = save;
+    deletePreset_ = remove;
     connect(save, &QPushButton::clicked, this, &FilterBar::savePreset);
     connect(remove, &QPushButton::clicked, this, &FilterBar::deletePreset);
     connect(presets_, &QComboBox::activated, this,
             [this](int index) { choosePreset(presets_->itemText(index)); });
+    // An editable box also "activates" a typed name that matches a preset when it loses focus,
+    // which would load that preset over the filter being saved under its name: a preset is
+    // loaded only when chosen from the list or with Enter.
+    QObject::disconnect(presets_->lineEdit(), &QLineEdit::editingFinished, presets_, nullptr);
     refreshPresets();
     return row;
 }
@@ -175,7 +184,13 @@ void FilterBar::savePreset() {
     if (name.isEmpty()) {
         return;
     }
-    store_.save({name, edit_->text(), toQt(encodeToggles(toggles()))});
+    const FilterPreset preset{name, edit_->text(), toQt(encodeToggles(toggles()))};
+    if (const std::optional<FilterPreset> old = store_.find(name);
+        old && (old->line != preset.line || old->toggles != preset.toggles) && askOverwrite_ &&
+        !askOverwrite_(name)) {
+        return;
+    }
+    store_.save(preset);
     presets_->setEditText(name);
     refreshPresets();
 }
@@ -282,10 +297,37 @@ void FilterBar::setSuffixes(const std::vector<std::pair<std::string, int>>& coun
     }
     more_->setEnabled(!moreMenu_->isEmpty());
     quiet_ = wasQuiet;
+    Q_EMIT controlsChanged();
+}
+
+std::vector<QWidget*> FilterBar::tabOrder() const {
+    std::vector<QWidget*> order{edit_};
+    for (const FlagBox& flag : kFlagBoxes) {
+        order.push_back(flags_.at(flag.key));
+    }
+    order.insert(order.end(), {minLength_, maxLength_});
+    order.insert(order.end(), suffixBoxes_.begin(), suffixBoxes_.end());
+    order.insert(order.end(), {more_, presets_, savePreset_, deletePreset_});
+    return order;
 }
 
 QString FilterBar::error() const {
-    return errorLabel_->text();
+    return errorText_;
+}
+
+void FilterBar::showError(const QString& text) {
+    errorText_ = text;
+    errorLabel_->setToolTip(text);
+    const int room = errorLabel_->contentsRect().width();
+    // Before the first layout the label has no real width: it is cut once it has one.
+    errorLabel_->setText(isVisible() && room > 0
+                             ? errorLabel_->fontMetrics().elidedText(text, Qt::ElideRight, room)
+                             : text);
+}
+
+void FilterBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    showError(errorText_);
 }
 
 void FilterBar::changed() {
@@ -298,10 +340,10 @@ void FilterBar::applyNow() {
     debounce_.stop();
     auto line = filter::Filter::compile(fromQt(edit_->text()));
     if (const auto* failure = std::get_if<filter::FilterError>(&line)) {
-        errorLabel_->setText(toQt(failure->message));
+        showError(toQt(failure->message));
         return;
     }
-    errorLabel_->clear();
+    showError(QString());
     RowFilter compiled;
     compiled.line = std::get<filter::Filter>(std::move(line));
     auto toggled = filter::Filter::compile(toggleExpression(toggles()));

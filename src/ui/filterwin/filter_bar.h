@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -34,6 +35,9 @@ public:
     explicit FilterBar(QWidget* parent = nullptr);
 
     QLineEdit* edit() const { return edit_; }
+    // The bar's controls in the order Tab visits them: the line, the toggles, the length, the
+    // suffixes, the presets.
+    std::vector<QWidget*> tabOrder() const;
     QuickToggles toggles() const;
     void setToggles(const QuickToggles& toggles);
     // The suffix boxes: the eight most frequent get a box, the rest go under "更多".
@@ -43,11 +47,22 @@ public:
     // Compiles and applies now, without waiting for the pause.
     void applyNow();
     bool waiting() const { return debounce_.isActive(); }
+    // Asked before a preset of the same name is replaced; true to replace it.
+    void setOverwriteQuestion(std::function<bool(const QString& name)> ask) {
+        askOverwrite_ = std::move(ask);
+    }
 
 Q_SIGNALS:
     void filterChanged(const jilan::ui::filterwin::RowFilter& filter);
+    // The suffix boxes were rebuilt: the tab order needs them in their place.
+    void controlsChanged();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shows the whole error as the tooltip and as much of it as the line holds.
+    void showError(const QString& text);
     void changed();
     QHBoxLayout* rowIn(QVBoxLayout* rows);
     QWidget* buildPresets();
@@ -59,6 +74,7 @@ private:
 
     QLineEdit* edit_ = nullptr;
     QLabel* errorLabel_ = nullptr;
+    QString errorText_;
     std::map<std::string, QCheckBox*> flags_;
     QSpinBox* minLength_ = nullptr;
     QSpinBox* maxLength_ = nullptr;
@@ -70,9 +86,12 @@ private:
     QMenu* moreMenu_ = nullptr;
     std::vector<std::string> checkedSuffixes_;
     QComboBox* presets_ = nullptr;
+    QWidget* savePreset_ = nullptr;
+    QWidget* deletePreset_ = nullptr;
     FilterPresets store_;
     QTimer debounce_;
     bool quiet_ = false;
+    std::function<bool(const QString&)> askOverwrite_;
     // Last: its widgets go before the members above and before the bar itself.
     OwnedChildren own_;
 };

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "history/reader.h"
 #include "cli/cli_run.h"
+#include "history/reader.h"
 
 namespace jilan::ui::filterwin {
 
@@ -56,12 +56,12 @@ void HistoryLoader::loadRange(HistoryRange range) {
     wake_.notify_all();
 }
 
-void HistoryLoader::lookUpDetails(std::vector<std::string> domains) {
+void HistoryLoader::lookUpDetails(std::vector<std::string> domains, bool withSightings) {
     if (domains.empty()) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    jobs_.emplace_back(generation_.load(), LookUpJob{std::move(domains)});
+    jobs_.emplace_back(generation_.load(), LookUpJob{std::move(domains), withSightings});
     wake_.notify_all();
 }
 
@@ -94,6 +94,9 @@ void HistoryLoader::run(const std::stop_token& stop) {
         if (const auto* load = std::get_if<LoadJob>(&next.second)) {
             this->load(*load, next.first);
         } else if (const auto* names = std::get_if<LookUpJob>(&next.second)) {
+            if (names->withSightings) {
+                lookUpSightings(names->domains, next.first);
+            }
             lookUp(names->domains, next.first);
         } else {
             newInRun(std::get<NewInRunJob>(next.second).runId, next.first);
@@ -208,6 +211,39 @@ void HistoryLoader::lookUp(const std::vector<std::string>& domains, std::uint64_
         post(generation,
              [this, f = std::move(found)]() mutable { callbacks_.details(std::move(f)); });
     }
+}
+
+void HistoryLoader::lookUpSightings(const std::vector<std::string>& domains,
+                                    std::uint64_t generation) {
+    if (!callbacks_.sightings || !storeExists(path_)) {
+        return;
+    }
+    history::Reader reader = history::Reader::open(path_);
+    if (!reader.ok()) {
+        return;  // the details' look-up and the history source say why
+    }
+    std::vector<std::pair<std::string, exporting::Sightings>> found;
+    const auto send = [&] {
+        if (!found.empty()) {
+            post(generation,
+                 [this, f = std::move(found)]() mutable { callbacks_.sightings(std::move(f)); });
+            found = {};
+        }
+    };
+    for (const std::string& domain : domains) {
+        if (!current(generation)) {
+            return;
+        }
+        const std::optional<history::NameRow> seen = reader.lookup(domain);
+        if (const std::optional<exporting::Sightings> at =
+                exporting::sightingsOf(seen ? &*seen : nullptr)) {
+            found.emplace_back(domain, *at);
+        }
+        if (found.size() >= kChunkDetails) {
+            send();
+        }
+    }
+    send();
 }
 
 }  // namespace jilan::ui::filterwin

@@ -40,6 +40,8 @@ public:
         // The keys of the names first recorded by a run: all of them (replace), or those
         // found since the last call for the same run.
         std::function<void(std::vector<std::string>, bool replace)> newNames;
+        // When the history saw listed names (首次发现 and the rest on 当前列表).
+        std::function<void(std::vector<std::pair<std::string, exporting::Sightings>>)> sightings;
     };
 
     // What the detail cache holds for a name; called on the loader's thread.
@@ -53,8 +55,9 @@ public:
 
     // Drops what is queued or running, then walks the range; details follow the names.
     void loadRange(HistoryRange range);
-    // Looks these names up in the detail cache (after whatever is queued).
-    void lookUpDetails(std::vector<std::string> domains);
+    // Looks these names up in the detail cache (after whatever is queued), and `withSightings`
+    // in the history's names too.
+    void lookUpDetails(std::vector<std::string> domains, bool withSightings = false);
     // Finds the names first recorded by the run (after whatever is queued).
     void findNewInRun(std::int64_t runId);
     // Drops what is queued or running.
@@ -67,6 +70,7 @@ private:
     };
     struct LookUpJob {
         std::vector<std::string> domains;
+        bool withSightings = false;
     };
     struct NewInRunJob {
         std::int64_t runId = 0;
@@ -76,6 +80,7 @@ private:
     void run(const std::stop_token& stop);
     void load(const LoadJob& job, std::uint64_t generation);
     void lookUp(const std::vector<std::string>& domains, std::uint64_t generation);
+    void lookUpSightings(const std::vector<std::string>& domains, std::uint64_t generation);
     void newInRun(std::int64_t runId, std::uint64_t generation);
     bool current(std::uint64_t generation) const { return generation == generation_.load(); }
     // Runs `f` on the window's thread unless a newer request came meanwhile.

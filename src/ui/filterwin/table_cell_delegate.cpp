@@ -1,8 +1,11 @@
 #include "table_cell_delegate.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 #include <QWidget>
 
 namespace jilan::ui::filterwin {
@@ -25,6 +28,21 @@ bool styleSheetInForce(const QWidget* widget) {
 }
 
 }  // namespace
+
+bool TableCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                  const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int room = option.rect.width() - 2 * kTextMargin;
+    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) <= room) {
+        // Whole in its cell: the model's own tooltip, if any.
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    return true;
+}
 
 const QStaticText& TableCellDelegate::laidOut(const QString& text) const {
     if (const auto it = laidOut_.find(text); it != laidOut_.end()) {

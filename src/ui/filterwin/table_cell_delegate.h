@@ -18,6 +18,9 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // A cell cut with "…" shows its whole text as the tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
     // Texts laid out so far (bounded; the cache starts over when it is full).
     std::size_t cachedTexts() const { return laidOut_.size(); }

@@ -1,5 +1,5 @@
 // The batch query from the window against the market simulator: progress, cells filled as
-// results arrive, stop, closing the window and ending the program while a batch runs.
+// results arrive, stop and resume, closing the window and ending the program while a batch runs.
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -94,21 +94,56 @@ private Q_SLOTS:
         QTRY_COMPARE(results(f.window), (texts({"", "成功", "", "成功", ""})));
     }
 
-    void stopEndsTheBatchAndMarksTheRest() {
+    void stopSaysWhatHappenedAndResumeAsksOnlyTheRest() {
         sim::MarketSim sim(dayOne());
         QVERIFY(sim.start());
-        Fixture f(simUrls(sim), {}, /*pauseMs=*/300);
+        QTemporaryDir dir;
+        Fixture f(simUrls(sim), dir.filePath(QStringLiteral("history.sqlite3")).toStdString(),
+                  /*pauseMs=*/300);
         f.addNames(names(12));
         f.window.startBatch();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            f.window.findChild<QProgressBar*>(QStringLiteral("batchProgress"))->value() >= 1,
-            kBatchEndsWithinMs);
+        auto* progress = f.window.findChild<QProgressBar*>(QStringLiteral("batchProgress"));
+        QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 1, kBatchEndsWithinMs);
         f.window.findChild<QPushButton*>(QStringLiteral("stopButton"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(!f.window.batchRunning(), kBatchEndsWithinMs);
-        QTRY_VERIFY(results(f.window).contains(
+        const QString interrupted =
             QString::fromUtf8(query::kNotAskedInterrupted.data(),
-                              static_cast<qsizetype>(query::kNotAskedInterrupted.size()))));
-        QVERIFY(results(f.window).contains(QStringLiteral("成功")));
+                              static_cast<qsizetype>(query::kNotAskedInterrupted.size()));
+        QTRY_VERIFY(results(f.window).contains(interrupted));
+        const auto done = static_cast<int>(results(f.window).count(QStringLiteral("成功")));
+        const auto notAsked = static_cast<int>(results(f.window).count(interrupted));
+        QCOMPARE(done + notAsked, 12);
+        QVERIFY(done >= 1);
+        // The bar and the summary count only what was answered; nothing is called a failure.
+        QCOMPARE(progress->value(), done);
+        const QString summary = f.window.findChild<QLabel*>(QStringLiteral("batchText"))->text();
+        QVERIFY2(summary.contains(QStringLiteral("%1 / 12").arg(done)) &&
+                     summary.contains(QStringLiteral("未查询 %1").arg(notAsked)) &&
+                     !summary.contains(QStringLiteral("失败")),
+                 qPrintable(summary));
+        // A name never asked has no detail at all: not even a failed filing.
+        auto& model = f.window.model();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (model.rowAt(row).details->result != query::kNotAskedInterrupted) {
+                continue;
+            }
+            for (int column = 0; column < ui::filterwin::kTableColumnCount; ++column) {
+                const auto id = exporting::kTableColumns[static_cast<std::size_t>(column)];
+                if (exporting::specOf(id).source == exporting::Source::Details &&
+                    id != exporting::Column::QueryResult) {
+                    QCOMPARE(model.data(model.index(row, column)).toString(), QString());
+                }
+            }
+        }
+
+        // 继续查询 asks only the names the stop left: two requests each.
+        sim.clearRequests();
+        auto* resume = f.window.findChild<QPushButton*>(QStringLiteral("resumeButton"));
+        QVERIFY(!resume->isHidden());
+        resume->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window.batchRunning(), kBatchEndsWithinMs);
+        QTRY_COMPARE(results(f.window), QStringList(12, QStringLiteral("成功")));
+        QCOMPARE(static_cast<int>(sim.requests().size()), 2 * notAsked);
     }
 
     void closingTheWindowLetsTheBatchGoOn() {

@@ -1,6 +1,7 @@
 // The "域名筛选" window as a user drives it: Ctrl+F, typing a filter, toggles, presets,
 // export, copy, booking, double-click and closing.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -217,6 +218,88 @@ private Q_SLOTS:
                  QStringLiteral("len<=7"));
         QVERIFY(later.window.findChild<QCheckBox*>(QStringLiteral("toggle_two"))->isChecked());
         QTRY_COMPARE(shownNames(later.window), texts({"lanshan.com"}));
+    }
+
+    void overwritingAPresetAsksAndSavesWhatWasTyped() {
+        Fixture f;
+        f.addNames(kNames);
+        f.window.open();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        auto* presets = f.window.findChild<QComboBox*>(QStringLiteral("presetBox"));
+        auto* save = f.window.findChild<QPushButton*>(QStringLiteral("savePreset"));
+        auto* line = f.window.findChild<QLineEdit*>(QStringLiteral("filterEdit"));
+        const QString name = QStringLiteral("短位com");
+        typeFilter(f.window, QStringLiteral("len<=2"));
+        presets->setEditText(name);
+        save->click();
+
+        // The name typed again by hand, then the button: focus leaves the box on the way.
+        typeFilter(f.window, QStringLiteral("len<=4"));
+        presets->lineEdit()->setFocus();
+        presets->lineEdit()->clear();
+        presets->lineEdit()->insert(name);
+        f.platform.answers.push_back(app::MessageAnswer::Yes);
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(line->text(), QStringLiteral("len<=4"));
+        QCOMPARE(f.platform.messages.size(), std::size_t{1});
+        QVERIFY(f.platform.answers.empty());
+
+        // Declining keeps the saved preset and the line.
+        typeFilter(f.window, QStringLiteral("len<=9"));
+        f.platform.answers.push_back(app::MessageAnswer::No);
+        save->click();
+        QCOMPARE(line->text(), QStringLiteral("len<=9"));
+
+        Fixture later;
+        auto* saved = later.window.findChild<QComboBox*>(QStringLiteral("presetBox"));
+        const int index = saved->findText(name);
+        QVERIFY(index >= 0);
+        Q_EMIT saved->activated(index);
+        QCOMPARE(later.window.findChild<QLineEdit*>(QStringLiteral("filterEdit"))->text(),
+                 QStringLiteral("len<=4"));
+    }
+
+    void longMistakeNeverWidensTheWindow() {
+        Fixture f;
+        f.addNames(kNames);
+        f.window.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const int width = f.window.width();
+        const QString mistake = QStringLiteral("len<=3 x") + QString(120, QLatin1Char('y'));
+        typeFilter(f.window, mistake);
+        f.window.filterBar().applyNow();
+        QTRY_VERIFY(!f.window.filterBar().error().isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(f.window.width(), width);
+        QVERIFY(f.window.minimumSizeHint().width() <= width);
+        // The whole error stays readable as the tooltip.
+        QCOMPARE(f.window.findChild<QLabel*>(QStringLiteral("filterError"))->toolTip(),
+                 f.window.filterBar().error());
+    }
+
+    void tabLeavesTheTableAndEscHides() {
+        Fixture f;
+        f.addNames(kNames);
+        f.window.open();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QTableView& table = f.window.table();
+        table.setFocus();
+        table.setCurrentIndex(f.window.model().index(0, 0));
+        QTRY_VERIFY(table.hasFocus());
+        QTest::keyClick(&table, Qt::Key_Tab);
+        QTRY_VERIFY(!table.hasFocus());
+        // The next stop is the pane under the table, then the buttons.
+        QCOMPARE(QApplication::focusWidget(),
+                 f.window.findChild<QWidget*>(QStringLiteral("detailsPane")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(qobject_cast<QPushButton*>(QApplication::focusWidget()) != nullptr);
+
+        // Ctrl+F comes back to the line; Esc hides the window with its state.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(f.window.filterBar().edit()->hasFocus());
+        QTest::keyClick(&table, Qt::Key_Escape);
+        QVERIFY(!f.window.isVisible());
+        QCOMPARE(f.window.model().total(), static_cast<int>(kNames.size()));
     }
 
     void exportWritesTheShownRows_data() {
