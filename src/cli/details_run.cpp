@@ -29,7 +29,7 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
         outcome = details::runDetails(domains, detail, interruption.requested, err);
     }
 
-    TableOutput table(target, names.size());
+    TableOutput table(target, names.size(), settings.scoreWeights);
     for (std::size_t i = 0; i < names.size() && table.ok(); ++i) {
         const Candidate& c = names[i];
         const details::NameDetails* details =

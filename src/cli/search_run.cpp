@@ -135,7 +135,8 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
     }
 
     // Streamed: one row in memory at a time, whatever the store holds.
-    TableOutput table(target, std::numeric_limits<std::size_t>::max());  // length unknown
+    // The length is unknown.
+    TableOutput table(target, std::numeric_limits<std::size_t>::max(), settings.scoreWeights);
     if (searchable && table.ok()) {
         filter::NameFeatures features;
         const history::WalkResult walked = reader.search(
