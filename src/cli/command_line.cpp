@@ -46,6 +46,7 @@ constexpr std::string_view kPauseMs = "pause-ms";
 constexpr std::string_view kMaxAgeHours = "max-age-hours";
 constexpr std::string_view kExplain = "explain";
 constexpr std::string_view kScoreConfig = "score-config";
+constexpr std::string_view kSort = "sort";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -330,6 +331,16 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
         errors.emplace_back("缺少 --output：请给出输出文件（\"-\" 为标准输出）");
     }
     readScoreConfigOption(scanned, env, settings, errors);
+    if (scanned.isSet(kSort)) {
+        if (!writes) {
+            errors.emplace_back("--sort 只能与 --harvest、--search-history 或 --details-from 同用");
+        } else if (const auto order = outputOrderNamed(scanned.value(kSort))) {
+            settings.order = *order;
+        } else {
+            errors.push_back("--sort 只能是 score 或 name，不能是 \"" + scanned.value(kSort) +
+                             "\"");
+        }
+    }
 }
 
 // Columns an ASCII option column takes; every character of the table's names is ASCII.
@@ -416,6 +427,11 @@ const std::vector<OptionSpec>& optionTable() {
          "file",
          "评分权重文件（TOML；默认 ~/.config/jilan-harvester/score.toml，存在时才读）；"
          "与 --explain、--filter 的 score 条件同用。"},
+        {{kSort},
+         "",
+         "score|name",
+         "输出文件中域名的顺序：score 按评分从高到低（同分按域名），name 按域名；"
+         "默认保持采集或记录的顺序。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };

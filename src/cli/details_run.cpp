@@ -1,18 +1,55 @@
 #include "details_run.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
 #include "details/detail_service.h"
+#include "filter/score.h"
 #include "name_list_file.h"
 #include "table_output.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
 
-int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
+std::size_t keepFirst(std::vector<Candidate>& names, const Settings& settings) {
+    orderCandidates(names, settings);
+    if (names.size() <= settings.maxNames) {
+        return 0;
+    }
+    const std::size_t dropped = names.size() - settings.maxNames;
+    names.resize(settings.maxNames);
+    return dropped;
+}
+
+void orderCandidates(std::vector<Candidate>& names, const Settings& settings) {
+    if (settings.order == OutputOrder::AsFound) {
+        return;
+    }
+    // Each name's key is made once, not at every comparison.
+    std::vector<std::pair<OrderKey, std::size_t>> keys;
+    keys.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const int score = settings.order == OutputOrder::Score
+                              ? filter::scoreValue(names[i].features, settings.scoreWeights)
+                              : -1;
+        keys.emplace_back(orderKeyOf(score, names[i].domain), i);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        return comesBefore(settings.order, a.first, b.first);
+    });
+    std::vector<Candidate> ordered;
+    ordered.reserve(names.size());
+    for (const auto& [key, index] : keys) {
+        ordered.push_back(std::move(names[index]));
+    }
+    names = std::move(ordered);
+}
+
+int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status) {
+    orderCandidates(names, settings);
     details::DetailRunOutcome outcome;
     if (settings.details && !names.empty()) {
         std::vector<std::string> domains;
@@ -105,7 +142,8 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
         if (!filter.matches(c.features, false)) {
             continue;
         }
-        if (names.size() >= settings.maxNames) {
+        // Sorted, the first maxNames in the new order are the ones queried.
+        if (settings.order == OutputOrder::AsFound && names.size() >= settings.maxNames) {
             ++overCap;
             continue;
         }
@@ -114,6 +152,7 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
         }
         names.push_back(std::move(c));
     }
+    overCap += keepFirst(names, settings);
     if (overCap > 0) {
         err << "另有 " << overCap << " 个域名超出 --max-names " << settings.maxNames
             << "，本次未查询\n";
@@ -126,7 +165,7 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
     reader.reset();
     Settings run = settings;
     run.details = true;
-    return writeCandidates(names, target, run, interruption, err, status);
+    return writeCandidates(std::move(names), target, run, interruption, err, status);
 }
 
 }  // namespace jilan::cli

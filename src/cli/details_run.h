@@ -17,11 +17,17 @@ struct Candidate {
     std::optional<history::NameRow> seen;
 };
 
-// Writes `names` to `target`, each queried first when settings.details (with the history
-// store as the cache). Returns the run's status: 1 when the file could not be written; else
-// 130/143 when interrupted (the names not done say so); else 3 when a site kept refusing or
-// every name failed; else `status`.
-int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
+// `names` in the order settings.order asks for (scores under settings.scoreWeights); as they
+// are without --sort.
+void orderCandidates(std::vector<Candidate>& names, const Settings& settings);
+// Orders `names` and keeps the first settings.maxNames; returns how many it dropped.
+std::size_t keepFirst(std::vector<Candidate>& names, const Settings& settings);
+
+// Writes `names` to `target` in the order settings.order asks for, each queried first when
+// settings.details (with the history store as the cache). Returns the run's status: 1 when the
+// file could not be written; else 130/143 when interrupted (the names not done say so); else 3
+// when a site kept refusing or every name failed; else `status`.
+int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status);
 

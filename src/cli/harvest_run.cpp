@@ -112,7 +112,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         names.push_back(std::move(c));
     }
     reader.reset();
-    return writeCandidates(names, target, settings, interruption, err, status);
+    return writeCandidates(std::move(names), target, settings, interruption, err, status);
 }
 
 }  // namespace jilan::cli

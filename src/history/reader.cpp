@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kColumns =
     "SELECT key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld, "
-    "length, kind, structure, pinyin, syllables, features_version FROM names ";
+    "length, kind, structure, pinyin, syllables, features_version, score FROM names ";
 
 void readRow(const Statement& s, NameRow& row) {
     row.key.assign(s.text(0));
@@ -29,6 +29,7 @@ void readRow(const Statement& s, NameRow& row) {
     row.columns.pinyin.assign(s.text(12));
     row.columns.syllables = s.integer(13);
     row.columns.featuresVersion = s.integer(14);
+    row.columns.score = s.integer(15);
 }
 
 std::string sqlOf(const char* tail) {

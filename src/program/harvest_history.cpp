@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "filter/name_features.h"
+#include "filter/score.h"
 
 namespace jilan::program {
 
@@ -17,7 +18,7 @@ std::int64_t systemUtc() {
 
 }  // namespace
 
-history::NameColumns nameColumnsOf(std::string_view domain) {
+history::NameColumns nameColumnsOf(std::string_view domain, const filter::ScoreWeights& weights) {
     const filter::NameFeatures f = filter::computeFeatures(domain);
     history::NameColumns columns;
     columns.name = f.name;
@@ -27,6 +28,7 @@ history::NameColumns nameColumnsOf(std::string_view domain) {
     columns.pinyin = f.pinyin;
     columns.length = f.length;
     columns.syllables = f.syllables;
+    columns.score = filter::scoreValue(f, weights);
     columns.featuresVersion = filter::kFeaturesVersion;
     return columns;
 }
@@ -34,7 +36,11 @@ history::NameColumns nameColumnsOf(std::string_view domain) {
 history::RecorderOptions recorderOptionsFor(const std::string& path) {
     history::RecorderOptions options;
     options.path = path;
-    options.columns = nameColumnsOf;
+    // The stored score is always the default weights' one, whatever score.toml says: a run
+    // with other weights computes its scores when it reads them.
+    options.columns = [weights = filter::defaultScoreWeights()](std::string_view domain) {
+        return nameColumnsOf(domain, weights);
+    };
     options.featuresVersion = filter::kFeaturesVersion;
     return options;
 }

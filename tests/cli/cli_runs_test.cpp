@@ -25,6 +25,7 @@
 #include "cli/window_less_runs.h"
 #include "day_listing.h"
 #include "filter/filter_expr.h"
+#include "filter/score.h"
 #include "market_sim.h"
 #include "temp_dir.h"
 #include "zip_member.h"
@@ -608,6 +609,82 @@ TEST_F(CliRunsTest, DetailsFromListSkipsBadLinesAndKeepsTheFilter) {
         }
         ASSERT_GT(cells.size(), 8u);
         EXPECT_EQ(cells[8], i < 2 ? "1" : "");
+    }
+}
+
+// --sort: every run that writes a file writes the same names in the order asked for: by score
+// (highest first, ties by name) or by name; without it, in the order found. A list run with
+// --max-names queries the first names of the new order.
+TEST_F(CliRunsTest, SortOrdersEveryRunsOutput) {
+    Settings s = settings;
+    s.output = dir.file("listed.txt");
+    ASSERT_EQ(harvest("2", s), 0) << err.str();
+    const std::vector<std::string> listed = dayNames(1, 2);
+    ASSERT_EQ(lines(readFile(s.output)), listed);
+
+    const filter::ScoreWeights weights = filter::defaultScoreWeights();
+    const auto sortedBy = [&](std::vector<std::string> names, bool byScore) {
+        std::stable_sort(names.begin(), names.end(), [&](const auto& a, const auto& b) {
+            const int sa = filter::scoreName(filter::computeFeatures(a), weights).value;
+            const int sb = filter::scoreName(filter::computeFeatures(b), weights).value;
+            if (byScore && sa != sb) {
+                return sa > sb;
+            }
+            return base::nameKey(a) < base::nameKey(b);
+        });
+        return names;
+    };
+    const std::vector<std::string> tenListed(listed.begin(), listed.begin() + 10);
+    std::vector<std::string> bestFive = sortedBy(tenListed, true);
+    bestFive.resize(5);
+    dir.write("ten.txt", [&] {
+        std::string text;
+        for (const std::string& d : tenListed) {
+            text += d + "\n";
+        }
+        return text;
+    }());
+
+    enum class Run { Harvest, Search, List };
+    struct Case {
+        const char* rule;
+        Run run;
+        OutputOrder order;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"harvest by score", Run::Harvest, OutputOrder::Score, sortedBy(listed, true)},
+        {"harvest by name", Run::Harvest, OutputOrder::Name, sortedBy(listed, false)},
+        {"harvest as listed", Run::Harvest, OutputOrder::AsFound, listed},
+        {"history search by score", Run::Search, OutputOrder::Score, sortedBy(listed, true)},
+        {"history search by name", Run::Search, OutputOrder::Name, sortedBy(listed, false)},
+        {"list run: the five best of ten queried", Run::List, OutputOrder::Score, bestFive},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Settings run = settings;
+        run.order = c.order;
+        run.output = dir.file("sorted.txt");
+        err.str({});
+        int status = 0;
+        if (c.run == Run::Harvest) {
+            status = harvest("2", run);
+        } else if (c.run == Run::Search) {
+            status = runSearchHistoryCommand(run, interruption, err);
+        } else {
+            run.output = dir.file("sorted.csv");
+            run.maxNames = 5;
+            status = runDetailsFromCommand(dir.file("ten.txt"), run, interruption, err);
+        }
+        ASSERT_EQ(status, 0) << err.str();
+        std::vector<std::string> written = lines(readFile(run.output));
+        if (c.run == Run::List) {
+            written.erase(written.begin());  // the header
+            for (std::string& row : written) {
+                row = row.substr(0, row.find(','));
+            }
+        }
+        EXPECT_EQ(written, c.expected);
     }
 }
 

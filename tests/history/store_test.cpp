@@ -243,11 +243,15 @@ TEST_P(Migration, OlderStoreReachesTheCurrentVersionAndKeepsItsNames) {
             ASSERT_EQ(execute(db.get(), schemaStep(step)), SQLITE_OK) << step;
         }
         if (from >= 1) {
-            ASSERT_EQ(execute(db.get(),
-                              "INSERT INTO runs(id, started, page_limit) VALUES(7, 500, 1);"
-                              "INSERT INTO names VALUES('old.com', 'Old.com', 7, 7, 500, 500, 1, "
-                              "'old', 'com', 3, 'v1', 'LLL', '', 0, 1);"),
-                      SQLITE_OK);
+            ASSERT_EQ(
+                execute(
+                    db.get(),
+                    "INSERT INTO runs(id, started, page_limit) VALUES(7, 500, 1);"
+                    "INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, "
+                    "runs_seen, name, tld, length, kind, structure, pinyin, syllables, "
+                    "features_version) VALUES('old.com', 'Old.com', 7, 7, 500, 500, 1, "
+                    "'old', 'com', 3, 'v1', 'LLL', '', 0, 1);"),
+                SQLITE_OK);
         }
         const std::string sql = "PRAGMA user_version = " + std::to_string(from);
         ASSERT_EQ(execute(db.get(), sql.c_str()), SQLITE_OK);
