@@ -234,7 +234,8 @@ void readScoreConfigOption(const Scanned& scanned, const config::EnvLookup& env,
         }
         settings.scoreConfig = scanned.value(kScoreConfig);
         settings.scoreConfigGiven = true;
-    } else if (scores) {
+    } else if (scores || settings.mode == RunMode::Window) {
+        // The window's 评分 column reads the same file.
         settings.scoreConfig = filter::defaultScoreConfigPath(
             [&env](const char* name) { return env(std::string(name)); });
     }

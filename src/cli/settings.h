@@ -55,7 +55,7 @@ struct Settings {
 // What the window takes of the settings.
 inline program::AppOptions windowOptions(const Settings& settings) {
     return program::AppOptions{settings.urls, settings.harvest, settings.historyPath,
-                               settings.pauseMs};
+                               settings.pauseMs, settings.scoreWeights};
 }
 
 }  // namespace jilan::cli

@@ -102,6 +102,10 @@ QVariant DomainTableModel::data(const QModelIndex& index, int role) const {
         exporting::specOf(column).shape == exporting::Shape::Number) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
+    // How the score came about, on the 评分 cell.
+    if (role == Qt::ToolTipRole && column == Column::Score) {
+        return toQt(rowAt(index.row()).score.breakdown);
+    }
     return {};
 }
 
@@ -154,6 +158,9 @@ void DomainTableModel::clear() {
 }
 
 void DomainTableModel::append(std::vector<TableRow> rows) {
+    for (TableRow& row : rows) {
+        row.score = filter::scoreName(row.features, scoreWeights_);
+    }
     if (incoming_.empty()) {
         incoming_ = std::move(rows);
     } else {
@@ -163,6 +170,7 @@ void DomainTableModel::append(std::vector<TableRow> rows) {
 }
 
 void DomainTableModel::append(TableRow row) {
+    row.score = filter::scoreName(row.features, scoreWeights_);
     incoming_.push_back(std::move(row));
     scheduleFlush();
 }

@@ -43,6 +43,8 @@ public:
     // Compiles and applies now, without waiting for the pause.
     void applyNow();
     bool waiting() const { return debounce_.isActive(); }
+    // The weights of the score terms (score>=70, 高分), from score.toml.
+    void setScoreWeights(filter::ScoreWeights weights) { scoreWeights_ = std::move(weights); }
 
 Q_SIGNALS:
     void filterChanged(const jilan::ui::filterwin::RowFilter& filter);
@@ -57,6 +59,7 @@ private:
     void deletePreset();
     void setSuffixChecked(const std::string& suffix, bool checked);
 
+    filter::ScoreWeights scoreWeights_ = filter::defaultScoreWeights();
     QLineEdit* edit_ = nullptr;
     QLabel* errorLabel_ = nullptr;
     std::map<std::string, QCheckBox*> flags_;

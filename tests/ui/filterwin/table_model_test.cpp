@@ -108,6 +108,41 @@ private Q_SLOTS:
                  (texts({"abcdefghij.com", "abcdefghi.com", "bb.com", "aa.cn", "cc.net"})));
     }
 
+    void sortByScoreIsNumericWithUnscorableLastAndExplainsItself() {
+        // Scores 92, 27, 14 and 2 and one name that cannot be scored: as text 2 would sort
+        // between 27 and 14.
+        const std::vector<std::string> names = {"abc123.net", "x&y.cn", "888.com", "zz9.xyz",
+                                                "1.top"};
+        const filter::ScoreWeights weights = filter::defaultScoreWeights();
+        std::vector<std::pair<int, std::string>> scored;
+        for (const std::string& name : names) {
+            scored.emplace_back(filter::scoreName(filter::computeFeatures(name), weights).value,
+                                name);
+        }
+        std::sort(scored.begin(), scored.end());
+        QStringList ascending, descending;
+        for (const auto& [score, name] : scored) {
+            if (score >= 0) {
+                ascending << QString::fromStdString(name);
+                descending.prepend(QString::fromStdString(name));
+            }
+        }
+        ascending << QStringLiteral("x&y.cn");
+        descending << QStringLiteral("x&y.cn");
+        DomainTableModel model;
+        fill(model, names);
+        model.sort(tableIndexOf(Column::Score), Qt::AscendingOrder);
+        QCOMPARE(column(model, Column::Domain), ascending);
+        model.sort(tableIndexOf(Column::Score), Qt::DescendingOrder);
+        QCOMPARE(column(model, Column::Domain), descending);
+        const QModelIndex best = model.index(0, tableIndexOf(Column::Score));
+        QCOMPARE(model.data(best).toString(), QString::number(scored.back().first));
+        QCOMPARE(model.data(best, Qt::ToolTipRole).toString(),
+                 QString::fromStdString(
+                     filter::scoreName(filter::computeFeatures(scored.back().second), weights)
+                         .breakdown));
+    }
+
     void sortByFirstSightingIsByTimeWithUnknownLast() {
         DomainTableModel model;
         std::vector<TableRow> rows;
