@@ -254,12 +254,13 @@ private Q_SLOTS:
             qputenv("TZ", savedZone);
         }
         ::tzset();
-        QCOMPARE(captions, (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
-                                   "删除时间", "预定截止", "是否备案", "预定价格", "查询结果"})));
-        QCOMPARE(aligned, texts({"长度"}));
+        QCOMPARE(captions,
+                 (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
+                         "删除时间", "预定截止", "是否备案", "预定价格", "查询结果", "评分"})));
+        QCOMPARE(aligned, (texts({"长度", "评分"})));
         QCOMPARE(first, (texts({"霁岚.cn", "2", "cn", "中文", "", "", "2026-11-30 00:53:20", "新",
                                 "2026-12-07 09:00:00", "2026-12-06 18:00", "已备案（京ICP备1号）",
-                                "1,280 元", "成功"})));
+                                "1,280 元", "成功", "48"})));
         // Per column, ascending then descending: numbers, times and dates by value, 类别 by
         // class, 新 after not new, 预定价格 by 折合人民币 first; missing values last both ways.
         const QStringList expected = texts({
@@ -276,6 +277,7 @@ private Q_SLOTS:
             "霁岚.cn b2.com 1-2.org aaaa.cn", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 是否备案
             "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定价格
             "1-2.org 霁岚.cn b2.com aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 查询结果
+            "1-2.org 霁岚.cn aaaa.cn b2.com", "b2.com aaaa.cn 霁岚.cn 1-2.org",  // 评分
         });
         QCOMPARE(orders, expected);
     }
