@@ -111,6 +111,7 @@ std::optional<std::string> loadScoreWeights(Settings& settings) {
         return std::move(*message);
     }
     settings.scoreWeights = std::get<filter::ScoreWeights>(std::move(read));
+    settings.scoreConfigRead = true;
     return std::nullopt;
 }
 

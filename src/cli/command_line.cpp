@@ -56,6 +56,7 @@ constexpr std::string_view kNotify = "notify";
 constexpr std::string_view kNotifyConfig = "notify-config";
 constexpr std::string_view kNotifyTest = "notify-test";
 constexpr std::string_view kNotifyResend = "notify-resend";
+constexpr std::string_view kSort = "sort";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -261,7 +262,8 @@ void readScoreConfigOption(const Scanned& scanned, const config::EnvLookup& env,
         }
         settings.scoreConfig = scanned.value(kScoreConfig);
         settings.scoreConfigGiven = true;
-    } else if (scores) {
+    } else if (scores || settings.mode == RunMode::Window) {
+        // The window's 评分 column reads the same file.
         settings.scoreConfig = filter::defaultScoreConfigPath(
             [&env](const char* name) { return env(std::string(name)); });
     }
@@ -370,6 +372,16 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
         errors.emplace_back("缺少 --output：请给出输出文件（\"-\" 为标准输出）");
     }
     readScoreConfigOption(scanned, env, settings, errors);
+    if (scanned.isSet(kSort)) {
+        if (!writes) {
+            errors.emplace_back("--sort 只能与 --harvest、--search-history 或 --details-from 同用");
+        } else if (const auto order = outputOrderNamed(scanned.value(kSort))) {
+            settings.order = *order;
+        } else {
+            errors.push_back("--sort 只能是 score 或 name，不能是 \"" + scanned.value(kSort) +
+                             "\"");
+        }
+    }
 }
 
 // --notify, --notify-test, --notify-resend and --notify-config: a run of their own, or the
@@ -524,6 +536,11 @@ const std::vector<OptionSpec>& optionTable() {
          "通知配置文件（TOML；默认 ~/.config/jilan-harvester/notify.toml，权限须为 600）。"},
         {{kNotifyTest}, "", "", "向每个通知通道发一条测试消息，逐个报告结果。"},
         {{kNotifyResend}, "", "", "把最近一次完成的采集的推送全部重发一次。"},
+        {{kSort},
+         "",
+         "score|name",
+         "输出文件中域名的顺序：score 按评分从高到低（同分按域名），name 按域名；"
+         "默认保持采集或记录的顺序。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };

@@ -1,10 +1,12 @@
 #include "details_run.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
 #include "base/domain_name.h"
 #include "details/detail_service.h"
+#include "filter/score.h"
 #include "name_list_file.h"
 #include "query/detail_batch.h"
 #include "table_output.h"
@@ -12,9 +14,34 @@
 
 namespace jilan::cli {
 
-int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
+void orderCandidates(std::vector<Candidate>& names, const Settings& settings) {
+    if (settings.order == OutputOrder::AsFound) {
+        return;
+    }
+    // Each name's key is made once, not at every comparison.
+    std::vector<std::pair<OrderKey, std::size_t>> keys;
+    keys.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const int score = settings.order == OutputOrder::Score
+                              ? filter::scoreValue(names[i].features, settings.scoreWeights)
+                              : -1;
+        keys.emplace_back(orderKeyOf(score, names[i].domain), i);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        return comesBefore(settings.order, a.first, b.first);
+    });
+    std::vector<Candidate> ordered;
+    ordered.reserve(names.size());
+    for (const auto& [key, index] : keys) {
+        ordered.push_back(std::move(names[index]));
+    }
+    names = std::move(ordered);
+}
+
+int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status) {
+    orderCandidates(names, settings);
     // The names asked: the first maxNames that are domains at all. The rest stay in the file,
     // those beyond the cap marked as such, those that are no domain marked by their column.
     std::vector<std::string> domains;
@@ -56,7 +83,7 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
     details::NameDetails notAsked;
     notAsked.result = std::string(query::kNotAskedOverCap);
 
-    TableOutput table(target, names.size());
+    TableOutput table(target, names.size(), settings.scoreWeights);
     for (std::size_t i = 0; i < names.size() && table.ok(); ++i) {
         const Candidate& c = names[i];
         const details::NameDetails* details = rowDetails[i];
@@ -150,7 +177,7 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
     reader.reset();
     Settings run = settings;
     run.details = true;
-    return writeCandidates(names, target, run, interruption, err, status);
+    return writeCandidates(std::move(names), target, run, interruption, err, status);
 }
 
 }  // namespace jilan::cli

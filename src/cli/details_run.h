@@ -17,11 +17,17 @@ struct Candidate {
     std::optional<history::NameRow> seen;
 };
 
-// Writes `names` to `target`, each queried first when settings.details (with the history
-// store as the cache). Returns the run's status: the first (firstExitStatus) of `status`,
-// 130/143 when interrupted (the names not done say so), 1 when the file could not be
-// written, 4 when the cache was unavailable, 3 when a site kept refusing or every name failed.
-int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& target,
+// `names` in the order settings.order asks for (scores under settings.scoreWeights); as they
+// are without --sort.
+void orderCandidates(std::vector<Candidate>& names, const Settings& settings);
+
+// Writes `names` to `target` in the order settings.order asks for, the first settings.maxNames
+// domains among them queried first when settings.details (with the history store as the
+// cache; the rest kept, marked 未查询（超过上限）). Returns the run's status: the first
+// (firstExitStatus) of `status`, 130/143 when interrupted (the names not done say so), 1 when
+// the file could not be written, 4 when the cache was unavailable, 3 when a site kept refusing
+// or every name failed.
+int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
                     const Settings& settings, const Interruption& interruption, std::ostream& err,
                     int status);
 

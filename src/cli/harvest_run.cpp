@@ -170,7 +170,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         }
         return interruption.requested ? interruption.exitStatus() : status;
     }
-    status = writeCandidates(names, target, settings, interruption, err, status);
+    status = writeCandidates(std::move(names), target, settings, interruption, err, status);
     const bool written =
         status != exitStatus(ExitCode::OutputNotWritable) && !interruption.requested;
     if (!written) {

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <limits>
 #include <ostream>
 
 #include "details_run.h"
+#include "filter/score.h"
 #include "table_output.h"
 #include "window_less_runs.h"
 
@@ -26,6 +28,16 @@ history::SearchHints hintsFor(const filter::Filter& filter) {
         }
     }
     return hints;
+}
+
+// The score a sorted search orders by: the stored one when the run scores with the default
+// weights and the row's features are current, else computed from the features.
+int scoreOf(const history::NameRow& row, const filter::NameFeatures& features,
+            const Settings& settings) {
+    if (!settings.scoreConfigRead && row.columns.featuresVersion == filter::kFeaturesVersion) {
+        return row.columns.score;
+    }
+    return filter::scoreValue(features, settings.scoreWeights);
 }
 
 }  // namespace
@@ -121,24 +133,38 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
             // Stopped while reading: what was found is written without asking the network.
             Settings plain = settings;
             plain.details = false;
-            writeCandidates(names, target, plain, interruption, err, status);
+            writeCandidates(std::move(names), target, plain, interruption, err, status);
             return interruption.exitStatus();
         }
-        return writeCandidates(names, target, settings, interruption, err, status);
+        return writeCandidates(std::move(names), target, settings, interruption, err, status);
     }
 
-    // Streamed: one row in memory at a time, whatever the store holds.
-    TableOutput table(target, std::numeric_limits<std::size_t>::max());  // length unknown
+    // Streamed: one row in memory at a time, whatever the store holds; sorted, the rows that
+    // pass the filter are held until the walk ends.
+    // The length is unknown.
+    TableOutput table(target, std::numeric_limits<std::size_t>::max(), settings.scoreWeights);
+    const auto write = [&](const history::NameRow& row, const filter::NameFeatures& features) {
+        if (target.format == exporting::Format::Txt) {
+            table.addDomain(row.domain);
+        } else {
+            table.add(features, &row, nullptr);
+        }
+    };
+    std::vector<std::pair<OrderKey, history::NameRow>> held;
     if (searchable && table.ok()) {
         filter::NameFeatures features;
         const history::WalkResult walked = reader.search(
             since, until,
             [&](const history::NameRow& row) {
                 if (wanted(row, features)) {
-                    if (target.format == exporting::Format::Txt) {
-                        table.addDomain(row.domain);
+                    if (settings.order == OutputOrder::AsFound) {
+                        write(row, features);
                     } else {
-                        table.add(features, &row, nullptr);
+                        held.emplace_back(orderKeyOf(settings.order == OutputOrder::Score
+                                                         ? scoreOf(row, features, settings)
+                                                         : -1,
+                                                     row.domain),
+                                          row);
                     }
                 }
                 return table.ok() && !interruption.requested;
@@ -148,6 +174,15 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
             err << "历史记录读取失败：" << walked.error << '\n';
             status = exitStatus(ExitCode::HistoryUnavailable);
         }
+    }
+    std::stable_sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
+        return comesBefore(settings.order, a.first, b.first);
+    });
+    for (const auto& [key, row] : held) {
+        if (!table.ok()) {
+            break;
+        }
+        write(row, featuresOf(row));
     }
     if (const io::WriteStatus failed = table.commit()) {
         err << writeFailureMessage(*failed) << '\n';

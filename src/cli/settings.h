@@ -12,6 +12,7 @@
 #include "filter/score_weights.h"
 #include "harvest/harvester.h"
 #include "net/fetch_result.h"
+#include "output_order.h"
 #include "program/application.h"
 
 namespace jilan::cli {
@@ -47,6 +48,9 @@ struct Settings {
     std::string scoreConfig;
     bool scoreConfigGiven = false;  // --score-config: the file must exist
     filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
+    // scoreWeights came from a file: the scores the history stores (default weights) do not
+    // apply, each is computed when read.
+    bool scoreConfigRead = false;
 
     std::string historyPath;  // --history, else the default place; empty: --no-history
     std::string filter;       // the expression as typed (checked to compile); empty: every name
@@ -55,7 +59,8 @@ struct Settings {
     std::string output;        // may hold {date} / {time}; "-" is standard output
     std::string format;        // txt, csv or xlsx; empty: from the output's name
     std::string since, until;  // --search-history range: YYYY-MM-DD, local dates; empty: open
-    bool details = false;      // --details (always with --details-from)
+    OutputOrder order = OutputOrder::AsFound;  // --sort
+    bool details = false;                      // --details (always with --details-from)
     std::size_t maxNames = 1000;
     int pauseMs = 1000;  // also the pause of the window's 批量查询
     int maxAgeHours = 12;
@@ -71,7 +76,7 @@ struct Settings {
 // What the window takes of the settings.
 inline program::AppOptions windowOptions(const Settings& settings) {
     return program::AppOptions{settings.urls, settings.harvest, settings.historyPath,
-                               settings.pauseMs};
+                               settings.pauseMs, settings.scoreWeights};
 }
 
 }  // namespace jilan::cli

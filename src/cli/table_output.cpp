@@ -2,7 +2,9 @@
 
 namespace jilan::cli {
 
-TableOutput::TableOutput(const OutputTarget& target, std::size_t expectedRows) : target_(target) {
+TableOutput::TableOutput(const OutputTarget& target, std::size_t expectedRows,
+                         const filter::ScoreWeights& weights)
+    : target_(target), weights_(weights) {
     exporting::OpenedTable opened =
         exporting::openTable(target.format, target.path, exporting::xlsxOptionsFor(expectedRows));
     writer_ = std::move(opened.writer);
@@ -21,7 +23,7 @@ void TableOutput::add(const filter::NameFeatures& features, const history::NameR
         addDomain(exporting::domainOf(features, seen, details));
         return;
     }
-    failure_ = writer_->add(exporting::makeDomainRow(features, seen, details));
+    failure_ = writer_->add(exporting::makeDomainRow(features, seen, details, weights_));
     if (!failure_) {
         ++rows_;
     }

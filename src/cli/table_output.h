@@ -14,8 +14,10 @@ namespace jilan::cli {
 // later row is dropped; nothing counts as written before commit() succeeds.
 class TableOutput {
 public:
-    // Opens the target at once; ok() says whether it could be.
-    TableOutput(const OutputTarget& target, std::size_t expectedRows);
+    // Opens the target at once; ok() says whether it could be. The 评分 columns are computed
+    // under `weights`, which must outlive the table.
+    TableOutput(const OutputTarget& target, std::size_t expectedRows,
+                const filter::ScoreWeights& weights);
 
     bool ok() const { return !failure_; }
     // Adds one name: its features, what the history knows of it, what the details said.
@@ -29,6 +31,7 @@ public:
 
 private:
     OutputTarget target_;
+    const filter::ScoreWeights& weights_;
     std::unique_ptr<exporting::TableWriter> writer_;
     io::WriteStatus failure_;
     std::size_t rows_ = 0;

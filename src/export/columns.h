@@ -35,8 +35,10 @@ enum class Column : std::size_t {
     Deposit,
     QueriedAt,
     QueryResult,
+    Score,
+    ScoreNote,
 };
-inline constexpr std::size_t kCatalogueSize = 21;
+inline constexpr std::size_t kCatalogueSize = 23;
 
 // The views that show a column.
 enum View : unsigned {
@@ -46,8 +48,11 @@ enum View : unsigned {
 };
 inline constexpr unsigned kEveryView = kExportView | kTableView | kDetailPane;
 
-// Text or number: a number stands right-aligned in the table. Files write both as text.
-enum class Shape { Text, Number };
+// What a cell holds. A Number stands right-aligned in the table. CSV writes every kind as
+// text; XLSX writes a Number, Money or Time whose text reads as one as a number cell (Money
+// with a currency format, Time as a date and time with its format), so spreadsheets sort and
+// sum them, and any other text as text.
+enum class Shape { Text, Number, Money, Time };
 
 // Where a column's value comes from; a view repaints a column when its source changes.
 enum class Source { Name, Sightings, Run, Details };
@@ -131,6 +136,7 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .text = [](const NameRecord& r) { return r.features.pinyin; }},
     {.id = Column::FirstSeen,
      .caption = "首次发现",
+     .shape = Shape::Time,
      .source = Source::Sightings,
      .views = kExportView | kTableView,
      .widthSample = columns::kTimeSample,
@@ -152,12 +158,14 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          }},
     {.id = Column::LastSeen,
      .caption = "最近发现",
+     .shape = Shape::Time,
      .source = Source::Sightings,
      .views = kExportView,
      .widthSample = columns::kTimeSample,
      .text = [](const NameRecord& r) { return columns::seenTime(r, &Sightings::lastSeen); }},
     {.id = Column::Runs,
      .caption = "次数",
+     .shape = Shape::Number,
      .source = Source::Sightings,
      .views = kExportView,
      .text =
@@ -169,6 +177,7 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deletionType); }},
     {.id = Column::DeletionTime,
      .caption = "删除时间",
+     .shape = Shape::Time,
      .source = Source::Details,
      .views = kEveryView,
      .widthSample = columns::kTimeSample,
@@ -179,6 +188,7 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          }},
     {.id = Column::BookingDeadline,
      .caption = "预定截止",
+     .shape = Shape::Time,
      .source = Source::Details,
      .views = kEveryView,
      .widthSample = columns::kTimeSample,
@@ -217,12 +227,14 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPlatform); }},
     {.id = Column::BookingPrice,
      .caption = "预定价格",
+     .shape = Shape::Money,
      .source = Source::Details,
      .views = kEveryView,
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); }},
     // The yuan value beside the price as quoted: the table sorts prices by it.
     {.id = Column::PriceInYuan,
      .caption = "折合人民币",
+     .shape = Shape::Money,
      .source = Source::Details,
      .views = kEveryView,
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); },
@@ -234,11 +246,13 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      }},
     {.id = Column::Deposit,
      .caption = "保证金",
+     .shape = Shape::Money,
      .source = Source::Details,
      .views = kExportView | kDetailPane,
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deposit); }},
     {.id = Column::QueriedAt,
      .caption = "查询时间",
+     .shape = Shape::Time,
      .source = Source::Details,
      .views = kExportView | kDetailPane,
      .widthSample = columns::kTimeSample,
@@ -254,6 +268,29 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
                  return std::string(base::kNotADomain);
              }
              return columns::detail(r, &NameDetails::result);
+         }},
+    {.id = Column::Score,
+     .caption = "评分",
+     .shape = Shape::Number,
+     .views = kExportView | kTableView,
+     .widthSample = "100",
+     .text =
+         [](const NameRecord& r) {
+             return r.score != nullptr && r.score->scored() ? std::to_string(r.score->value)
+                                                            : std::string();
+         },
+     .number = [](const NameRecord& r) -> std::optional<double> {
+         if (r.score == nullptr || !r.score->scored()) {
+             return std::nullopt;
+         }
+         return r.score->value;
+     }},
+    {.id = Column::ScoreNote,
+     .caption = "评分说明",
+     .views = kExportView | kDetailPane,
+     .text =
+         [](const NameRecord& r) {
+             return r.score != nullptr ? r.score->breakdown : std::string();
          }},
 }};
 

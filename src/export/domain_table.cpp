@@ -51,10 +51,14 @@ std::string domainOf(const filter::NameFeatures& features, const history::NameRo
 }
 
 DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
-                        const NameDetails* details) {
+                        const NameDetails* details, const filter::ScoreWeights& weights) {
     const std::string domain = domainOf(features, seen, details);
-    return rowOf(NameRecord{
-        .domain = domain, .features = features, .seen = sightingsOf(seen), .details = details});
+    const filter::Score score = filter::scoreName(features, weights);
+    return rowOf(NameRecord{.domain = domain,
+                            .features = features,
+                            .seen = sightingsOf(seen),
+                            .details = details,
+                            .score = &score});
 }
 
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named) {

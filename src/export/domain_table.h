@@ -32,9 +32,9 @@ std::string domainOf(const filter::NameFeatures& features, const history::NameRo
                      const NameDetails* details);
 
 // One table row: the features, the sightings when the history knows the name, the details
-// when it was queried; named by domainOf.
+// when it was queried, the score under `weights`; named by domainOf.
 DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
-                        const NameDetails* details);
+                        const NameDetails* details, const filter::ScoreWeights& weights);
 
 enum class Format { Txt, Csv, Xlsx };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "filter/name_features.h"
+#include "filter/score.h"
 #include "history/reader.h"
 
 namespace jilan::exporting {
@@ -66,6 +67,8 @@ struct NameRecord {
     const DetailSortKeys* detailKeys = nullptr;
     // 新 (first seen by the run that harvested the list): known to the 域名筛选 window only.
     std::optional<bool> isNew = std::nullopt;
+    // 评分 and 评分说明 under the view's weights; both empty without one.
+    const filter::Score* score = nullptr;
 };
 
 }  // namespace jilan::exporting

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "export/cell_values.h"
+
 namespace jilan::exporting {
 
 namespace {
@@ -90,6 +92,22 @@ io::WriteStatus XlsxWriter::open(const std::string& path) {
         return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_add_format");
     }
     format_set_bold(bold_);
+    yuan_ = workbook_add_format(workbook_);
+    dollar_ = workbook_add_format(workbook_);
+    constexpr std::array<const char*, 3> kTimeFormats = {"yyyy-mm-dd", "yyyy-mm-dd hh:mm",
+                                                         "yyyy-mm-dd hh:mm:ss"};
+    for (std::size_t i = 0; i < times_.size(); ++i) {
+        times_[i] = workbook_add_format(workbook_);
+        if (times_[i] == nullptr) {
+            return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_add_format");
+        }
+        format_set_num_format(times_[i], kTimeFormats[i]);
+    }
+    if (yuan_ == nullptr || dollar_ == nullptr) {
+        return libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED, "workbook_add_format");
+    }
+    format_set_num_format(yuan_, "\xC2\xA5#,##0.00");
+    format_set_num_format(dollar_, "$#,##0.00");
     return startSheet(domains_, "域名", kHeader.data(), kHeader.size());
 }
 
@@ -124,6 +142,52 @@ io::WriteStatus XlsxWriter::writeCell(Sheet& sheet, std::size_t column, const st
     return std::nullopt;
 }
 
+io::WriteStatus XlsxWriter::numberWritten(int error) {
+    if (error != LXW_NO_ERROR) {
+        return libraryFailure(error, "worksheet_write_number");
+    }
+    return std::nullopt;
+}
+
+io::WriteStatus XlsxWriter::writeShaped(std::size_t column, const std::string& text) {
+    const auto row = static_cast<lxw_row_t>(domains_.rows);
+    const auto col = static_cast<lxw_col_t>(column);
+    lxw_worksheet* sheet = domains_.sheet;
+    // A number or time cell is as wide as its text; an amount as "¥1,280.00".
+    const auto widen = [&](std::size_t width) {
+        domains_.widths[column] = std::max(domains_.widths[column], width);
+    };
+    switch (specOf(kExportColumns[column]).shape) {
+        case Shape::Text:
+            break;
+        case Shape::Number:
+            if (const std::optional<double> value = plainNumber(text)) {
+                widen(displayWidth(text));
+                return numberWritten(worksheet_write_number(sheet, row, col, *value, nullptr));
+            }
+            break;
+        case Shape::Money:
+            if (const std::optional<Money> money = moneyOf(text)) {
+                const std::string whole = std::to_string(static_cast<long long>(money->amount));
+                widen(1 + whole.size() + (whole.size() - 1) / 3 + 3);
+                lxw_format* format = money->currency == Currency::Dollar ? dollar_ : yuan_;
+                return numberWritten(
+                    worksheet_write_number(sheet, row, col, money->amount, format));
+            }
+            break;
+        case Shape::Time:
+            if (const std::optional<DateTime> at = dateTimeOf(text)) {
+                widen(displayWidth(text));
+                lxw_datetime value{at->year, at->month,  at->day,
+                                   at->hour, at->minute, static_cast<double>(at->second)};
+                return numberWritten(worksheet_write_datetime(
+                    sheet, row, col, &value, times_[static_cast<std::size_t>(at->precision)]));
+            }
+            break;
+    }
+    return writeCell(domains_, column, text);
+}
+
 io::WriteStatus XlsxWriter::add(const DomainRow& row) {
     if (failed_ || workbook_ == nullptr) {
         return failed_ ? failed_ : libraryFailure(LXW_ERROR_NULL_PARAMETER_IGNORED, "add");
@@ -133,7 +197,7 @@ io::WriteStatus XlsxWriter::add(const DomainRow& row) {
     }
     ++domains_.rows;
     for (std::size_t c = 0; c < kExportColumns.size(); ++c) {
-        if (io::WriteStatus failed = writeCell(domains_, c, row[kExportColumns[c]])) {
+        if (io::WriteStatus failed = writeShaped(c, row[kExportColumns[c]])) {
             return failed;
         }
     }

@@ -13,11 +13,12 @@ struct lxw_format;
 namespace jilan::exporting {
 
 // The table as a workbook: sheet "域名" with a bold, frozen header row, an autofilter and
-// every cell written as a string; sheet "失败" (name and reason) when any row carries a
-// failure reason. Column widths are computed here, wide characters counting two. The
-// workbook is built in a private temporary folder and then copied to the target through the
-// durable writer; every libxlsxwriter error comes back as a value (errnum 0, the library's
-// message in `detail`).
+// each cell written by its column's shape (a number, an amount with its currency format, a
+// date and time with its format; text, and what does not read as its shape, as a string); sheet
+// "失败" (name and reason) when any row carries a failure reason. Column widths are computed here,
+// wide characters counting two. The workbook is built in a private temporary folder and then copied
+// to the target through the durable writer; every libxlsxwriter error comes back as a value (errnum
+// 0, the library's message in `detail`).
 class XlsxWriter : public TableWriter {
 public:
     explicit XlsxWriter(XlsxOptions options = {});
@@ -39,6 +40,9 @@ private:
                                std::size_t columns);
     io::WriteStatus writeCell(Sheet& sheet, std::size_t column, const std::string& text,
                               lxw_format* format = nullptr);
+    // A cell of the 域名 sheet, written as its column's shape says.
+    io::WriteStatus writeShaped(std::size_t column, const std::string& text);
+    io::WriteStatus numberWritten(int error);
     io::WriteStatus finishSheet(Sheet& sheet, std::size_t columns);
     io::WriteStatus libraryFailure(int error, const std::string& step);
     void removeWorkFolder();
@@ -55,6 +59,9 @@ private:
     io::FileWriter target_;
     lxw_workbook* workbook_ = nullptr;
     lxw_format* bold_ = nullptr;
+    lxw_format* yuan_ = nullptr;
+    lxw_format* dollar_ = nullptr;
+    std::array<lxw_format*, 3> times_{};  // by DateTime::Precision
     Sheet domains_;
     Sheet failures_;
     io::WriteStatus failed_;

@@ -14,9 +14,10 @@ enum class NameClass { Chinese, Hyphen, Digits, Letters, Mixed, Other };
 // "中文" "含横杠" "纯数字" "纯字母" "杂米" "其他"
 std::string_view classText(NameClass kind) noexcept;
 
-// Stored beside each name in the history; bump when any rule below changes so stored
-// features are recomputed.
-inline constexpr int kFeaturesVersion = 1;
+// Stored beside each name in the history; bump when any rule below or a default weight of the
+// score (stored beside the features) changes, so stored features are recomputed.
+// 2: the score under the default weights joined the stored features.
+inline constexpr int kFeaturesVersion = 2;
 
 struct NameFeatures {
     std::string name;  // text before the first dot, ASCII lower-cased

@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kColumns =
     "SELECT key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld, "
-    "length, kind, structure, pinyin, syllables, features_version FROM names ";
+    "length, kind, structure, pinyin, syllables, features_version, score FROM names ";
 
 void readRow(const Statement& s, NameRow& row) {
     row.key.assign(s.text(0));
@@ -30,6 +30,7 @@ void readRow(const Statement& s, NameRow& row) {
     row.columns.pinyin.assign(s.text(12));
     row.columns.syllables = s.integer(13);
     row.columns.featuresVersion = s.integer(14);
+    row.columns.score = s.integer(15);
 }
 
 // New in run ?1: its own completion made the name old, or no completed run has seen it and

@@ -32,9 +32,9 @@ WHERE key = ?1
 // write lock, so no other program can insert it in between. No completed run has seen it yet.
 constexpr const char* kInsert = R"sql(
 INSERT INTO names(key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld,
-                  length, kind, structure, pinyin, syllables, features_version,
+                  length, kind, structure, pinyin, syllables, features_version, score,
                   first_completed_run)
-VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, NULL)
+VALUES(?1, ?2, ?3, ?3, ?4, ?4, 1, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, NULL)
 )sql";
 // A completed run makes the names it saw old: those no completed run had seen get its id.
 // Done by key for each name the writer counted in the run, once, at completion. A statement
@@ -55,6 +55,7 @@ void bindColumns(Statement& s, int first, const NameColumns& c) {
     s.bindStatic(first + 5, c.pinyin);
     s.bind(first + 6, c.syllables);
     s.bind(first + 7, c.featuresVersion);
+    s.bind(first + 8, c.score);
 }
 
 // Lowers the calling thread's priority (on Linux a thread is scheduled on its own, so this
@@ -293,10 +294,11 @@ private:
         Statement select(db_.get(),
                          "SELECT key, domain FROM names WHERE key > ?1 AND features_version <> ?2 "
                          "ORDER BY key LIMIT ?3");
-        Statement update(db_.get(),
-                         "UPDATE names SET name = ?2, tld = ?3, length = ?4, kind = ?5, "
-                         "structure = ?6, pinyin = ?7, syllables = ?8, features_version = ?9 "
-                         "WHERE key = ?1");
+        Statement update(
+            db_.get(),
+            "UPDATE names SET name = ?2, tld = ?3, length = ?4, kind = ?5, "
+            "structure = ?6, pinyin = ?7, syllables = ?8, features_version = ?9, score = ?10 "
+            "WHERE key = ?1");
         if (select.prepareResult() != SQLITE_OK || update.prepareResult() != SQLITE_OK) {
             return failureReason(options_.path, select.prepareResult() != SQLITE_OK
                                                     ? select.prepareResult()

@@ -103,7 +103,13 @@ CREATE TABLE push_outbox(
   PRIMARY KEY(run, digest, channel, number)) WITHOUT ROWID;
 )sql";
 
-constexpr const char* kSteps[] = {kStep1, kStep2, kStep3, kStepPushOutbox};
+// Version 5: the score (评分) under the default weights beside the other feature columns.
+// Rows from before it hold -1 until the features version brings them up to date.
+constexpr const char* kStepScore = R"sql(
+ALTER TABLE names ADD COLUMN score INTEGER NOT NULL DEFAULT -1;
+)sql";
+
+constexpr const char* kSteps[] = {kStep1, kStep2, kStep3, kStepPushOutbox, kStepScore};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
 std::string tooNew(int version) {

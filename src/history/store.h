@@ -17,6 +17,7 @@ struct NameColumns {
     std::string name, tld, kind, structure, pinyin;
     int length = 0;
     int syllables = 0;
+    int score = -1;  // 评分 under the default weights; -1 when the name cannot be scored
     int featuresVersion = 0;
 };
 using ColumnsFn = std::function<NameColumns(std::string_view domain)>;
@@ -29,7 +30,7 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 std::string defaultHistoryPath(const EnvLookup& env);
 
 // The newest schema this program knows. A store with a higher user_version is never touched.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 enum class OpenMode { ReadWrite, ReadOnly };
 

@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "app/shell.h"
 #include "config/urls.h"
+#include "filter/score_weights.h"
 #include "form_pump.h"
 #include "harvest/harvester.h"
 #include "harvest_history.h"
@@ -21,6 +22,8 @@ struct AppOptions {
     std::string historyPath{};
     // The pause per site between two detail queries of a batch started in the window.
     int detailPauseMs = 1000;
+    // The weights of the 评分 column and of the filter's score terms in 域名筛选.
+    filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
 };
 
 // The program: every handler attached to its event of the window. After the

@@ -5,6 +5,7 @@
 
 #include "base/domain_name.h"
 #include "filter/name_features.h"
+#include "filter/score.h"
 
 namespace jilan::program {
 
@@ -18,7 +19,7 @@ std::int64_t systemUtc() {
 
 }  // namespace
 
-history::NameColumns nameColumnsOf(std::string_view domain) {
+history::NameColumns nameColumnsOf(std::string_view domain, const filter::ScoreWeights& weights) {
     const filter::NameFeatures f = filter::computeFeatures(domain);
     history::NameColumns columns;
     columns.name = f.name;
@@ -28,6 +29,7 @@ history::NameColumns nameColumnsOf(std::string_view domain) {
     columns.pinyin = f.pinyin;
     columns.length = f.length;
     columns.syllables = f.syllables;
+    columns.score = filter::scoreValue(f, weights);
     columns.featuresVersion = filter::kFeaturesVersion;
     return columns;
 }
@@ -35,7 +37,11 @@ history::NameColumns nameColumnsOf(std::string_view domain) {
 history::RecorderOptions recorderOptionsFor(const std::string& path) {
     history::RecorderOptions options;
     options.path = path;
-    options.columns = nameColumnsOf;
+    // The stored score is always the default weights' one, whatever score.toml says: a run
+    // with other weights computes its scores when it reads them.
+    options.columns = [weights = filter::defaultScoreWeights()](std::string_view domain) {
+        return nameColumnsOf(domain, weights);
+    };
     options.featuresVersion = filter::kFeaturesVersion;
     return options;
 }

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "filter/score_weights.h"
 #include "history/recorder.h"
 #include "history/store.h"
 
 namespace jilan::program {
 
-// The feature columns the history stores beside a newly seen name (filter::computeFeatures).
-history::NameColumns nameColumnsOf(std::string_view domain);
+// The feature columns the history stores beside a newly seen name (filter::computeFeatures),
+// with its score under `weights`.
+history::NameColumns nameColumnsOf(std::string_view domain, const filter::ScoreWeights& weights);
 
 // The options every recorder of this program is opened with: the feature columns above, at
 // the features version of the filter rules.

@@ -13,6 +13,7 @@ namespace jilan::ui {
 DesktopProgram::DesktopProgram(program::AppOptions options)
     : urls_(options.urls),
       detailPauseMs_(options.detailPauseMs),
+      scoreWeights_(options.scoreWeights),
       application_(form_, platform_, pool_, std::move(options)),
       window_(form_) {
     installQtChinese(qtChinese_);
@@ -61,6 +62,7 @@ filterwin::DomainFilterWindow& DesktopProgram::openFilterWindow() {
                 .mainWindow = &window_,
                 .details = std::move(details),
                 .currentRunId = [this] { return application_.currentRunId(); },
+                .scoreWeights = scoreWeights_,
             });
     }
     filterWindow_->open();

@@ -37,6 +37,7 @@ private:
     net::TransferPool pool_;
     config::Urls urls_;
     int detailPauseMs_;
+    filter::ScoreWeights scoreWeights_;
     program::Application application_;
     MainWindow window_;
     // After the main window: it goes first, its batch cancelled.

@@ -20,7 +20,12 @@ namespace {
 
 constexpr std::string_view kProgram = "jilan-harvester";
 
-int runWindow(QApplication& qtApp, const jilan::cli::Settings& settings) {
+int runWindow(QApplication& qtApp, jilan::cli::Settings settings) {
+    // A bad score.toml stops the program as it stops a run without a window.
+    if (const std::optional<std::string> problem = jilan::cli::loadScoreWeights(settings)) {
+        std::cerr << kProgram << ": " << *problem << '\n';
+        return jilan::cli::exitStatus(jilan::cli::ExitCode::BadOptions);
+    }
     jilan::ui::DesktopProgram program(jilan::cli::windowOptions(settings));
     if (!program.load()) {
         return 0;

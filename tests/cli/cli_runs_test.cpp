@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -24,7 +26,9 @@
 #include "cli/run.h"
 #include "cli/window_less_runs.h"
 #include "day_listing.h"
+#include "export/cell_values.h"
 #include "filter/filter_expr.h"
+#include "filter/score.h"
 #include "market_sim.h"
 #include "temp_dir.h"
 #include "zip_member.h"
@@ -53,6 +57,25 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 // The first sheet's rows as text cells, shared strings resolved; rows[0] is the header.
+// A number cell as text: a time (days since 1899-12-30) as "YYYY-MM-DD HH:MM:SS", any other
+// number (a count, an amount) as its value.
+std::string numberCellText(double value, bool time) {
+    if (!time) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+    using namespace std::chrono;
+    const auto days = static_cast<int>(value);
+    const auto seconds = static_cast<int>(std::lround((value - days) * 86400));
+    const year_month_day date{sys_days{year{1899} / December / 30} + std::chrono::days{days}};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
 std::vector<std::vector<std::string>> sheetRows(const std::string& book) {
     const std::string sheet = unzipMember(book, "xl/worksheets/sheet1.xml");
     const std::string sharedXml = unzipMember(book, "xl/sharedStrings.xml");
@@ -86,6 +109,11 @@ std::vector<std::vector<std::string>> sheetRows(const std::string& book) {
             rows[row][column] = shared.at(std::stoul(m[1]));
         } else if (std::regex_search(body, m, inlineText)) {
             rows[row][column] = unescapeXml(m[1]);
+        } else if (std::regex_search(body, m, value)) {
+            rows[row][column] = numberCellText(
+                std::stod(m[1]), column < exporting::kExportColumns.size() &&
+                                     exporting::specOf(exporting::kExportColumns[column]).shape ==
+                                         exporting::Shape::Time);
         }
     }
     for (auto& r : rows) {
@@ -647,7 +675,14 @@ TEST_F(CliRunsTest, HarvestWithDetailsFillsTheWorkbookAndASecondRunAsksNothing) 
         } else if (facts.priceCells.empty()) {
             EXPECT_EQ(prices, std::vector<std::string>(4));
         } else {
-            EXPECT_EQ(prices, facts.priceCells);
+            // An amount alone is a number cell: its value is compared.
+            std::vector<std::string> cells = facts.priceCells;
+            for (std::string& cell : cells) {
+                if (const auto money = exporting::moneyOf(cell)) {
+                    cell = numberCellText(money->amount, false);
+                }
+            }
+            EXPECT_EQ(prices, cells);
         }
         EXPECT_EQ(at(row, C::QueryResult), "成功");
         filed += facts.filed ? 1 : 0;
@@ -815,6 +850,82 @@ TEST_F(CliRunsTest, DetailsRefuseATextFileAndKeepTheNamesBeyondTheCap) {
         detailRequests += r.target.starts_with("/backorder/") ? 1 : 0;
     }
     EXPECT_EQ(detailRequests, 1u);
+}
+
+// --sort: every run that writes a file writes the same names in the order asked for: by score
+// (highest first, ties by name) or by name; without it, in the order found. A list run with
+// --max-names queries the first names of the new order.
+TEST_F(CliRunsTest, SortOrdersEveryRunsOutput) {
+    Settings s = settings;
+    s.output = dir.file("listed.txt");
+    ASSERT_EQ(harvest("2", s), 0) << err.str();
+    const std::vector<std::string> listed = dayNames(1, 2);
+    ASSERT_EQ(lines(readFile(s.output)), listed);
+
+    const filter::ScoreWeights weights = filter::defaultScoreWeights();
+    const auto sortedBy = [&](std::vector<std::string> names, bool byScore) {
+        std::stable_sort(names.begin(), names.end(), [&](const auto& a, const auto& b) {
+            const int sa = filter::scoreName(filter::computeFeatures(a), weights).value;
+            const int sb = filter::scoreName(filter::computeFeatures(b), weights).value;
+            if (byScore && sa != sb) {
+                return sa > sb;
+            }
+            return base::nameKey(a) < base::nameKey(b);
+        });
+        return names;
+    };
+    const std::vector<std::string> tenListed(listed.begin(), listed.begin() + 10);
+    std::vector<std::string> bestFive = sortedBy(tenListed, true);
+    bestFive.resize(5);
+    dir.write("ten.txt", [&] {
+        std::string text;
+        for (const std::string& d : tenListed) {
+            text += d + "\n";
+        }
+        return text;
+    }());
+
+    enum class Run { Harvest, Search, List };
+    struct Case {
+        const char* rule;
+        Run run;
+        OutputOrder order;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"harvest by score", Run::Harvest, OutputOrder::Score, sortedBy(listed, true)},
+        {"harvest by name", Run::Harvest, OutputOrder::Name, sortedBy(listed, false)},
+        {"harvest as listed", Run::Harvest, OutputOrder::AsFound, listed},
+        {"history search by score", Run::Search, OutputOrder::Score, sortedBy(listed, true)},
+        {"history search by name", Run::Search, OutputOrder::Name, sortedBy(listed, false)},
+        {"list run: the five best of ten queried", Run::List, OutputOrder::Score, bestFive},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Settings run = settings;
+        run.order = c.order;
+        run.output = dir.file("sorted.txt");
+        err.str({});
+        int status = 0;
+        if (c.run == Run::Harvest) {
+            status = harvest("2", run);
+        } else if (c.run == Run::Search) {
+            status = runSearchHistoryCommand(run, interruption, err);
+        } else {
+            run.output = dir.file("sorted.csv");
+            run.maxNames = 5;
+            status = runDetailsFromCommand(dir.file("ten.txt"), run, interruption, err);
+        }
+        ASSERT_EQ(status, 0) << err.str();
+        std::vector<std::string> written = lines(readFile(run.output));
+        if (c.run == Run::List) {
+            written.erase(written.begin());  // the header
+            for (std::string& row : written) {
+                row = row.substr(0, row.find(','));
+            }
+        }
+        EXPECT_EQ(written, c.expected);
+    }
 }
 
 }  // namespace

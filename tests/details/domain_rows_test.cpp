@@ -74,7 +74,8 @@ TEST_P(DomainRowTest, Columns) {
     seen.firstSeen = 1'796'000'000;
     seen.lastSeen = 1'796'086'400;
     const auto row = exporting::makeDomainRow(features, c.withSeen ? &seen : nullptr,
-                                              c.withDetails ? &c.details : nullptr);
+                                              c.withDetails ? &c.details : nullptr,
+                                              jilan::filter::defaultScoreWeights());
     EXPECT_EQ(row[Column::Domain], c.domain);
     EXPECT_EQ(row[Column::Length], "7");
     EXPECT_EQ(row[Column::Suffix], "com");

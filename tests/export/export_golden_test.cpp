@@ -101,13 +101,14 @@ std::vector<exporting::DomainRow> goldenRows() {
     skipped.result = "未查询（站点限流）";
 
     const auto features = [](const char* name) { return filter::computeFeatures(name); };
+    const filter::ScoreWeights weights = filter::defaultScoreWeights();
     return {
-        exporting::makeDomainRow(features("霁岚.cn"), &seen, &full),
-        exporting::makeDomainRow(features("=sum.com"), nullptr, &formula),
-        exporting::makeDomainRow(features("abc123.net"), nullptr, &failed),
-        exporting::makeDomainRow(features("lanshan.com"), &seen, nullptr),
-        exporting::makeDomainRow(features("x&y.cn"), nullptr, &skipped),
-        exporting::makeDomainRow(features("a-1.com.cn"), nullptr, nullptr),
+        exporting::makeDomainRow(features("霁岚.cn"), &seen, &full, weights),
+        exporting::makeDomainRow(features("=sum.com"), nullptr, &formula, weights),
+        exporting::makeDomainRow(features("abc123.net"), nullptr, &failed, weights),
+        exporting::makeDomainRow(features("lanshan.com"), &seen, nullptr, weights),
+        exporting::makeDomainRow(features("x&y.cn"), nullptr, &skipped, weights),
+        exporting::makeDomainRow(features("a-1.com.cn"), nullptr, nullptr, weights),
     };
 }
 

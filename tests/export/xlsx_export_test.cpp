@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -94,8 +95,12 @@ DomainRow makeRow(const std::string& domain, const std::string& result,
     row[Column::Domain] = domain;
     row[Column::Length] = std::to_string(domain.find('.'));
     row[Column::Filed] = failure.empty() ? "未备案" : "查询失败";
+    row[Column::Runs] = "2";
+    row[Column::DeletionTime] = "2026-12-07 09:00:00";
     row[Column::BookingPrice] = "80 元";
+    row[Column::Deposit] = "押金 50 元";
     row[Column::QueryResult] = result;
+    row[Column::Score] = "75";
     row.failure = failure;
     return row;
 }
@@ -143,6 +148,20 @@ TEST_P(XlsxModes, HeaderCellsAndFailureSheetReadBack) {
         EXPECT_TRUE(cells.at(ref).styled) << "header cell " << ref << " carries the bold format";
     }
     EXPECT_NE(book.styles.find("<b/>"), std::string::npos);
+    // Counts, amounts and times are number cells a spreadsheet sums and sorts, amounts and
+    // times with their format (the time as days since 1899-12-30); every other cell, the
+    // formula-looking "=cmd.net" and the amount inside words "押金 50 元" too, is a string.
+    struct NumberCell {
+        Column column;
+        double value;
+        bool formatted;
+    };
+    const std::vector<NumberCell> numbers = {
+        {Column::Runs, 2, false},
+        {Column::DeletionTime, 46363.375, true},
+        {Column::BookingPrice, 80, true},
+        {Column::Score, 75, false},
+    };
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < kExportColumns.size(); ++c) {
             const std::string ref = columnLetter(c) + std::to_string(r + 2);
@@ -152,14 +171,28 @@ TEST_P(XlsxModes, HeaderCellsAndFailureSheetReadBack) {
                 continue;
             }
             ASSERT_EQ(cells.count(ref), 1u) << ref;
-            EXPECT_EQ(cells.at(ref).text, text) << ref;
-            // Digits ("3") and formula-looking text ("=cmd.net") are strings, never numbers.
-            EXPECT_EQ(cells.at(ref).type, GetParam() ? "inlineStr" : "s") << ref;
+            const Cell& cell = cells.at(ref);
+            const auto number =
+                std::find_if(numbers.begin(), numbers.end(),
+                             [&](const NumberCell& n) { return n.column == kExportColumns[c]; });
+            if (kExportColumns[c] == Column::Length) {
+                EXPECT_EQ(cell.type, "") << ref;
+                EXPECT_EQ(cell.text, text) << ref;
+            } else if (number != numbers.end()) {
+                EXPECT_EQ(cell.type, "") << ref;
+                EXPECT_DOUBLE_EQ(std::stod(cell.text), number->value) << ref;
+                EXPECT_EQ(cell.styled, number->formatted) << ref;
+            } else {
+                EXPECT_EQ(cell.text, text) << ref;
+                EXPECT_EQ(cell.type, GetParam() ? "inlineStr" : "s") << ref;
+            }
         }
     }
+    EXPECT_NE(book.styles.find("formatCode=\"yyyy-mm-dd hh:mm:ss\""), std::string::npos);
+    EXPECT_NE(book.styles.find("formatCode=\"¥#,##0.00\""), std::string::npos);
     EXPECT_NE(book.sheet1.find("state=\"frozen\""), std::string::npos);
     EXPECT_NE(book.sheet1.find("ySplit=\"1\""), std::string::npos);
-    EXPECT_NE(book.sheet1.find("<autoFilter ref=\"A1:T5\"/>"), std::string::npos);
+    EXPECT_NE(book.sheet1.find("<autoFilter ref=\"A1:V5\"/>"), std::string::npos);
 
     const std::map<std::string, Cell> failed = cellsOf(book.sheet2, book.shared);
     const std::map<std::string, std::string> expectedFailed = {

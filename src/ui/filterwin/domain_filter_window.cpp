@@ -80,6 +80,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     setFont(interfaceFont);
     resize(1180, 660);
 
+    model_.setScoreWeights(setup_.scoreWeights);
     HistoryLoader::Callbacks callbacks;
     callbacks.rows = [this](std::vector<TableRow> rows) { model_.append(std::move(rows)); };
     callbacks.done = [this](const std::string& error) {
@@ -174,6 +175,7 @@ void DomainFilterWindow::build() {
                                           app::MessageButtons::YesNoCancel,
                                           app::MessageIcon::Information) == app::MessageAnswer::Yes;
     });
+    bar_->setScoreWeights(setup_.scoreWeights);
     layout->addWidget(bar_);
 
     auto* split = own_.make<QSplitter>(Qt::Vertical, this);
@@ -891,8 +893,9 @@ void DomainFilterWindow::showDetails(const TableRow& row) {
         }
         return;
     }
+    const filter::Score score = filter::scoreName(row.features, model_.scoreWeights());
     const exporting::NameRecord record{
-        .domain = row.domain, .features = row.features, .details = &*cells};
+        .domain = row.domain, .features = row.features, .details = &*cells, .score = &score};
     QString text = toQt(row.domain) + QLatin1Char('\n');
     for (const Column column : exporting::kPaneColumns) {
         const exporting::ColumnSpec& entry = exporting::specOf(column);

@@ -42,6 +42,8 @@ struct FilterWindowSetup {
     // The run that is harvesting (or last harvested) the list, for 新 on 当前列表; empty
     // while the program does not record runs.
     std::function<std::optional<std::int64_t>()> currentRunId;
+    // The weights of the 评分 column and of the filter's score terms (score.toml).
+    filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
 };
 
 // "域名筛选": the harvested names (the list, or the history over a date range) in a table

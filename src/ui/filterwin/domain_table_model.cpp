@@ -102,6 +102,10 @@ QVariant DomainTableModel::data(const QModelIndex& index, int role) const {
         exporting::specOf(column).shape == exporting::Shape::Number) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
+    // How the score came about, on the 评分 cell.
+    if (role == Qt::ToolTipRole && column == Column::Score) {
+        return toQt(rowAt(index.row()).score.breakdown);
+    }
     return {};
 }
 
@@ -132,6 +136,21 @@ void DomainTableModel::sortRows(std::vector<int>& rows) const {
         return;
     }
     const Column column = columnAt(sortColumn_);
+    const ColumnSpec& entry = exporting::specOf(column);
+    if (entry.date == nullptr && entry.number != nullptr) {
+        // A number column's keys are read once per row rather than twice per comparison.
+        std::vector<std::optional<double>> keys(rows_.size());
+        for (const int r : rows) {
+            keys[static_cast<std::size_t>(r)] =
+                entry.number(rows_[static_cast<std::size_t>(r)].record());
+        }
+        std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+            const int order = compareOptional(keys[static_cast<std::size_t>(a)],
+                                              keys[static_cast<std::size_t>(b)], descending_);
+            return descending_ ? order > 0 : order < 0;
+        });
+        return;
+    }
     std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
         return rowLess(rows_[static_cast<std::size_t>(a)], rows_[static_cast<std::size_t>(b)],
                        column, descending_);
@@ -154,6 +173,9 @@ void DomainTableModel::clear() {
 }
 
 void DomainTableModel::append(std::vector<TableRow> rows) {
+    for (TableRow& row : rows) {
+        row.score = filter::scoreName(row.features, scoreWeights_);
+    }
     if (incoming_.empty()) {
         incoming_ = std::move(rows);
     } else {
@@ -163,6 +185,7 @@ void DomainTableModel::append(std::vector<TableRow> rows) {
 }
 
 void DomainTableModel::append(TableRow row) {
+    row.score = filter::scoreName(row.features, scoreWeights_);
     incoming_.push_back(std::move(row));
     scheduleFlush();
 }

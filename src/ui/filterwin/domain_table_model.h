@@ -78,6 +78,9 @@ public:
     bool held() const { return held_; }
 
     void setFilter(RowFilter filter);
+    // The weights rows are scored with as they arrive (set before the first row).
+    void setScoreWeights(filter::ScoreWeights weights) { scoreWeights_ = std::move(weights); }
+    const filter::ScoreWeights& scoreWeights() const { return scoreWeights_; }
     // Fills the detail columns of every row of that name (case-insensitive), queued rows too.
     void setDetails(const std::string& domain, const DetailCells& cells);
     void setDetails(const std::vector<std::pair<std::string, DetailCells>>& found);
@@ -113,6 +116,7 @@ private:
     // A deque: rows are large (about 700 bytes), and a vector moved all of them each time it
     // grew, a pause of tens of milliseconds at 100 000 rows in the middle of a harvest.
     std::deque<TableRow> rows_;
+    filter::ScoreWeights scoreWeights_ = filter::defaultScoreWeights();
     std::vector<TableRow> incoming_;
     // By row number: whether the row is in visible_.
     std::vector<char> isShown_;

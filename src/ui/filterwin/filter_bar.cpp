@@ -36,6 +36,7 @@ constexpr FlagBox kFlagBoxes[] = {
     {"mixed", "杂米", &QuickToggles::mixed},          {"initials", "声母", &QuickToggles::initials},
     {"one", "单拼", &QuickToggles::oneSyllable},      {"two", "双拼", &QuickToggles::twoSyllables},
     {"three", "三拼", &QuickToggles::threeSyllables}, {"new", "只看新域名", &QuickToggles::newOnly},
+    {"high", "高分 (≥70)", &QuickToggles::highScore},
 };
 
 QSpinBox* lengthBox(OwnedChildren& own, QWidget* parent, const char* name) {
@@ -338,7 +339,7 @@ void FilterBar::changed() {
 
 void FilterBar::applyNow() {
     debounce_.stop();
-    auto line = filter::Filter::compile(fromQt(edit_->text()));
+    auto line = filter::Filter::compile(fromQt(edit_->text()), scoreWeights_);
     if (const auto* failure = std::get_if<filter::FilterError>(&line)) {
         showError(toQt(failure->message));
         return;
@@ -346,7 +347,7 @@ void FilterBar::applyNow() {
     showError(QString());
     RowFilter compiled;
     compiled.line = std::get<filter::Filter>(std::move(line));
-    auto toggled = filter::Filter::compile(toggleExpression(toggles()));
+    auto toggled = filter::Filter::compile(toggleExpression(toggles()), scoreWeights_);
     if (auto* ok = std::get_if<filter::Filter>(&toggled)) {
         compiled.toggles = std::move(*ok);
     }

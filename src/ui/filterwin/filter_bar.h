@@ -51,6 +51,8 @@ public:
     void setOverwriteQuestion(std::function<bool(const QString& name)> ask) {
         askOverwrite_ = std::move(ask);
     }
+    // The weights of the score terms (score>=70, 高分), from score.toml.
+    void setScoreWeights(filter::ScoreWeights weights) { scoreWeights_ = std::move(weights); }
 
 Q_SIGNALS:
     void filterChanged(const jilan::ui::filterwin::RowFilter& filter);
@@ -72,6 +74,7 @@ private:
     void deletePreset();
     void setSuffixChecked(const std::string& suffix, bool checked);
 
+    filter::ScoreWeights scoreWeights_ = filter::defaultScoreWeights();
     QLineEdit* edit_ = nullptr;
     QLabel* errorLabel_ = nullptr;
     QString errorText_;

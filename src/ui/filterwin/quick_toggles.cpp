@@ -43,6 +43,7 @@ constexpr Flag kFlags[] = {
     {"mixed", &QuickToggles::mixed},          {"initials", &QuickToggles::initials},
     {"one", &QuickToggles::oneSyllable},      {"two", &QuickToggles::twoSyllables},
     {"three", &QuickToggles::threeSyllables}, {"new", &QuickToggles::newOnly},
+    {"high", &QuickToggles::highScore},
 };
 
 int toInt(std::string_view text) {
@@ -89,6 +90,9 @@ std::string toggleExpression(const QuickToggles& t) {
     addAnyOf(out, "tld", t.suffixes);
     if (t.newOnly) {
         addTerm(out, "new");
+    }
+    if (t.highScore) {
+        addTerm(out, "score>=" + std::to_string(kHighScore));
     }
     return out;
 }

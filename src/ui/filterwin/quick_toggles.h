@@ -8,6 +8,9 @@ namespace jilan::ui::filterwin {
 // The check boxes and the length range beside the filter line. Within a group the checked
 // boxes are alternatives (纯数字 or 纯字母; 单拼 or 双拼; any checked suffix); the groups and
 // the line must all hold.
+// The 高分 toggle's bound.
+inline constexpr int kHighScore = 70;
+
 struct QuickToggles {
     bool digits = false;                                                     // 纯数字
     bool letters = false;                                                    // 纯字母
@@ -15,8 +18,9 @@ struct QuickToggles {
     bool initials = false;                                                   // 声母
     bool oneSyllable = false, twoSyllables = false, threeSyllables = false;  // 单拼 双拼 三拼
     bool newOnly = false;                                                    // 只看新域名
-    int minLength = 0;                                                       // 0: no bound
-    int maxLength = 0;                                                       // 0: no bound
+    bool highScore = false;             // 高分 (≥70): score>=kHighScore
+    int minLength = 0;                  // 0: no bound
+    int maxLength = 0;                  // 0: no bound
     std::vector<std::string> suffixes;  // none checked: every suffix
 
     friend bool operator==(const QuickToggles&, const QuickToggles&) = default;

@@ -20,7 +20,8 @@ exporting::NameRecord TableRow::record() const {
                                  .seen = seen,
                                  .details = details ? &*details : nullptr,
                                  .detailKeys = &detailKeys,
-                                 .isNew = isNew};
+                                 .isNew = isNew,
+                                 .score = &score};
 }
 
 TableRow makeRow(std::string domain, int listIndex) {

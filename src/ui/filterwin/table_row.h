@@ -6,6 +6,7 @@
 
 #include "export/name_record.h"
 #include "filter/name_features.h"
+#include "filter/score.h"
 
 namespace jilan::ui::filterwin {
 
@@ -23,6 +24,8 @@ struct TableRow {
     // 新: unknown until the run that harvested the name is known.
     std::optional<bool> isNew;
     std::optional<DetailCells> details;
+    // 评分 with its breakdown, given by the table under its weights.
+    filter::Score score;
 
     // Sort keys of the detail columns, refreshed by setDetails().
     exporting::DetailSortKeys detailKeys;

@@ -361,7 +361,7 @@ private Q_SLOTS:
             const QStringList lengths = texts({"3", "3", "2"});
             for (int i = 0; i < 3; ++i) {
                 const QStringList cells = lines[i].split(QLatin1Char(','));
-                QCOMPARE(cells.size(), 20);
+                QCOMPARE(cells.size(), static_cast<int>(exporting::kExportColumns.size()));
                 QCOMPARE(cells[0], order[i]);
                 QCOMPARE(cells[1], lengths[i]);  // 长度
             }
@@ -551,7 +551,8 @@ private Q_SLOTS:
                  QStringLiteral("fresh.com\n删除类型：过期删除\n删除时间：2026-12-07 09:00:00\n"
                                 "预定截止：\n是否备案：已备案\n备案号：京ICP备1号\n"
                                 "预定平台：青岚预订\n预定价格：\n折合人民币：1280\n保证金：\n"
-                                "查询时间：\n查询结果：成功\n"));
+                                "查询时间：\n查询结果：成功\n"
+                                "评分说明：五位纯字母 18 = 18 × com 1.0 = 18\n"));
     }
 
     void clearingTheListEmptiesTheTable() {

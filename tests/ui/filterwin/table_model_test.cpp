@@ -108,6 +108,41 @@ private Q_SLOTS:
                  (texts({"abcdefghij.com", "abcdefghi.com", "bb.com", "aa.cn", "cc.net"})));
     }
 
+    void sortByScoreIsNumericWithUnscorableLastAndExplainsItself() {
+        // Scores 92, 27, 14 and 2 and one name that cannot be scored: as text 2 would sort
+        // between 27 and 14.
+        const std::vector<std::string> names = {"abc123.net", "x&y.cn", "888.com", "zz9.xyz",
+                                                "1.top"};
+        const filter::ScoreWeights weights = filter::defaultScoreWeights();
+        std::vector<std::pair<int, std::string>> scored;
+        for (const std::string& name : names) {
+            scored.emplace_back(filter::scoreName(filter::computeFeatures(name), weights).value,
+                                name);
+        }
+        std::sort(scored.begin(), scored.end());
+        QStringList ascending, descending;
+        for (const auto& [score, name] : scored) {
+            if (score >= 0) {
+                ascending << QString::fromStdString(name);
+                descending.prepend(QString::fromStdString(name));
+            }
+        }
+        ascending << QStringLiteral("x&y.cn");
+        descending << QStringLiteral("x&y.cn");
+        DomainTableModel model;
+        fill(model, names);
+        model.sort(tableIndexOf(Column::Score), Qt::AscendingOrder);
+        QCOMPARE(column(model, Column::Domain), ascending);
+        model.sort(tableIndexOf(Column::Score), Qt::DescendingOrder);
+        QCOMPARE(column(model, Column::Domain), descending);
+        const QModelIndex best = model.index(0, tableIndexOf(Column::Score));
+        QCOMPARE(model.data(best).toString(), QString::number(scored.back().first));
+        QCOMPARE(model.data(best, Qt::ToolTipRole).toString(),
+                 QString::fromStdString(
+                     filter::scoreName(filter::computeFeatures(scored.back().second), weights)
+                         .breakdown));
+    }
+
     void sortByFirstSightingIsByTimeWithUnknownLast() {
         DomainTableModel model;
         std::vector<TableRow> rows;
@@ -221,11 +256,11 @@ private Q_SLOTS:
         ::tzset();
         QCOMPARE(captions, (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
                                    "删除时间", "预定截止", "是否备案", "预定价格", "折合人民币",
-                                   "查询结果"})));
-        QCOMPARE(aligned, texts({"长度"}));
+                                   "查询结果", "评分"})));
+        QCOMPARE(aligned, (texts({"长度", "评分"})));
         QCOMPARE(first, (texts({"霁岚.cn", "2", "cn", "中文", "", "", "2026-11-30 00:53:20", "新",
                                 "2026-12-07 09:00:00", "2026-12-06 18:00", "已备案（京ICP备1号）",
-                                "1,280 元", "", "成功"})));
+                                "1,280 元", "", "成功", "48"})));
         // Per column, ascending then descending: numbers, times and dates by value, 类别 by
         // class, 新 after not new, 预定价格 as text ("$20" before "1,280 元"), 折合人民币 by its
         // yuan (else the quoted price); missing values last both ways.
@@ -244,6 +279,7 @@ private Q_SLOTS:
             "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 预定价格
             "b2.com 霁岚.cn aaaa.cn 1-2.org", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 折合人民币
             "1-2.org 霁岚.cn b2.com aaaa.cn", "霁岚.cn b2.com 1-2.org aaaa.cn",  // 查询结果
+            "1-2.org 霁岚.cn aaaa.cn b2.com", "b2.com aaaa.cn 霁岚.cn 1-2.org",  // 评分
         });
         QCOMPARE(orders, expected);
     }
