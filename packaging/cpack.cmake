@@ -23,6 +23,9 @@ install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
               ${JILAN_PACKAGING_DIR}/daily.env
               ${JILAN_PACKAGING_DIR}/jilan-harvester.cron
         DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
+# The commented example of the settings file (config.toml: where the four sites are).
+install(FILES ${JILAN_PACKAGING_DIR}/config.toml.example
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
 # The same units where the user's systemd finds them (<prefix>/lib/systemd/user is searched for
 # /usr and /usr/local), so `systemctl --user enable --now jilan-harvester-daily.timer` works as
 # soon as the package is installed. Not CMAKE_INSTALL_LIBDIR: that may carry a multiarch folder.

@@ -9,6 +9,7 @@
 
 #include "base/ascii_case.h"
 #include "cli_run.h"
+#include "config/sites_file.h"
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
 #include "history/store.h"
@@ -451,7 +452,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
             urlOptions[std::string(name)] = scanned.value(name);
         }
     }
-    config::UrlsResult urls = config::resolveUrls(urlOptions, env);
+    config::FileUrls fileUrls;
+    auto sitesFile = config::readSitesFile(config::defaultSitesFilePath(env));
+    if (auto* problem = std::get_if<std::string>(&sitesFile)) {
+        result.sitesFileProblem = std::move(*problem);
+    } else {
+        fileUrls = std::get<config::FileUrls>(std::move(sitesFile));
+    }
+    config::UrlsResult urls = config::resolveUrls(urlOptions, env, fileUrls);
     settings.urls = urls.urls;
     result.errors.insert(result.errors.end(), urls.errors.begin(), urls.errors.end());
 

@@ -7,6 +7,7 @@
 #include "explain_run.h"
 #include "headless.h"
 #include "interrupt_watch.h"
+#include "net/listen_probe.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -35,12 +36,30 @@ int runWritingFile(const Settings& settings, std::ostream& err) {
     }
 }
 
+// A run that reached for the marketplace at the built-in demo address, with no demo site there:
+// the user most likely has not said where the real one is.
+void hintAtDemoAddress(const Settings& settings, int status, std::ostream& err) {
+    const bool network = settings.mode != RunMode::SearchHistory || settings.details;
+    if (!network || settings.urls.market != config::defaultUrls().market ||
+        status == exitStatus(ExitCode::BadOptions) ||
+        status == exitStatus(ExitCode::OutputNotWritable)) {
+        return;
+    }
+    if (!net::acceptsConnections(settings.urls.market, 1000)) {
+        err << "交易平台网址仍为演示地址，请在 config.toml 中设置\n";
+    }
+}
+
 }  // namespace
 
 int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, std::ostream& out,
                    std::ostream& err) {
     if (!parsed.ok()) {
         return reportErrors(parsed, program, err);
+    }
+    if (!parsed.sitesFileProblem.empty()) {
+        err << program << ": " << parsed.sitesFileProblem << '\n';
+        return exitStatus(ExitCode::BadOptions);
     }
     Settings settings = parsed.settings;
     // A bad score.toml ends the run before it sends anything.
@@ -57,10 +76,16 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return exitStatus(ExitCode::Ran);
         case RunMode::Harvest:
         case RunMode::SearchHistory:
-        case RunMode::DetailsFrom:
-            return runWritingFile(settings, err);
-        case RunMode::Query:
-            return runHeadlessQuery(settings.domain, settings, out, err);
+        case RunMode::DetailsFrom: {
+            const int status = runWritingFile(settings, err);
+            hintAtDemoAddress(settings, status, err);
+            return status;
+        }
+        case RunMode::Query: {
+            const int status = runHeadlessQuery(settings.domain, settings, out, err);
+            hintAtDemoAddress(settings, status, err);
+            return status;
+        }
         case RunMode::Explain:
             return runExplainCommand(settings, out);
         case RunMode::Window:

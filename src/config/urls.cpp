@@ -41,7 +41,7 @@ Urls defaultUrls() {
 std::optional<std::string> checkBaseUrl(std::string_view url) {
     for (unsigned char c : url) {
         if (c <= 0x20 || c == 0x7F) {
-            return "URL must not contain spaces or control characters: " + shown(url);
+            return "网址不能含空格或控制字符：" + shown(url);
         }
     }
     const std::string lower = base::lowerAscii(url);
@@ -51,29 +51,31 @@ std::optional<std::string> checkBaseUrl(std::string_view url) {
     } else if (lower.rfind("https://", 0) == 0) {
         hostStart = 8;
     } else {
-        return "URL must start with http:// or https://: " + shown(url);
+        return "网址须以 http:// 或 https:// 开头：" + shown(url);
     }
     const std::size_t hostEnd = url.find_first_of("/?#", hostStart);
     const std::string_view host =
         url.substr(hostStart, hostEnd == std::string_view::npos ? url.npos : hostEnd - hostStart);
     if (host.empty() || host.front() == ':' || host.find('@') != std::string_view::npos) {
-        return "URL has no usable host: " + shown(url);
+        return "网址缺少可用的主机名：" + shown(url);
     }
     return std::nullopt;
 }
 
-UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env) {
+UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env,
+                       const FileUrls& file) {
     UrlsResult result{defaultUrls(), {}};
     struct Entry {
         const char* option;
         const char* variable;
         std::string Urls::*field;
+        std::optional<std::string> FileUrls::*fromFile;
     };
     const Entry entries[] = {
-        {"market-url", "JILAN_MARKET_URL", &Urls::market},
-        {"icp-url", "JILAN_ICP_URL", &Urls::icp},
-        {"forum-url", "JILAN_FORUM_URL", &Urls::forum},
-        {"home-url", "JILAN_HOME_URL", &Urls::home},
+        {"market-url", "JILAN_MARKET_URL", &Urls::market, &FileUrls::market},
+        {"icp-url", "JILAN_ICP_URL", &Urls::icp, &FileUrls::icp},
+        {"forum-url", "JILAN_FORUM_URL", &Urls::forum, &FileUrls::forum},
+        {"home-url", "JILAN_HOME_URL", &Urls::home, &FileUrls::home},
     };
     for (const Entry& e : entries) {
         std::optional<std::string> value;
@@ -86,6 +88,10 @@ UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const 
                 value = *v;
                 source = e.variable;
             }
+        }
+        if (!value && file.*e.fromFile) {
+            value = file.*e.fromFile;
+            source = "config.toml";
         }
         if (!value) {
             continue;
