@@ -23,6 +23,17 @@ install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
               ${JILAN_PACKAGING_DIR}/daily.env
               ${JILAN_PACKAGING_DIR}/jilan-harvester.cron
         DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
+# Shell completion written from the option table at build time (src/cli), for both programs;
+# bash-completion loads a file by the command's name.
+if(TARGET jilan_completion)
+  install(FILES ${JILAN_BASH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT cli)
+  install(FILES ${JILAN_BASH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME jilan-harvester COMPONENT cli)
+  install(FILES ${JILAN_ZSH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT cli)
+endif()
 # The commented example of the settings file (config.toml: where the four sites are).
 install(FILES ${JILAN_PACKAGING_DIR}/config.toml.example
         DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
