@@ -6,7 +6,7 @@ JILAN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 JILAN_PACKAGES=(
   cmake g++ make pkg-config
   libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev
-  libsqlite3-dev sqlite3 libxlsxwriter-dev libtomlplusplus-dev unzip dpkg-dev file help2man man-db
+  libsqlite3-dev sqlite3 libxlsxwriter-dev libtomlplusplus-dev nlohmann-json3-dev unzip dpkg-dev file help2man man-db
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-noto-cjk
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -286,8 +286,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     }
     if (scanned.isSet(kFormat)) {
         settings.format = base::lowerAscii(scanned.value(kFormat));
-        if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx") {
-            errors.push_back("--format 只能是 txt、csv 或 xlsx，不能是 \"" +
+        if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx" &&
+            settings.format != "jsonl") {
+            errors.push_back("--format 只能是 txt、csv、xlsx 或 jsonl，不能是 \"" +
                              scanned.value(kFormat) + "\"");
         }
         if (!writes) {
@@ -376,7 +377,10 @@ const std::vector<OptionSpec>& optionTable() {
          "file",
          "输出文件；可含 {date}（YYYY-MM-DD）与 {time}（HHMMSS），缺少的文件夹会建立；"
          "\"-\" 为标准输出。"},
-        {{kFormat}, "", "txt|csv|xlsx", "输出格式 txt、csv 或 xlsx；默认按文件扩展名。"},
+        {{kFormat},
+         "",
+         "txt|csv|xlsx|jsonl",
+         "输出格式 txt、csv、xlsx 或 jsonl（每行一个 JSON 对象）；默认按文件扩展名。"},
         {{kFilter}, "", "expr", "只输出符合筛选条件的域名，例如 \"len<=5 tld=com 纯数字\"。"},
         {{kNewOnly}, "", "", "只输出本次采集新出现的域名（需要历史记录）。"},
         {{kHistory},

@@ -51,6 +51,21 @@ enum class Shape { Text, Number };
 // Where a column's value comes from; a view repaints a column when its source changes.
 enum class Source { Name, Sightings, Run, Details };
 
+// How a column's cell is written in JSON Lines.
+enum class JsonValue {
+    Text,       // a string
+    Number,     // a number
+    Yuan,       // "12.50元" as the number 12.5; any other text stays a string
+    SiteTime,   // the site's Beijing time as ISO 8601 with +08:00
+    LocalTime,  // this computer's local time as ISO 8601 with its offset
+};
+
+// A column's stable ASCII key in JSON Lines (the README lists them) and its value's kind.
+struct JsonField {
+    std::string_view key{};
+    JsonValue value = JsonValue::Text;
+};
+
 // One column, declared once for every view.
 struct ColumnSpec {
     Column id = Column::Domain;
@@ -69,6 +84,7 @@ struct ColumnSpec {
     std::optional<double> (*number)(const NameRecord&) = nullptr;
     // The 域名筛选 table's text, when it differs from `text`.
     std::string (*tableText)(const NameRecord&) = nullptr;
+    JsonField json{};
 };
 
 namespace columns {
@@ -100,17 +116,20 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
     {.id = Column::Domain,
      .caption = "域名",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return std::string(r.domain); }},
+     .text = [](const NameRecord& r) { return std::string(r.domain); },
+     .json = {"domain", JsonValue::Text}},
     {.id = Column::Length,
      .caption = "长度",
      .shape = Shape::Number,
      .views = kExportView | kTableView,
      .text = [](const NameRecord& r) { return std::to_string(r.features.length); },
-     .number = [](const NameRecord& r) { return std::optional<double>(r.features.length); }},
+     .number = [](const NameRecord& r) { return std::optional<double>(r.features.length); },
+     .json = {"length", JsonValue::Number}},
     {.id = Column::Suffix,
      .caption = "后缀",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.tld; }},
+     .text = [](const NameRecord& r) { return r.features.tld; },
+     .json = {"tld", JsonValue::Text}},
     {.id = Column::Kind,
      .caption = "类别",
      .views = kExportView | kTableView,
@@ -119,15 +138,18 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .number =
          [](const NameRecord& r) {
              return std::optional<double>(static_cast<int>(r.features.kind));
-         }},
+         },
+     .json = {"kind", JsonValue::Text}},
     {.id = Column::Structure,
      .caption = "结构",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.structure; }},
+     .text = [](const NameRecord& r) { return r.features.structure; },
+     .json = {"structure", JsonValue::Text}},
     {.id = Column::Pinyin,
      .caption = "拼音",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.pinyin; }},
+     .text = [](const NameRecord& r) { return r.features.pinyin; },
+     .json = {"pinyin", JsonValue::Text}},
     {.id = Column::FirstSeen,
      .caption = "首次发现",
      .source = Source::Sightings,
@@ -138,7 +160,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          [](const NameRecord& r) {
              return r.seen ? std::optional<double>(static_cast<double>(r.seen->firstSeen))
                            : std::nullopt;
-         }},
+         },
+     .json = {"first_seen", JsonValue::LocalTime}},
     {.id = Column::New,
      .caption = "新",
      .source = Source::Run,
@@ -148,24 +171,28 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .number =
          [](const NameRecord& r) {
              return r.isNew ? std::optional<double>(*r.isNew ? 1 : 0) : std::nullopt;
-         }},
+         },
+     .json = {"new", JsonValue::Text}},
     {.id = Column::LastSeen,
      .caption = "最近发现",
      .source = Source::Sightings,
      .views = kExportView,
      .widthSample = columns::kTimeSample,
-     .text = [](const NameRecord& r) { return columns::seenTime(r, &Sightings::lastSeen); }},
+     .text = [](const NameRecord& r) { return columns::seenTime(r, &Sightings::lastSeen); },
+     .json = {"last_seen", JsonValue::LocalTime}},
     {.id = Column::Runs,
      .caption = "次数",
      .source = Source::Sightings,
      .views = kExportView,
      .text =
-         [](const NameRecord& r) { return r.seen ? std::to_string(r.seen->runs) : std::string(); }},
+         [](const NameRecord& r) { return r.seen ? std::to_string(r.seen->runs) : std::string(); },
+     .json = {"runs", JsonValue::Number}},
     {.id = Column::DeletionType,
      .caption = "删除类型",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deletionType); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deletionType); },
+     .json = {"deletion_type", JsonValue::Text}},
     {.id = Column::DeletionTime,
      .caption = "删除时间",
      .source = Source::Details,
@@ -175,7 +202,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .date =
          [](const NameRecord& r) {
              return columns::detailDate(r, &DetailSortKeys::deletion, &NameDetails::deletionTime);
-         }},
+         },
+     .json = {"deletion_time", JsonValue::SiteTime}},
     {.id = Column::BookingDeadline,
      .caption = "预定截止",
      .source = Source::Details,
@@ -186,7 +214,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          [](const NameRecord& r) {
              return columns::detailDate(r, &DetailSortKeys::deadline,
                                         &NameDetails::bookingDeadline);
-         }},
+         },
+     .json = {"booking_deadline", JsonValue::SiteTime}},
     {.id = Column::Filed,
      .caption = "是否备案",
      .source = Source::Details,
@@ -198,7 +227,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              std::string text = columns::detail(r, &NameDetails::filed);
              const std::string number = columns::detail(r, &NameDetails::filingNumber);
              return number.empty() ? text : text + "（" + number + "）";
-         }},
+         },
+     .json = {"filed", JsonValue::Text}},
     {.id = Column::FilingNumber,
      .caption = "备案号",
      .source = Source::Details,
@@ -208,12 +238,14 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              return r.details != nullptr && r.details->filed == kFiledValue
                         ? r.details->filingNumber
                         : std::string();
-         }},
+         },
+     .json = {"filing_number", JsonValue::Text}},
     {.id = Column::BookingPlatform,
      .caption = "预定平台",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPlatform); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPlatform); },
+     .json = {"booking_platform", JsonValue::Text}},
     {.id = Column::BookingPrice,
      .caption = "预定价格",
      .source = Source::Details,
@@ -224,28 +256,33 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              return std::nullopt;
          }
          return r.detailKeys != nullptr ? r.detailKeys->price : sortKeysOf(*r.details).price;
-     }},
+     },
+     .json = {"booking_price", JsonValue::Text}},
     {.id = Column::PriceInYuan,
      .caption = "折合人民币",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); },
+     .json = {"price_cny", JsonValue::Yuan}},
     {.id = Column::Deposit,
      .caption = "保证金",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deposit); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deposit); },
+     .json = {"deposit", JsonValue::Yuan}},
     {.id = Column::QueriedAt,
      .caption = "查询时间",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
      .widthSample = columns::kTimeSample,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::queriedAt); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::queriedAt); },
+     .json = {"queried_at", JsonValue::LocalTime}},
     {.id = Column::QueryResult,
      .caption = "查询结果",
      .source = Source::Details,
      .views = kEveryView,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::result); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::result); },
+     .json = {"result", JsonValue::Text}},
 }};
 
 constexpr const ColumnSpec& specOf(Column c) {
