@@ -5,6 +5,7 @@
 
 #include "details/detail_service.h"
 #include "name_list_file.h"
+#include "progress_line.h"
 #include "table_output.h"
 #include "window_less_runs.h"
 
@@ -26,7 +27,14 @@ int writeCandidates(const std::vector<Candidate>& names, const OutputTarget& tar
         detail.maxAgeHours = settings.maxAgeHours;
         detail.historyPath = settings.historyPath;
         detail.limits = settings.limits;
-        outcome = details::runDetails(domains, detail, interruption.requested, err);
+        ProgressLine progress(err, settings.terminalProgress, "查询", "个域名");
+        progress.start(domains.size(), ProgressLine::Clock::now());
+        outcome = details::runDetails(
+            domains, detail, interruption.requested, err, [&](const details::DetailProgress& p) {
+                progress.update({.done = p.done, .total = p.total, .failed = p.failed},
+                                ProgressLine::Clock::now());
+            });
+        progress.finish();
     }
 
     TableOutput table(target, names.size());

@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -8,6 +9,7 @@
 #include "headless.h"
 #include "interrupt_watch.h"
 #include "net/listen_probe.h"
+#include "progress_line.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -62,6 +64,7 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
         return exitStatus(ExitCode::BadOptions);
     }
     Settings settings = parsed.settings;
+    settings.terminalProgress = &err == &std::cerr && ProgressLine::stderrIsTerminal();
     // A bad score.toml ends the run before it sends anything.
     if (const std::optional<std::string> problem = loadScoreWeights(settings)) {
         err << program << ": " << *problem << '\n';

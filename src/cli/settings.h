@@ -45,6 +45,9 @@ struct Settings {
     std::size_t maxNames = 1000;
     int pauseMs = 1000;  // also the pause of the window's 批量查询
     int maxAgeHours = 12;
+    // Standard error is a terminal: long runs draw a progress bar there (progress_line.h);
+    // otherwise they print no line per page or name.
+    bool terminalProgress = false;
 };
 
 // What the window takes of the settings.
