@@ -1,9 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installation of the command-line program, the daily-run files, the man pages, and the two
+# Installation of the command-line program, the demo sites, the daily-run files, the man pages,
+# the shell completion, and the two
 # Debian packages built from them (CPack DEB, one package per install component), included from
 # the top CMakeLists:
-#   cli     -> jilan-harvester-cli: the Qt-free program, the daily timer/service/cron line, its
-#              man page; the window-less half that runs on a server.
+#   cli     -> jilan-harvester-cli: the Qt-free program, the demo sites (jilan-market-sim), the
+#              daily timer/service/cron line, its man page, the shell completion and the
+#              example config.toml; the window-less half that runs on a server.
 #   window  -> jilan-harvester: the window, its menu entry and icons (installed by src/ui) and its
 #              man page; depends on jilan-harvester-cli of the same version.
 include(GNUInstallDirs)
@@ -14,14 +16,49 @@ include(${JILAN_PACKAGING_DIR}/man_page.cmake)
 if(TARGET jilan-harvester-cli)
   install(TARGETS jilan-harvester-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
 endif()
+# The demo sites, so that every example works on a fresh install before the program is pointed
+# at the real ones: `jilan-market-sim --port 18080` serves the built-in default address.
+if(TARGET market-sim)
+  install(PROGRAMS $<TARGET_FILE:market-sim> DESTINATION ${CMAKE_INSTALL_BINDIR}
+          RENAME jilan-market-sim COMPONENT cli)
+endif()
 jilan_man_page(jilan-harvester-cli cli)
 jilan_man_page(jilan-harvester window)
+# The demo sites' page is written by hand: their own --help is in English and for tests.
+if(TARGET market-sim)
+  set(JILAN_SIM_PAGE ${CMAKE_BINARY_DIR}/man/man1/jilan-market-sim.1.gz)
+  add_custom_command(
+    OUTPUT ${JILAN_SIM_PAGE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/man1
+    COMMAND sh -c "gzip -9n < \"$1\" > \"$2\"" sh ${JILAN_PACKAGING_DIR}/jilan-market-sim.1
+            ${JILAN_SIM_PAGE}
+    DEPENDS ${JILAN_PACKAGING_DIR}/jilan-market-sim.1
+    COMMENT "Man page of jilan-market-sim"
+    VERBATIM)
+  add_custom_target(jilan-market-sim_man_page DEPENDS ${JILAN_SIM_PAGE})
+  add_dependencies(jilan_man_pages jilan-market-sim_man_page)
+  install(FILES ${JILAN_SIM_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
+endif()
 
 # The timer, its service, the example settings and the cron line, for copying by hand.
 install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
               ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.timer
               ${JILAN_PACKAGING_DIR}/daily.env
               ${JILAN_PACKAGING_DIR}/jilan-harvester.cron
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
+# Shell completion written from the option table at build time (src/cli), for both programs;
+# bash-completion loads a file by the command's name.
+if(TARGET jilan_completion)
+  install(FILES ${JILAN_BASH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT cli)
+  install(FILES ${JILAN_BASH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME jilan-harvester COMPONENT cli)
+  install(FILES ${JILAN_ZSH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT cli)
+endif()
+# The commented example of the settings file (config.toml: where the four sites are).
+install(FILES ${JILAN_PACKAGING_DIR}/config.toml.example
         DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
 # The same units where the user's systemd finds them (<prefix>/lib/systemd/user is searched for
 # /usr and /usr/local), so `systemctl --user enable --now jilan-harvester-daily.timer` works as
@@ -77,7 +114,8 @@ set(CPACK_DEBIAN_CLI_DESCRIPTION
 无窗口地按页采集域名交易平台上已删除、可预定的域名，查询域名的删除类型、
 删除时间、预定截止、预定价格和 ICP 备案，记住采集过的域名，按长度、后缀、
 类别、拼音、数字规律等条件筛选或搜索历史，导出为文本、CSV 或 Excel 工作簿。
-附带每日自动采集的 systemd 用户定时器和 cron 行（/usr/share/jilan-harvester）。
+附带每日自动采集的 systemd 用户定时器和 cron 行（/usr/share/jilan-harvester）、
+演示用的交易平台与备案站点 jilan-market-sim，以及 bash 与 zsh 的补全。
 不需要图形界面；窗口程序在 jilan-harvester 包中。
 
 Harvests the names of deleted domains open for backorder from a domain
@@ -86,8 +124,9 @@ type and times, backorder prices and Chinese ICP filing, keeps a history of
 every name seen, filters names by length, suffix, class, pinyin and number
 patterns, and exports text, CSV or Excel workbooks. Ships a systemd user
 timer and a cron line for a daily harvest of the new names
-(/usr/share/jilan-harvester). Needs no display; the window is in the
-jilan-harvester package.")
+(/usr/share/jilan-harvester), the demo sites jilan-market-sim to try every
+feature on, and bash and zsh completion. Needs no display; the window is in
+the jilan-harvester package.")
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME jilan-harvester)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SECTION net)

@@ -145,7 +145,7 @@ std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& outpu
     const std::optional<exporting::Format> chosen = exporting::formatFor(output, named);
     if (!chosen) {
         return OutputProblem{ExitCode::BadOptions,
-                             "--format 只能是 txt、csv 或 xlsx，不能是 \"" + format + "\""};
+                             "--format 只能是 txt、csv、xlsx 或 jsonl，不能是 \"" + format + "\""};
     }
     if (withDetails && *chosen == exporting::Format::Txt) {
         return OutputProblem{ExitCode::BadOptions,

@@ -9,6 +9,7 @@
 
 #include "base/ascii_case.h"
 #include "cli_run.h"
+#include "config/sites_file.h"
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
 #include "history/store.h"
@@ -327,8 +328,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     }
     if (scanned.isSet(kFormat)) {
         settings.format = base::lowerAscii(scanned.value(kFormat));
-        if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx") {
-            errors.push_back("--format 只能是 txt、csv 或 xlsx，不能是 \"" +
+        if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx" &&
+            settings.format != "jsonl") {
+            errors.push_back("--format 只能是 txt、csv、xlsx 或 jsonl，不能是 \"" +
                              scanned.value(kFormat) + "\"");
         }
         if (!writes) {
@@ -470,7 +472,10 @@ const std::vector<OptionSpec>& optionTable() {
          "file",
          "输出文件；可含 {date}（YYYY-MM-DD）与 {time}（HHMMSS），缺少的文件夹会建立；"
          "\"-\" 为标准输出。"},
-        {{kFormat}, "", "txt|csv|xlsx", "输出格式 txt、csv 或 xlsx；默认按文件扩展名。"},
+        {{kFormat},
+         "",
+         "txt|csv|xlsx|jsonl",
+         "输出格式 txt、csv、xlsx 或 jsonl（每行一个 JSON 对象）；默认按文件扩展名。"},
         {{kFilter}, "", "expr", "只输出符合筛选条件的域名，例如 \"len<=5 tld=com 纯数字\"。"},
         {{kNewOnly}, "", "", "只输出本次采集新出现的域名（需要历史记录）。"},
         {{kHistory},
@@ -576,7 +581,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
             urlOptions[std::string(name)] = scanned.value(name);
         }
     }
-    config::UrlsResult urls = config::resolveUrls(urlOptions, env);
+    config::FileUrls fileUrls;
+    auto sitesFile = config::readSitesFile(config::defaultSitesFilePath(env));
+    if (auto* problem = std::get_if<std::string>(&sitesFile)) {
+        result.sitesFileProblem = std::move(*problem);
+    } else {
+        fileUrls = std::get<config::FileUrls>(std::move(sitesFile));
+    }
+    config::UrlsResult urls = config::resolveUrls(urlOptions, env, fileUrls);
     settings.urls = urls.urls;
     result.errors.insert(result.errors.end(), urls.errors.begin(), urls.errors.end());
 

@@ -33,10 +33,14 @@ struct ParsedCommandLine {
     Settings settings;
     std::vector<std::string> errors;  // one line each; empty when the command line is fine
     bool ok() const { return errors.empty(); }
+    // The settings file (config.toml) could not be used: its Chinese message. The URLs were
+    // then resolved without it. A window-less run stops on it; the window warns and goes on.
+    std::string sitesFileProblem;
 };
 
-// Reads the program's arguments (program name first). URLs come from the defaults, then
-// JILAN_*_URL from `env`, then the options. Options are `--name value`, `--name=value` or
+// Reads the program's arguments (program name first). URLs come from the defaults, then the
+// settings file config.toml (found through `env`), then JILAN_*_URL from `env`, then the options.
+// Options are `--name value`, `--name=value` or
 // `-name value`; `--` ends them.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
                                    const config::EnvLookup& env);

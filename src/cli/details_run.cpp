@@ -8,6 +8,7 @@
 #include "details/detail_service.h"
 #include "filter/score.h"
 #include "name_list_file.h"
+#include "progress_line.h"
 #include "query/detail_batch.h"
 #include "table_output.h"
 #include "window_less_runs.h"
@@ -72,7 +73,14 @@ int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
         detail.maxAgeHours = settings.maxAgeHours;
         detail.historyPath = settings.historyPath;
         detail.limits = settings.limits;
-        outcome = details::runDetails(domains, detail, interruption.requested, err);
+        ProgressLine progress(err, settings.terminalProgress, "查询", "个域名");
+        progress.start(domains.size(), ProgressLine::Clock::now());
+        outcome = details::runDetails(
+            domains, detail, interruption.requested, err, [&](const details::DetailProgress& p) {
+                progress.update({.done = p.done, .total = p.total, .failed = p.failed},
+                                ProgressLine::Clock::now());
+            });
+        progress.finish();
     }
     std::vector<const details::NameDetails*> rowDetails(names.size(), nullptr);
     for (std::size_t k = 0; k < askedRow.size() && k < outcome.details.size(); ++k) {

@@ -12,18 +12,28 @@
 #include "listing_health.h"
 #include "net/market_requests.h"
 #include "notify_run.h"
+#include "progress_line.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
 
 namespace {
 
+constexpr std::string_view kPageStatus = "正在采集第";
+
 // Drives the harvest as the window's timer would, until it ends; an interruption stops it as
 // the stop button does (the pages on the wire are still taken in).
-void harvestUntilDone(HeadlessProgram& program, const Interruption& interruption) {
+void harvestUntilDone(HeadlessProgram& program, const Interruption& interruption,
+                      ProgressLine& progress, const std::size_t& pagesAsked) {
     app::Form1& form = program.form;
     form.Command1.click();
     while (form.Timer1.enabled()) {
+        const std::size_t onTheWire = program.application.harvester().inFlight();
+        progress.update({.done = pagesAsked > onTheWire ? pagesAsked - onTheWire : 0,
+                         .total = static_cast<std::size_t>(
+                             std::max(1.0, harvest::parsePageLimit(form.Text1.text()).value_or(1))),
+                         .found = form.List1.items().size()},
+                        ProgressLine::Clock::now());
         if (interruption.requested && form.Command1.caption() == app::kStopCaption) {
             form.Command1.click();
             program.drain();
@@ -90,7 +100,17 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         notify = std::move(std::get<push::NotifyConfig>(loaded));
     }
 
-    HeadlessProgram program(settings, err);
+    // The status texts go through the progress line: no line per page, a bar on a terminal.
+    const double limit = *harvest::parsePageLimit(pages);
+    ProgressLine progress(err, settings.terminalProgress, "采集", "页");
+    std::size_t pagesAsked = 0;
+    HeadlessProgram program(settings, err, [&](const std::string& status) {
+        if (status.starts_with(kPageStatus)) {
+            ++pagesAsked;
+        } else {
+            progress.note(status);
+        }
+    });
     auto& history = program.application.history();
     // The run's names stay new until its file is written and its digests are sent.
     history.deferCompletion();
@@ -103,7 +123,11 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
             }
         });
     program.form.Text1.setText(pages);
-    harvestUntilDone(program, interruption);
+    // The harvest's own first status ("正在批量采集 ..") is the start line.
+    progress.start(static_cast<std::size_t>(std::max(1.0, limit)), ProgressLine::Clock::now(),
+                   false);
+    harvestUntilDone(program, interruption, progress, pagesAsked);
+    progress.finish();
     // Failed pages make the run fail (5 when none came, 3 when some did), file still written.
     int status = reportHarvest(program.application.harvester().lastOutcome(), err);
     std::string sample;

@@ -7,14 +7,19 @@
 
 namespace jilan::cli {
 
-HeadlessProgram::HeadlessProgram(const Settings& options, std::ostream& err)
+HeadlessProgram::HeadlessProgram(const Settings& options, std::ostream& err, StatusEcho echo)
     : pool(options.limits), application(form, platform, pool, windowOptions(options)) {
-    // Mirrors the status line to the stream, one line per change; a quiet run keeps only its
-    // own summary, so that a failure says why without every page's progress.
+    // Mirrors the status line to the stream, one line per change (or to `echo`, the progress
+    // line); a quiet run keeps only its own summary, so that a failure says why without every
+    // page's progress.
     if (!options.quiet) {
-        statusEcho =
-            form.S1.changed.connect([this, &err] { err << form.status() << '\n'
-                                                       << std::flush; });
+        statusEcho = form.S1.changed.connect([this, &err, echo = std::move(echo)] {
+            if (echo) {
+                echo(form.status());
+            } else {
+                err << form.status() << '\n' << std::flush;
+            }
+        });
     }
 }
 

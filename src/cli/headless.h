@@ -60,9 +60,10 @@ private:
 };
 
 // The whole program, wired as in the window, on the window-less platform; every status text
-// is echoed to `err`, one line per change.
+// is echoed to `err`, one line per change, or handed to `echo` when one is given.
 struct HeadlessProgram {
-    HeadlessProgram(const Settings& options, std::ostream& err);
+    using StatusEcho = std::function<void(const std::string&)>;
+    HeadlessProgram(const Settings& options, std::ostream& err, StatusEcho echo = {});
 
     // Runs the platform's ticker until it stops: after a stop, the pages that were on the
     // wire are collected and appended.

@@ -11,7 +11,9 @@
 #include "headless.h"
 #include "history_care.h"
 #include "interrupt_watch.h"
+#include "net/listen_probe.h"
 #include "notify_run.h"
+#include "progress_line.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -54,6 +56,20 @@ int quietly(const Settings& settings, std::ostream& err, Run run) {
     return status;
 }
 
+// A run that reached for the marketplace at the built-in demo address, with no demo site there:
+// the user most likely has not said where the real one is.
+void hintAtDemoAddress(const Settings& settings, int status, std::ostream& err) {
+    const bool network = settings.mode != RunMode::SearchHistory || settings.details;
+    if (!network || settings.urls.market != config::defaultUrls().market ||
+        status == exitStatus(ExitCode::BadOptions) ||
+        status == exitStatus(ExitCode::OutputNotWritable)) {
+        return;
+    }
+    if (!net::acceptsConnections(settings.urls.market, 1000)) {
+        err << "交易平台网址仍为演示地址，请在 config.toml 中设置\n";
+    }
+}
+
 }  // namespace
 
 int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, std::ostream& out,
@@ -61,7 +77,14 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
     if (!parsed.ok()) {
         return reportErrors(parsed, program, err);
     }
+    if (!parsed.sitesFileProblem.empty()) {
+        err << program << ": " << parsed.sitesFileProblem << '\n';
+        return exitStatus(ExitCode::BadOptions);
+    }
     Settings settings = parsed.settings;
+    // A quiet run draws nothing: what it holds back is printed only when it fails.
+    settings.terminalProgress =
+        !settings.quiet && &err == &std::cerr && ProgressLine::stderrIsTerminal();
     // A bad score.toml ends the run before it sends anything.
     if (const std::optional<std::string> problem = loadScoreWeights(settings)) {
         err << program << ": " << *problem << '\n';
@@ -77,11 +100,16 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
         case RunMode::Harvest:
         case RunMode::SearchHistory:
         case RunMode::DetailsFrom:
-            return quietly(settings, err,
-                           [&settings](std::ostream& e) { return runWritingFile(settings, e); });
+            return quietly(settings, err, [&settings](std::ostream& e) {
+                const int status = runWritingFile(settings, e);
+                hintAtDemoAddress(settings, status, e);
+                return status;
+            });
         case RunMode::Query:
             return quietly(settings, err, [&](std::ostream& e) {
-                return runHeadlessQuery(settings.domain, settings, out, e);
+                const int status = runHeadlessQuery(settings.domain, settings, out, e);
+                hintAtDemoAddress(settings, status, e);
+                return status;
             });
         case RunMode::Explain:
             return runExplainCommand(settings, out);
@@ -98,7 +126,8 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
     }
     err << program
         << ": 没有可在窗口外运行的任务：请给出 --harvest、--query、--search-history、"
-           "--details-from 或 --explain（窗口请运行 jilan-harvester）\n";
+           "--details-from、--explain、--check-history、--restore-history、--notify 或 "
+           "--notify-test（窗口请运行 jilan-harvester）\n";
     err << "请运行 " << program << " --help 查看用法。\n";
     return exitStatus(ExitCode::BadOptions);
 }

@@ -71,6 +71,10 @@ struct Settings {
     std::string notifyConfig;
     bool notify = false;        // --notify: send the digests after the harvest
     bool notifyResend = false;  // --notify-resend: send the newest run's digests again
+
+    // Standard error is a terminal: long runs draw a progress bar there (progress_line.h);
+    // otherwise they print no line per page or name.
+    bool terminalProgress = false;
 };
 
 // What the window takes of the settings.

@@ -62,18 +62,20 @@ std::optional<std::string> checkBaseUrl(std::string_view url) {
     return std::nullopt;
 }
 
-UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env) {
+UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env,
+                       const FileUrls& file) {
     UrlsResult result{defaultUrls(), {}};
     struct Entry {
         const char* option;
         const char* variable;
         std::string Urls::*field;
+        std::optional<std::string> FileUrls::*fromFile;
     };
     const Entry entries[] = {
-        {"market-url", "JILAN_MARKET_URL", &Urls::market},
-        {"icp-url", "JILAN_ICP_URL", &Urls::icp},
-        {"forum-url", "JILAN_FORUM_URL", &Urls::forum},
-        {"home-url", "JILAN_HOME_URL", &Urls::home},
+        {"market-url", "JILAN_MARKET_URL", &Urls::market, &FileUrls::market},
+        {"icp-url", "JILAN_ICP_URL", &Urls::icp, &FileUrls::icp},
+        {"forum-url", "JILAN_FORUM_URL", &Urls::forum, &FileUrls::forum},
+        {"home-url", "JILAN_HOME_URL", &Urls::home, &FileUrls::home},
     };
     for (const Entry& e : entries) {
         std::optional<std::string> value;
@@ -86,6 +88,10 @@ UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const 
                 value = *v;
                 source = std::string("环境变量 ") + e.variable;
             }
+        }
+        if (!value && file.*e.fromFile) {
+            value = file.*e.fromFile;
+            source = "config.toml";
         }
         if (!value) {
             continue;

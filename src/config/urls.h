@@ -35,10 +35,20 @@ struct UrlsResult {
 
 using EnvLookup = std::function<std::optional<std::string>(const std::string& name)>;
 
-// Defaults, overridden by JILAN_MARKET_URL, JILAN_ICP_URL, JILAN_FORUM_URL,
-// JILAN_HOME_URL, overridden in turn by the options market-url, icp-url,
-// forum-url, home-url (option names without dashes as keys).
-UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env);
+// The URLs the settings file gives (sites_file.h), each already checked; unset when the file
+// leaves it out.
+struct FileUrls {
+    std::optional<std::string> market = std::nullopt;
+    std::optional<std::string> icp = std::nullopt;
+    std::optional<std::string> forum = std::nullopt;
+    std::optional<std::string> home = std::nullopt;
+};
+
+// Defaults, overridden by the settings file's URLs, overridden by JILAN_MARKET_URL,
+// JILAN_ICP_URL, JILAN_FORUM_URL, JILAN_HOME_URL, overridden in turn by the options
+// market-url, icp-url, forum-url, home-url (option names without dashes as keys).
+UrlsResult resolveUrls(const std::map<std::string, std::string>& options, const EnvLookup& env,
+                       const FileUrls& file = {});
 
 // The real environment.
 std::optional<std::string> processEnv(const std::string& name);

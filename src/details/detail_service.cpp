@@ -247,7 +247,8 @@ std::optional<NameDetails> DetailWorker::cached(const std::string& domain) const
 }
 
 DetailRunOutcome runDetails(const std::vector<std::string>& names, const DetailSettings& settings,
-                            const std::atomic<bool>& interrupted, std::ostream& err) {
+                            const std::atomic<bool>& interrupted, std::ostream& err,
+                            const DetailProgressSink& onProgress) {
     DetailRunOutcome outcome;
     outcome.details.resize(names.size());
     DetailRun batch(names, settings);
@@ -273,7 +274,9 @@ DetailRunOutcome runDetails(const std::vector<std::string>& names, const DetailS
         collect();
         // A line per second at most, so a long batch does not flood the terminal.
         const DetailProgress p = batch.progress();
-        if (p.done != shownDone && Steady::now() - shownAt >= std::chrono::seconds(1)) {
+        if (onProgress) {
+            onProgress(p);
+        } else if (p.done != shownDone && Steady::now() - shownAt >= std::chrono::seconds(1)) {
             printProgress(err, p);
             shownDone = p.done;
             shownAt = Steady::now();

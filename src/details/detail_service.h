@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
@@ -82,9 +84,14 @@ struct DetailRunOutcome {
     std::string historyProblem;  // the store could not cache (Chinese); empty when it could
 };
 
+// Told the progress after each step of a command-line batch.
+using DetailProgressSink = std::function<void(const DetailProgress&)>;
+
 // Runs the batch on the calling thread for the command line, checking `interrupted` between
-// short waits so a signal cancels the request on the wire; progress lines go to `err`.
+// short waits so a signal cancels the request on the wire. The progress goes to `onProgress`
+// when one is given, else as a line a second to `err`; the summary line goes to `err`.
 DetailRunOutcome runDetails(const std::vector<std::string>& names, const DetailSettings& settings,
-                            const std::atomic<bool>& interrupted, std::ostream& err);
+                            const std::atomic<bool>& interrupted, std::ostream& err,
+                            const DetailProgressSink& onProgress = {});
 
 }  // namespace jilan::details

@@ -57,6 +57,21 @@ enum class Shape { Text, Number, Money, Time };
 // Where a column's value comes from; a view repaints a column when its source changes.
 enum class Source { Name, Sightings, Run, Details };
 
+// How a column's cell is written in JSON Lines.
+enum class JsonValue {
+    Text,       // a string
+    Number,     // a number
+    Yuan,       // "12.50元" as the number 12.5; any other text stays a string
+    SiteTime,   // the site's Beijing time as ISO 8601 with +08:00
+    LocalTime,  // this computer's local time as ISO 8601 with its offset
+};
+
+// A column's stable ASCII key in JSON Lines (the README lists them) and its value's kind.
+struct JsonField {
+    std::string_view key{};
+    JsonValue value = JsonValue::Text;
+};
+
 // One column, declared once for every view.
 struct ColumnSpec {
     Column id = Column::Domain;
@@ -75,6 +90,7 @@ struct ColumnSpec {
     std::optional<double> (*number)(const NameRecord&) = nullptr;
     // The 域名筛选 table's text, when it differs from `text`.
     std::string (*tableText)(const NameRecord&) = nullptr;
+    JsonField json{};
 };
 
 namespace columns {
@@ -106,17 +122,20 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
     {.id = Column::Domain,
      .caption = "域名",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return std::string(r.domain); }},
+     .text = [](const NameRecord& r) { return std::string(r.domain); },
+     .json = {"domain", JsonValue::Text}},
     {.id = Column::Length,
      .caption = "长度",
      .shape = Shape::Number,
      .views = kExportView | kTableView,
      .text = [](const NameRecord& r) { return std::to_string(r.features.length); },
-     .number = [](const NameRecord& r) { return std::optional<double>(r.features.length); }},
+     .number = [](const NameRecord& r) { return std::optional<double>(r.features.length); },
+     .json = {"length", JsonValue::Number}},
     {.id = Column::Suffix,
      .caption = "后缀",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.tld; }},
+     .text = [](const NameRecord& r) { return r.features.tld; },
+     .json = {"tld", JsonValue::Text}},
     {.id = Column::Kind,
      .caption = "类别",
      .views = kExportView | kTableView,
@@ -125,15 +144,18 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .number =
          [](const NameRecord& r) {
              return std::optional<double>(static_cast<int>(r.features.kind));
-         }},
+         },
+     .json = {"kind", JsonValue::Text}},
     {.id = Column::Structure,
      .caption = "结构",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.structure; }},
+     .text = [](const NameRecord& r) { return r.features.structure; },
+     .json = {"structure", JsonValue::Text}},
     {.id = Column::Pinyin,
      .caption = "拼音",
      .views = kExportView | kTableView,
-     .text = [](const NameRecord& r) { return r.features.pinyin; }},
+     .text = [](const NameRecord& r) { return r.features.pinyin; },
+     .json = {"pinyin", JsonValue::Text}},
     {.id = Column::FirstSeen,
      .caption = "首次发现",
      .shape = Shape::Time,
@@ -145,7 +167,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          [](const NameRecord& r) {
              return r.seen ? std::optional<double>(static_cast<double>(r.seen->firstSeen))
                            : std::nullopt;
-         }},
+         },
+     .json = {"first_seen", JsonValue::LocalTime}},
     {.id = Column::New,
      .caption = "新",
      .source = Source::Run,
@@ -155,26 +178,30 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .number =
          [](const NameRecord& r) {
              return r.isNew ? std::optional<double>(*r.isNew ? 1 : 0) : std::nullopt;
-         }},
+         },
+     .json = {"new", JsonValue::Text}},
     {.id = Column::LastSeen,
      .caption = "最近发现",
      .shape = Shape::Time,
      .source = Source::Sightings,
      .views = kExportView,
      .widthSample = columns::kTimeSample,
-     .text = [](const NameRecord& r) { return columns::seenTime(r, &Sightings::lastSeen); }},
+     .text = [](const NameRecord& r) { return columns::seenTime(r, &Sightings::lastSeen); },
+     .json = {"last_seen", JsonValue::LocalTime}},
     {.id = Column::Runs,
      .caption = "次数",
      .shape = Shape::Number,
      .source = Source::Sightings,
      .views = kExportView,
      .text =
-         [](const NameRecord& r) { return r.seen ? std::to_string(r.seen->runs) : std::string(); }},
+         [](const NameRecord& r) { return r.seen ? std::to_string(r.seen->runs) : std::string(); },
+     .json = {"runs", JsonValue::Number}},
     {.id = Column::DeletionType,
      .caption = "删除类型",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deletionType); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deletionType); },
+     .json = {"deletion_type", JsonValue::Text}},
     {.id = Column::DeletionTime,
      .caption = "删除时间",
      .shape = Shape::Time,
@@ -185,7 +212,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .date =
          [](const NameRecord& r) {
              return columns::detailDate(r, &DetailSortKeys::deletion, &NameDetails::deletionTime);
-         }},
+         },
+     .json = {"deletion_time", JsonValue::SiteTime}},
     {.id = Column::BookingDeadline,
      .caption = "预定截止",
      .shape = Shape::Time,
@@ -197,7 +225,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
          [](const NameRecord& r) {
              return columns::detailDate(r, &DetailSortKeys::deadline,
                                         &NameDetails::bookingDeadline);
-         }},
+         },
+     .json = {"booking_deadline", JsonValue::SiteTime}},
     {.id = Column::Filed,
      .caption = "是否备案",
      .source = Source::Details,
@@ -209,7 +238,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              std::string text = columns::detail(r, &NameDetails::filed);
              const std::string number = columns::detail(r, &NameDetails::filingNumber);
              return number.empty() ? text : text + "（" + number + "）";
-         }},
+         },
+     .json = {"filed", JsonValue::Text}},
     {.id = Column::FilingNumber,
      .caption = "备案号",
      .source = Source::Details,
@@ -219,18 +249,21 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              return r.details != nullptr && r.details->filed == kFiledValue
                         ? r.details->filingNumber
                         : std::string();
-         }},
+         },
+     .json = {"filing_number", JsonValue::Text}},
     {.id = Column::BookingPlatform,
      .caption = "预定平台",
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPlatform); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPlatform); },
+     .json = {"booking_platform", JsonValue::Text}},
     {.id = Column::BookingPrice,
      .caption = "预定价格",
      .shape = Shape::Money,
      .source = Source::Details,
      .views = kEveryView,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); },
+     .json = {"booking_price", JsonValue::Text}},
     // The yuan value beside the price as quoted: the table sorts prices by it.
     {.id = Column::PriceInYuan,
      .caption = "折合人民币",
@@ -243,20 +276,23 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              return std::nullopt;
          }
          return r.detailKeys != nullptr ? r.detailKeys->price : sortKeysOf(*r.details).price;
-     }},
+     },
+     .json = {"price_cny", JsonValue::Yuan}},
     {.id = Column::Deposit,
      .caption = "保证金",
      .shape = Shape::Money,
      .source = Source::Details,
      .views = kExportView | kDetailPane,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deposit); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::deposit); },
+     .json = {"deposit", JsonValue::Yuan}},
     {.id = Column::QueriedAt,
      .caption = "查询时间",
      .shape = Shape::Time,
      .source = Source::Details,
      .views = kExportView | kDetailPane,
      .widthSample = columns::kTimeSample,
-     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::queriedAt); }},
+     .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::queriedAt); },
+     .json = {"queried_at", JsonValue::LocalTime}},
     {.id = Column::QueryResult,
      .caption = "查询结果",
      .source = Source::Details,
@@ -268,7 +304,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
                  return std::string(base::kNotADomain);
              }
              return columns::detail(r, &NameDetails::result);
-         }},
+         },
+     .json = {"result", JsonValue::Text}},
     {.id = Column::Score,
      .caption = "评分",
      .shape = Shape::Number,
@@ -284,14 +321,16 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
              return std::nullopt;
          }
          return r.score->value;
-     }},
+     },
+     .json = {"score", JsonValue::Number}},
     {.id = Column::ScoreNote,
      .caption = "评分说明",
      .views = kExportView | kDetailPane,
      .text =
          [](const NameRecord& r) {
              return r.score != nullptr ? r.score->breakdown : std::string();
-         }},
+         },
+     .json = {"score_reason", JsonValue::Text}},
 }};
 
 constexpr const ColumnSpec& specOf(Column c) {

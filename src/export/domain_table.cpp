@@ -73,6 +73,9 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
         if (name == "xlsx") {
             return Format::Xlsx;
         }
+        if (name == "jsonl") {
+            return Format::Jsonl;
+        }
         return std::nullopt;
     }
     const std::string file = base::lowerAscii(path);
@@ -81,6 +84,9 @@ std::optional<Format> formatFor(std::string_view path, std::optional<std::string
     }
     if (endsWith(file, ".xlsx")) {
         return Format::Xlsx;
+    }
+    if (endsWith(file, ".jsonl")) {
+        return Format::Jsonl;
     }
     return Format::Txt;
 }

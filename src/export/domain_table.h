@@ -36,11 +36,11 @@ std::string domainOf(const filter::NameFeatures& features, const history::NameRo
 DomainRow makeDomainRow(const filter::NameFeatures& features, const history::NameRow* seen,
                         const NameDetails* details, const filter::ScoreWeights& weights);
 
-enum class Format { Txt, Csv, Xlsx };
+enum class Format { Txt, Csv, Xlsx, Jsonl };
 
-// The format a run writes: the one named ("txt", "csv", "xlsx", any case) or else the one
-// the file name's extension suggests (.csv, .xlsx; everything else text). Empty when the
-// name given is none of the three.
+// The format a run writes: the one named ("txt", "csv", "xlsx", "jsonl", any case) or else
+// the one the file name's extension suggests (.csv, .xlsx, .jsonl; everything else text).
+// Empty when the name given is none of these.
 std::optional<Format> formatFor(std::string_view path, std::optional<std::string_view> named);
 
 // Columns a text takes in a spreadsheet: East Asian wide and full-width characters count

@@ -1,6 +1,7 @@
 #include "export/table_writer.h"
 
 #include "export/csv_export.h"
+#include "export/jsonl_export.h"
 #include "export/text_export.h"
 #include "export/xlsx_export.h"
 
@@ -25,6 +26,8 @@ OpenedTable openTable(Format format, const std::string& path, const XlsxOptions&
             return opened<CsvWriter>(path);
         case Format::Xlsx:
             return opened<XlsxWriter>(path, xlsx);
+        case Format::Jsonl:
+            return opened<JsonlWriter>(path);
         case Format::Txt:
             break;
     }

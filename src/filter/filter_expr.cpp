@@ -260,25 +260,26 @@ std::uint8_t kindBit(NameClass k) {
     return static_cast<std::uint8_t>(1U << static_cast<int>(k));
 }
 
+struct Named {
+    std::string_view word;
+    NameClass kind;
+};
+constexpr std::array<Named, 12> kNames = {{
+    {"digits", NameClass::Digits},
+    {"letters", NameClass::Letters},
+    {"mixed", NameClass::Mixed},
+    {"hyphen", NameClass::Hyphen},
+    {"idn", NameClass::Chinese},
+    {"other", NameClass::Other},
+    {"纯数字", NameClass::Digits},
+    {"纯字母", NameClass::Letters},
+    {"杂米", NameClass::Mixed},
+    {"含横杠", NameClass::Hyphen},
+    {"中文", NameClass::Chinese},
+    {"其他", NameClass::Other},
+}};
+
 std::optional<NameClass> classNamed(std::string_view word) {
-    struct Named {
-        std::string_view word;
-        NameClass kind;
-    };
-    static constexpr std::array<Named, 12> kNames = {{
-        {"digits", NameClass::Digits},
-        {"letters", NameClass::Letters},
-        {"mixed", NameClass::Mixed},
-        {"hyphen", NameClass::Hyphen},
-        {"idn", NameClass::Chinese},
-        {"other", NameClass::Other},
-        {"纯数字", NameClass::Digits},
-        {"纯字母", NameClass::Letters},
-        {"杂米", NameClass::Mixed},
-        {"含横杠", NameClass::Hyphen},
-        {"中文", NameClass::Chinese},
-        {"其他", NameClass::Other},
-    }};
     for (const Named& n : kNames) {
         if (n.word == word) {
             return n.kind;
@@ -286,6 +287,8 @@ std::optional<NameClass> classNamed(std::string_view word) {
     }
     return std::nullopt;
 }
+
+constexpr std::array<std::string_view, 3> kSyllableWords = {"单拼", "双拼", "三拼"};
 
 // Terms that are a single word, without a value.
 std::optional<Term> wordTerm(std::string_view word) {
@@ -298,7 +301,6 @@ std::optional<Term> wordTerm(std::string_view word) {
         t.test = Test::Initials;
         return t;
     }
-    constexpr std::array<std::string_view, 3> kSyllableWords = {"单拼", "双拼", "三拼"};
     for (std::size_t i = 0; i < kSyllableWords.size(); ++i) {
         if (word == kSyllableWords[i]) {
             t.test = Test::Pinyin;
@@ -317,23 +319,24 @@ std::optional<Term> wordTerm(std::string_view word) {
     return std::nullopt;
 }
 
+struct Key {
+    std::string_view name;
+    Test test;
+};
+constexpr std::array<Key, 10> kKeys = {{
+    {"len", Test::Length},
+    {"tld", Test::Tld},
+    {"kind", Test::Kind},
+    {"pattern", Test::Pattern},
+    {"pinyin", Test::Pinyin},
+    {"has", Test::Has},
+    {"starts", Test::Starts},
+    {"ends", Test::Ends},
+    {"score", Test::Score},
+    {"评分", Test::Score},
+}};
+
 std::optional<Test> keyTest(std::string_view key) {
-    struct Key {
-        std::string_view name;
-        Test test;
-    };
-    static constexpr std::array<Key, 10> kKeys = {{
-        {"len", Test::Length},
-        {"tld", Test::Tld},
-        {"kind", Test::Kind},
-        {"pattern", Test::Pattern},
-        {"pinyin", Test::Pinyin},
-        {"has", Test::Has},
-        {"starts", Test::Starts},
-        {"ends", Test::Ends},
-        {"score", Test::Score},
-        {"评分", Test::Score},
-    }};
     for (const Key& k : kKeys) {
         if (k.name == key) {
             return k.test;
@@ -727,6 +730,21 @@ Filter::Bounds boundsOf(const std::vector<Term>& terms) {
 }
 
 }  // namespace
+
+std::vector<std::string> filterWords() {
+    std::vector<std::string> words = {"new", "声母"};
+    words.insert(words.end(), kSyllableWords.begin(), kSyllableWords.end());
+    for (const Named& n : kNames) {
+        // Only the Chinese class names stand alone.
+        if (static_cast<unsigned char>(n.word.front()) >= 0x80) {
+            words.emplace_back(n.word);
+        }
+    }
+    for (const Key& k : kKeys) {
+        words.push_back(std::string(k.name) + (k.test == Test::Score ? ">=" : "="));
+    }
+    return words;
+}
 
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
     return compile(expression, defaultScoreWeights());

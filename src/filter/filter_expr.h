@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "filter/name_features.h"
 #include "filter/score_weights.h"
@@ -27,6 +28,10 @@ struct FilterError {
 
 // A compiled expression. Cheap to copy (the compiled terms are shared and never change);
 // matching allocates nothing. A default-constructed filter matches every name.
+// The words a term can start with, for completion on the command line: the standalone words
+// (new, 纯数字, 双拼...) and each key with its operator (len=, tld=, score>=...).
+std::vector<std::string> filterWords();
+
 class Filter {
 public:
     Filter() = default;

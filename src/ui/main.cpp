@@ -2,6 +2,7 @@
 // jilan-harvester-cli, answered before any toolkit exists.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QStringList>
 
 #include <iostream>
@@ -61,6 +62,11 @@ int main(int argc, char** argv) {
         jilan::cli::parseCommandLine(args, jilan::config::processEnv);
     if (!parsed.ok() || parsed.settings.mode != jilan::cli::RunMode::Window) {
         return jilan::cli::runCommandLine(parsed, kProgram, std::cout, std::cerr);
+    }
+    if (!parsed.sitesFileProblem.empty()) {
+        // The window opens all the same, on the addresses the file did not spoil.
+        QMessageBox::warning(nullptr, QStringLiteral("霁岚域名回收采集器"),
+                             jilan::ui::toQt(parsed.sitesFileProblem + "\n将使用内置网址。"));
     }
     return runWindow(qtApp, parsed.settings);
 }

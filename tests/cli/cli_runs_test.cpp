@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "base/name_key.h"
 #include "cli/interrupt_watch.h"
 #include "cli/run.h"
@@ -926,6 +928,117 @@ TEST_F(CliRunsTest, SortOrdersEveryRunsOutput) {
         }
         EXPECT_EQ(written, c.expected);
     }
+}
+
+}  // namespace
+}  // namespace jilan::cli
+
+namespace jilan::cli {
+namespace {
+namespace jsonl {
+
+// The cells of CSV lines (RFC 4180 quoting), without the ' that guards a formula-like cell.
+std::vector<std::string> csvCells(const std::string& line) {
+    std::vector<std::string> cells(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            cells.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            cells.emplace_back();
+        } else {
+            cells.back() += c;
+        }
+    }
+    for (std::string& cell : cells) {
+        if (cell.size() > 1 && cell[0] == '\'' &&
+            std::string_view("=+-@\t\r").find(cell[1]) != std::string_view::npos) {
+            cell.erase(0, 1);
+        }
+    }
+    return cells;
+}
+
+// What the JSON value of a CSV cell must be, by the column's kind.
+void expectAgrees(const nlohmann::json& value, const std::string& cell, exporting::JsonValue kind,
+                  const std::string& key) {
+    SCOPED_TRACE(key + " = " + cell);
+    if (cell.empty()) {
+        EXPECT_TRUE(value.is_null()) << value;
+        return;
+    }
+    std::smatch m;
+    const std::regex time("([0-9]{4}-[0-9]{2}-[0-9]{2}) ([0-9]{2}:[0-9]{2})(:[0-9]{2})?");
+    const std::regex yuan("([0-9]+(\\.[0-9]+)?)元");
+    using K = exporting::JsonValue;
+    if (kind == K::Number || (kind == K::Yuan && std::regex_match(cell, m, yuan))) {
+        ASSERT_TRUE(value.is_number()) << value;
+        EXPECT_DOUBLE_EQ(value.get<double>(), std::stod(cell));
+    } else if ((kind == K::SiteTime || kind == K::LocalTime) && std::regex_match(cell, m, time)) {
+        ASSERT_TRUE(value.is_string()) << value;
+        const std::string iso = m[1].str() + "T" + m[2].str() + (m[3].matched ? m[3].str() : ":00");
+        if (kind == K::SiteTime) {
+            EXPECT_EQ(value.get<std::string>(), iso + "+08:00");
+        } else {
+            EXPECT_TRUE(std::regex_match(value.get<std::string>(),
+                                         std::regex(iso + "[+-][0-9]{2}:[0-9]{2}")))
+                << value;
+        }
+    } else {
+        EXPECT_EQ(value, nlohmann::json(cell));
+    }
+}
+
+}  // namespace jsonl
+
+// A harvest written as JSON Lines against the CSV of the same names, sightings and details read
+// back from the history it recorded: every line parses, under every column's key, and each value
+// is the CSV cell as a number, a time with its offset, or the same text.
+TEST_F(CliRunsTest, JsonLinesOfAHarvestAgreeWithItsCsv) {
+    Settings s = settings;
+    s.filter = "len<=5";
+    s.details = true;
+    s.output = dir.file("today.jsonl");
+    ASSERT_EQ(harvest("3", s), 0) << err.str();
+    s.output = dir.file("today.csv");
+    err.str({});
+    ASSERT_EQ(runSearchHistoryCommand(s, interruption, err), 0) << err.str();
+
+    std::map<std::string, std::vector<std::string>> csv;
+    const std::vector<std::string> csvLines = lines(readFile(s.output));
+    for (std::size_t i = 1; i < csvLines.size(); ++i) {
+        std::vector<std::string> cells = jsonl::csvCells(csvLines[i]);
+        ASSERT_EQ(cells.size(), exporting::kExportColumns.size()) << csvLines[i];
+        csv[cells[0]] = std::move(cells);
+    }
+    const std::string text = readFile(dir.file("today.jsonl"));
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    std::istringstream jsonLines(text);
+    std::set<std::string> seen;
+    int queried = 0;
+    for (std::string line; std::getline(jsonLines, line);) {
+        const nlohmann::json object = nlohmann::json::parse(line);  // throws: the test fails
+        ASSERT_TRUE(object.is_object());
+        EXPECT_EQ(object.size(), exporting::kExportColumns.size()) << line;
+        const std::string domain = object.at("domain").get<std::string>();
+        ASSERT_TRUE(csv.contains(domain)) << domain;
+        seen.insert(domain);
+        for (std::size_t c = 0; c < exporting::kExportColumns.size(); ++c) {
+            const exporting::JsonField& field =
+                exporting::specOf(exporting::kExportColumns[c]).json;
+            ASSERT_TRUE(object.contains(field.key)) << "no key for column " << c;
+            jsonl::expectAgrees(object.at(field.key), csv[domain][c], field.value,
+                                std::string(field.key));
+        }
+        queried += object.at("deletion_time").is_string() ? 1 : 0;
+    }
+    EXPECT_EQ(seen.size(), csv.size());
+    EXPECT_GT(queried, 0);
 }
 
 }  // namespace

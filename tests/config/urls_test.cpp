@@ -72,6 +72,7 @@ TEST(UrlOverrideTest, OptionBeatsEnvironmentBeatsDefault) {
         Map options;
         Map env;
         std::string expected;  // "" = the default
+        config::FileUrls file = {};
     } cases[] = {
         {"market from env",
          Market,
@@ -119,6 +120,30 @@ TEST(UrlOverrideTest, OptionBeatsEnvironmentBeatsDefault) {
          {},
          "HTTP://Home.Example:8000/x?y=1"},
         {"empty env is unset", Home, {}, {{"JILAN_HOME_URL", ""}}, ""},
+        {"file beats default",
+         Market,
+         {},
+         {},
+         "http://file.example",
+         {.market = "http://file.example/"}},
+        {"env beats file",
+         Market,
+         {},
+         {{"JILAN_MARKET_URL", "http://env.example"}},
+         "http://env.example",
+         {.market = "http://file.example"}},
+        {"option beats file",
+         Home,
+         {{"home-url", "http://opt.example/h"}},
+         {},
+         "http://opt.example/h",
+         {.home = "http://file.example/h"}},
+        {"file icp gets its slash",
+         Icp,
+         {},
+         {},
+         "http://icp.example/q/",
+         {.icp = "http://icp.example/q"}},
         {"look-alike variables are not read",
          Market,
          {},
@@ -129,7 +154,7 @@ TEST(UrlOverrideTest, OptionBeatsEnvironmentBeatsDefault) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const config::UrlsResult r = config::resolveUrls(c.options, envFrom(c.env));
+        const config::UrlsResult r = config::resolveUrls(c.options, envFrom(c.env), c.file);
         EXPECT_EQ(r.errors, std::vector<std::string>{});
         config::Urls expected = config::defaultUrls();
         if (!c.expected.empty()) {

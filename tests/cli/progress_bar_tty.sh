@@ -1,0 +1,25 @@
+#!/bin/sh
+# The progress bar on a pseudo-terminal (script -qc): a 10-page harvest against market-sim draws
+# the bar in place (carriage return, erase to the end of the line), prints no line per page, and
+# clears the bar before the summary.
+# usage: progress_bar_tty.sh CLI MARKET_SIM WORK_DIR
+set -eu
+cli=$1 sim=$2 work=$3
+rm -rf "$work" && mkdir -p "$work"
+"$sim" --port 0 --latency-ms 30 >"$work/sim.log" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+base=""
+for _ in $(seq 1 100); do
+  base=$(sed -n 's/^market-sim listening on \(http[^ ]*\).*$/\1/p' "$work/sim.log")
+  [ -n "$base" ] && break
+  sleep 0.05
+done
+[ -n "$base" ] || { echo "market-sim did not start"; exit 1; }
+XDG_CONFIG_HOME="$work" TERM=xterm script -qc "\"$cli\" --market-url $base --icp-url $base/icp/ \
+  --harvest 10 --no-history --output \"$work/out.txt\"" /dev/null >"$work/tty.log"
+cr=$(printf '\r') esc=$(printf '\033')
+grep -q "${cr}采集 [0-9]*/10 页" "$work/tty.log" || { echo "no bar redrawn in place"; cat -A "$work/tty.log"; exit 1; }
+grep -q "${cr}${esc}\[K已写入 500 个域名" "$work/tty.log" || { echo "the bar is not cleared before the summary"; cat -A "$work/tty.log"; exit 1; }
+if grep -q "正在采集第" "$work/tty.log"; then echo "a line per page"; exit 1; fi
+echo "bar drawn and cleared"
