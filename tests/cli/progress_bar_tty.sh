@@ -20,6 +20,6 @@ XDG_CONFIG_HOME="$work" TERM=xterm script -qc "\"$cli\" --market-url $base --icp
   --harvest 10 --no-history --output \"$work/out.txt\"" /dev/null >"$work/tty.log"
 cr=$(printf '\r') esc=$(printf '\033')
 grep -q "${cr}采集 [0-9]*/10 页" "$work/tty.log" || { echo "no bar redrawn in place"; cat -A "$work/tty.log"; exit 1; }
-grep -q "${cr}${esc}\[K已写入 500 个域名" "$work/tty.log" || { echo "the bar is not cleared before the summary"; cat -A "$work/tty.log"; exit 1; }
+grep -q "${cr}${esc}\[K共获取 10 页" "$work/tty.log" && grep -q "^已写入 500 个域名" "$work/tty.log" || { echo "the bar is not cleared before the summary"; cat -A "$work/tty.log"; exit 1; }
 if grep -q "正在采集第" "$work/tty.log"; then echo "a line per page"; exit 1; fi
 echo "bar drawn and cleared"

@@ -35,7 +35,7 @@ TEST(SitesFileTest, AProblemNamesFileLineAndKey) {
         const char* expected;  // the message starts so
     } cases[] = {
         {"url checked like an option", "[sites]\n\nmarket = \"ftp://m.example\"\n",
-         "配置文件有误：/c/config.toml 第3行 sites.market：网址须以 http:// 或 https:// 开头"},
+         "配置文件有误：/c/config.toml 第3行 sites.market：网址必须以 http:// 或 https:// 开头"},
         {"unknown key", "[sites]\nmarkt = \"http://m.example\"\n",
          "配置文件有误：/c/config.toml 第2行 sites.markt：未知的键"},
         {"unknown section", "[site]\nmarket = \"http://m.example\"\n",
