@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "cli/command_line.h"
 #include "cli/run.h"
 #include "desktop_program.h"
