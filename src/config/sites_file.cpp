@@ -58,9 +58,11 @@ std::variant<FileUrls, std::string> parseSitesFile(std::string_view text,
             return problem(fileName, node.source(), "sites", "需要一节 [sites]");
         }
         for (const auto& [name, value] : *sites) {
-            const std::string shown = "sites." + std::string(name.str());
+            // A copy: a lambda may not capture a structured binding before C++20's clang 16.
+            const std::string_view keyName = name.str();
+            const std::string shown = "sites." + std::string(keyName);
             const auto known = std::find_if(kKeys.begin(), kKeys.end(),
-                                            [&](const Key& k) { return k.name == name.str(); });
+                                            [keyName](const Key& k) { return k.name == keyName; });
             if (known == kKeys.end()) {
                 return problem(fileName, name.source(), shown,
                                "未知的键（可用 market、icp、forum、home）");

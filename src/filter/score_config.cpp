@@ -130,8 +130,9 @@ void readSection(std::string_view section, const toml::table& table, ScoreWeight
             }
             double multiplier = 1.0;
             readMultiplier(node, name, multiplier, problems);
+            const std::string_view suffix = key.str();  // a lambda may not name a binding (clang)
             auto it = std::find_if(w.suffixes.begin(), w.suffixes.end(),
-                                   [&](const SuffixWeight& s) { return s.suffix == key.str(); });
+                                   [suffix](const SuffixWeight& s) { return s.suffix == suffix; });
             if (it == w.suffixes.end()) {
                 w.suffixes.push_back({std::string(key.str()), multiplier});
             } else {
