@@ -43,7 +43,7 @@ TEST(CompletionTest, BothShellsOfferEveryOptionTheHelpLists) {
     ASSERT_GT(options.size(), 20u);
     const std::string bash = fileText(JILAN_BASH_COMPLETION);
     const std::string zsh = fileText(JILAN_ZSH_COMPLETION);
-    // bash offers the options as one word list; zsh has one spec per spelling.
+    // bash offers the options as one word list; zsh has one entry per spelling.
     const std::size_t listStart = bash.find("compgen -W \"--");
     ASSERT_NE(listStart, std::string::npos) << bash;
     const std::string list =
