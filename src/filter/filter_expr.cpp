@@ -636,7 +636,7 @@ std::string unquoted(std::string_view term) {
     for (const char c : term) {
         if (quote == 0 && isQuote(c)) {
             quote = c;
-        } else if (c == quote) {
+        } else if (quote != 0 && c == quote) {
             quote = 0;
         } else {
             out.push_back(c);

@@ -240,6 +240,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Quotes keep blanks inside a term; one left open is a fault, not a letter.
         ErrorCase{"unclosed_quote", "has=\"8 8\" tld=\"com", 2, "tld=\"com",
                   "筛选条件有误：第2项 \"tld=\"com\"：引号不成对"},
+        // A NUL byte is a byte like any other, never taken for a closing quote and dropped.
+        ErrorCase{"nul_byte_kept", std::string("len\0=3", 6), 1, std::string("len\0=3", 6),
+                  "筛选条件有误：第1项 \"" + std::string("len\0=3", 6) + "\"：未知条件 " +
+                      std::string("len\0", 4)},
         ErrorCase{"invalid_utf8",
                   "len=3 has=\xFF"
                   "8",
