@@ -6,13 +6,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/settings_problem.h"
+
 namespace jilan::config {
 namespace {
 
 std::string problem(const std::string& fileName, const toml::source_region& where,
                     std::string_view key, std::string_view reason) {
-    return "配置文件有误：" + fileName + " 第" + std::to_string(where.begin.line) + "行 " +
-           std::string(key) + "：" + std::string(reason);
+    return base::settingsProblem("配置文件", fileName, where.begin.line, key, reason);
 }
 
 }  // namespace
@@ -37,8 +38,8 @@ std::variant<FileUrls, std::string> parseSitesFile(std::string_view text,
     try {
         root = toml::parse(text, fileName);
     } catch (const toml::parse_error& error) {
-        return "配置文件有误：" + fileName + " 第" + std::to_string(error.source().begin.line) +
-               "行：TOML 格式错误（" + std::string(error.description()) + "）";
+        return base::settingsSyntaxProblem("配置文件", fileName, error.source().begin.line,
+                                           error.description());
     }
     struct Key {
         std::string_view name;

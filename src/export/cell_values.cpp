@@ -4,23 +4,11 @@
 #include <charconv>
 #include <string>
 
+#include "base/ascii_text.h"
+
 namespace jilan::exporting {
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Exactly `width` digits.
 std::optional<int> digits(std::string_view text, std::size_t width) {
@@ -29,7 +17,7 @@ std::optional<int> digits(std::string_view text, std::size_t width) {
     }
     int value = 0;
     for (const char c : text) {
-        if (!isDigit(c)) {
+        if (!base::isAsciiDigit(c)) {
             return std::nullopt;
         }
         value = value * 10 + (c - '0');
@@ -69,18 +57,19 @@ constexpr std::array<CurrencyMark, 7> kTrailingMarks = {{
 }  // namespace
 
 std::optional<double> plainNumber(std::string_view text) {
-    text = trimmed(text);
+    text = base::trimBlanks(text);
     std::string plain;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         // A thousands separator stands between digits only.
         if (c == ',') {
-            if (i == 0 || !isDigit(text[i - 1]) || i + 1 >= text.size() || !isDigit(text[i + 1])) {
+            if (i == 0 || !base::isAsciiDigit(text[i - 1]) || i + 1 >= text.size() ||
+                !base::isAsciiDigit(text[i + 1])) {
                 return std::nullopt;
             }
             continue;
         }
-        if (!isDigit(c) && c != '.' && !(c == '-' && i == 0)) {
+        if (!base::isAsciiDigit(c) && c != '.' && !(c == '-' && i == 0)) {
             return std::nullopt;
         }
         plain.push_back(c);
@@ -98,7 +87,7 @@ std::optional<double> plainNumber(std::string_view text) {
 }
 
 std::optional<Money> moneyOf(std::string_view text) {
-    text = trimmed(text);
+    text = base::trimBlanks(text);
     Money money;
     bool marked = false;
     for (const CurrencyMark& mark : kLeadingMarks) {
@@ -127,7 +116,7 @@ std::optional<Money> moneyOf(std::string_view text) {
 }
 
 std::optional<DateTime> dateTimeOf(std::string_view text) {
-    text = trimmed(text);
+    text = base::trimBlanks(text);
     if (text.size() != 10 && text.size() != 16 && text.size() != 19) {
         return std::nullopt;
     }

@@ -4,15 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/ascii_text.h"
+
 namespace jilan::exporting {
 
-namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string localTimeText(std::int64_t utcSeconds) {
     if (utcSeconds == 0) {
@@ -39,7 +35,7 @@ std::optional<DateKey> dateKey(std::string_view text) {
     std::size_t groups = 0;
     std::size_t i = 0;
     while (i < text.size() && groups < key.size()) {
-        if (!isDigit(text[i])) {
+        if (!base::isAsciiDigit(text[i])) {
             ++i;
             continue;
         }
@@ -51,7 +47,7 @@ std::optional<DateKey> dateKey(std::string_view text) {
         }
         key[groups++] = value;
         i = static_cast<std::size_t>(end - text.data());
-        while (i < text.size() && isDigit(text[i])) {
+        while (i < text.size() && base::isAsciiDigit(text[i])) {
             ++i;  // an overlong group: its leading digits stand for it
         }
     }
@@ -64,7 +60,7 @@ std::optional<DateKey> dateKey(std::string_view text) {
 
 std::optional<double> leadingNumber(std::string_view text) {
     std::size_t start = 0;
-    while (start < text.size() && !isDigit(text[start])) {
+    while (start < text.size() && !base::isAsciiDigit(text[start])) {
         ++start;
     }
     if (start == text.size()) {
@@ -74,11 +70,11 @@ std::optional<double> leadingNumber(std::string_view text) {
     bool point = false;
     for (std::size_t i = start; i < text.size(); ++i) {
         const char c = text[i];
-        if (isDigit(c)) {
+        if (base::isAsciiDigit(c)) {
             digits.push_back(c);
-        } else if (c == ',' && i + 1 < text.size() && isDigit(text[i + 1])) {
+        } else if (c == ',' && i + 1 < text.size() && base::isAsciiDigit(text[i + 1])) {
             continue;  // thousands separator
-        } else if (c == '.' && !point && i + 1 < text.size() && isDigit(text[i + 1])) {
+        } else if (c == '.' && !point && i + 1 < text.size() && base::isAsciiDigit(text[i + 1])) {
             point = true;
             digits.push_back(c);
         } else {

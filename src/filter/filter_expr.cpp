@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ascii_case.h"
+#include "base/ascii_text.h"
 #include "base/utf8.h"
 #include "filter/score.h"
 
@@ -91,9 +92,6 @@ struct Pattern {
     std::vector<Element> elements;
 };
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool isLetter(char c) {
     return c >= 'a' && c <= 'z';
 }
@@ -107,7 +105,7 @@ bool isConsonant(char c) {
 bool classHolds(Element::Kind kind, char c) {
     switch (kind) {
         case Element::Digit:
-            return isDigit(c);
+            return base::isAsciiDigit(c);
         case Element::Letter:
             return isLetter(c);
         case Element::Consonant:
@@ -347,7 +345,7 @@ std::optional<Test> keyTest(std::string_view key) {
 
 std::optional<int> number(std::string_view text) {
     if (text.empty() || text.size() > kMaxDigits ||
-        !std::all_of(text.begin(), text.end(), isDigit)) {
+        !std::all_of(text.begin(), text.end(), base::isAsciiDigit)) {
         return std::nullopt;
     }
     int v = 0;

@@ -3,15 +3,13 @@
 #include <array>
 
 #include "base/ascii_case.h"
+#include "base/ascii_text.h"
 #include "base/utf8.h"
 #include "filter/pinyin.h"
 
 namespace jilan::filter {
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool isLower(char c) {
     return c >= 'a' && c <= 'z';
 }
@@ -30,7 +28,7 @@ NameClass classify(std::string_view name) {
             ascii = false;
         } else if (c == '-') {
             hyphen = true;
-        } else if (isDigit(c)) {
+        } else if (base::isAsciiDigit(c)) {
             digits = true;
         } else if (isLower(c)) {
             letters = true;
@@ -88,7 +86,7 @@ NameFeatures computeFeatures(std::string_view domain) {
         f.structure.resize(f.name.size());
         for (std::size_t i = 0; i < f.name.size(); ++i) {
             const char c = f.name[i];
-            f.structure[i] = isDigit(c) ? 'N' : isLower(c) ? 'L' : c;
+            f.structure[i] = base::isAsciiDigit(c) ? 'N' : isLower(c) ? 'L' : c;
         }
     }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "base/ascii_text.h"
 #include "filter/pinyin.h"
 #include "filter/pinyin_words.h"
 
@@ -62,9 +63,6 @@ struct Parts {
     }
 };
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool isLetter(char c) {
     return c >= 'a' && c <= 'z';
 }
@@ -95,7 +93,7 @@ bool suffixIsWellFormed(std::string_view tld) {
         return false;
     }
     return std::all_of(tld.begin(), tld.end(), [](char c) {
-        return isDigit(c) || isLetter(c) || c == '-' || c == '.' ||
+        return base::isAsciiDigit(c) || isLetter(c) || c == '-' || c == '.' ||
                static_cast<unsigned char>(c) >= 0x80;
     });
 }
@@ -140,8 +138,8 @@ Factor bestPattern(std::string_view s, const ScoreWeights& w) {
     if (n >= 2 && std::all_of(s.begin(), s.end(), [&s](char c) { return c == s.front(); })) {
         consider("豹子", w.leopard);
     }
-    const bool sameKind =
-        std::all_of(s.begin(), s.end(), isDigit) || std::all_of(s.begin(), s.end(), isLetter);
+    const bool sameKind = std::all_of(s.begin(), s.end(), base::isAsciiDigit) ||
+                          std::all_of(s.begin(), s.end(), isLetter);
     if (n >= 3 && sameKind) {
         const int step = s[1] - s[0];
         bool run = step == 1 || step == -1;
@@ -283,7 +281,7 @@ Parts evaluate(const NameFeatures& f, const ScoreWeights& w) noexcept {
     }
     p.length = static_cast<int>(body.size());
 
-    const bool hasDigit = std::any_of(body.begin(), body.end(), isDigit);
+    const bool hasDigit = std::any_of(body.begin(), body.end(), base::isAsciiDigit);
     const bool hasLetter = std::any_of(body.begin(), body.end(), isLetter);
     if (hasDigit && hasLetter) {
         p.classLabel = classText(NameClass::Mixed);

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/settings_problem.h"
+
 namespace jilan::filter {
 namespace {
 
@@ -12,28 +14,7 @@ constexpr int kMaxPoints = 100;
 constexpr double kMaxMultiplier = 2.0;
 constexpr std::size_t kMaxLengths = 63;
 
-// The first problem of the file, as a message.
-class Problems {
-public:
-    explicit Problems(const std::string& fileName) : fileName_(fileName) {}
-
-    void add(const toml::source_region& where, std::string_view key, std::string_view reason) {
-        if (!message_.empty()) {
-            return;
-        }
-        message_ = "评分配置有误：" + fileName_ + " 第" + std::to_string(where.begin.line) + "行";
-        if (!key.empty()) {
-            message_ += " " + std::string(key);
-        }
-        message_ += "：" + std::string(reason);
-    }
-    bool any() const { return !message_.empty(); }
-    const std::string& message() const { return message_; }
-
-private:
-    std::string fileName_;
-    std::string message_;
-};
+using Problems = base::FirstSettingsProblem;
 
 std::string joined(std::string_view section, std::string_view key) {
     return std::string(section) + "." + std::string(key);
@@ -181,11 +162,11 @@ std::variant<ScoreWeights, std::string> parseScoreConfig(std::string_view text,
     try {
         root = toml::parse(text, fileName);
     } catch (const toml::parse_error& error) {
-        return "评分配置有误：" + fileName + " 第" + std::to_string(error.source().begin.line) +
-               "行：TOML 格式错误（" + std::string(error.description()) + "）";
+        return base::settingsSyntaxProblem("评分配置", fileName, error.source().begin.line,
+                                           error.description());
     }
     ScoreWeights weights = defaultScoreWeights();
-    Problems problems(fileName);
+    Problems problems("评分配置", fileName);
     static constexpr std::array<std::string_view, 6> kSections = {"base",   "pattern", "digits",
                                                                   "pinyin", "cost",    "suffix"};
     for (const auto& [key, node] : root) {

@@ -3,15 +3,14 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/ascii_text.h"
+
 namespace jilan::harvest {
 
 namespace {
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -29,7 +28,7 @@ std::optional<double> parsePageLimit(std::string_view text) {
     }
     double value = 0;
     std::size_t digits = 0;
-    while (i < n && isDigit(text[i])) {
+    while (i < n && base::isAsciiDigit(text[i])) {
         value = value * 10 + (text[i] - '0');
         ++i;
         ++digits;
@@ -37,7 +36,7 @@ std::optional<double> parsePageLimit(std::string_view text) {
     if (i < n && text[i] == '.') {
         ++i;
         double scale = 0.1;
-        while (i < n && isDigit(text[i])) {
+        while (i < n && base::isAsciiDigit(text[i])) {
             value += (text[i] - '0') * scale;
             scale /= 10;
             ++i;

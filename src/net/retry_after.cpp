@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/ascii_text.h"
+
 namespace jilan::net {
 
 namespace {
@@ -16,20 +18,6 @@ constexpr std::array<std::string_view, 7> kShortDays = {"Mon", "Tue", "Wed", "Th
                                                         "Fri", "Sat", "Sun"};
 constexpr std::array<std::string_view, 7> kLongDays = {
     "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // A left-to-right reader of the fixed date layouts.
 class Reader {
@@ -51,7 +39,7 @@ public:
         int v = 0;
         for (std::size_t i = 0; i < width; ++i) {
             const char c = text_[at_ + i];
-            if (!isDigit(c)) {
+            if (!base::isAsciiDigit(c)) {
                 return false;
             }
             v = v * 10 + (c - '0');
@@ -140,7 +128,7 @@ int yearOf(system_clock::time_point t) {
 
 std::optional<system_clock::time_point> parseHttpDate(std::string_view text,
                                                       system_clock::time_point now) {
-    text = trimmed(text);
+    text = base::trimBlanks(text);
     Parts p;
     if (imfFixdate(text, p) || asctime(text, p)) {
         return toTimePoint(p);
@@ -167,7 +155,7 @@ std::chrono::milliseconds retryAfterWait(std::optional<std::string_view> value,
     if (!value) {
         return kRetryAfterAbsent;
     }
-    const std::string_view text = trimmed(*value);
+    const std::string_view text = base::trimBlanks(*value);
     if (!text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos) {
         // Read no further than the limit: a long run of digits must not overflow.
         long long seconds = 0;

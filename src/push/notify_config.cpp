@@ -11,31 +11,12 @@
 #include <set>
 #include <sstream>
 
+#include "base/settings_problem.h"
+
 namespace jilan::push {
 namespace {
 
-// The first problem of the file, as a message.
-class Problems {
-public:
-    explicit Problems(const std::string& fileName) : fileName_(fileName) {}
-
-    void add(const toml::source_region& where, std::string_view key, std::string_view reason) {
-        if (!message_.empty()) {
-            return;
-        }
-        message_ = "通知配置有误：" + fileName_ + " 第" + std::to_string(where.begin.line) + "行";
-        if (!key.empty()) {
-            message_ += " " + std::string(key);
-        }
-        message_ += "：" + std::string(reason);
-    }
-    bool any() const { return !message_.empty(); }
-    const std::string& message() const { return message_; }
-
-private:
-    std::string fileName_;
-    std::string message_;
-};
+using Problems = base::FirstSettingsProblem;
 
 std::string typeList() {
     std::string list;
@@ -270,10 +251,10 @@ std::variant<NotifyConfig, std::string> parseNotifyConfig(std::string_view text,
     try {
         root = toml::parse(text, fileName);
     } catch (const toml::parse_error& error) {
-        return "通知配置有误：" + fileName + " 第" + std::to_string(error.source().begin.line) +
-               "行：TOML 格式错误（" + std::string(error.description()) + "）";
+        return base::settingsSyntaxProblem("通知配置", fileName, error.source().begin.line,
+                                           error.description());
     }
-    Problems problems(fileName);
+    Problems problems("通知配置", fileName);
     for (const auto& [key, node] : root) {
         if (key.str() != "channel" && key.str() != "digest") {
             problems.add(key.source(), key.str(), "未知的节（可用 [[channel]]、[[digest]]）");

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/ascii_text.h"
 #include "base/utf8.h"
 
 namespace jilan::query {
@@ -11,10 +12,6 @@ namespace {
 
 bool isAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool isAsciiDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 bool isAsciiSpace(char c) {
@@ -45,7 +42,8 @@ std::size_t orphanTagStart(std::string_view text, std::size_t floor) {
         --end;
     }
     std::size_t start = end;
-    while (start > floor && (isAsciiLetter(text[start - 1]) || isAsciiDigit(text[start - 1]))) {
+    while (start > floor &&
+           (isAsciiLetter(text[start - 1]) || base::isAsciiDigit(text[start - 1]))) {
         --start;
     }
     // Digits in front of the name are text: "06:00b>" keeps its "00".
@@ -107,7 +105,7 @@ bool numericReference(std::string_view digits, std::uint32_t& cp) {
     std::uint32_t value = 0;
     for (const char c : digits) {
         std::uint32_t d = 0;
-        if (isAsciiDigit(c)) {
+        if (base::isAsciiDigit(c)) {
             d = static_cast<std::uint32_t>(c - '0');
         } else if (hex && c >= 'a' && c <= 'f') {
             d = static_cast<std::uint32_t>(c - 'a' + 10);
