@@ -643,35 +643,47 @@ std::string unquoted(std::string_view term) {
     return out;
 }
 
-// The full-width forms of ASCII (U+FF01..U+FF5E: ＝ ＜ ＞ ！ ５ ｃｏｍ) as their half-width
+// The full-width forms of ASCII (U+FF01..U+FF5E: ＝ ＜ ＞ ！ ＂ ５ ｃｏｍ) as their half-width
 // characters and the full-width space as a blank, so a term typed with a Chinese input method
-// still reads. Each replaced character is one byte shorter or more: term boundaries stay.
-std::string halfWidth(std::string_view expression) {
-    std::string out;
-    out.reserve(expression.size());
+// still reads. `from` holds, for each byte of the text and one past its end, where it came
+// from in the expression as typed: an error quotes the term the user wrote.
+struct HalfWidth {
+    std::string text;
+    std::vector<std::size_t> from;
+};
+
+HalfWidth halfWidth(std::string_view expression) {
+    HalfWidth out;
+    out.text.reserve(expression.size());
+    out.from.reserve(expression.size() + 1);
+    const auto put = [&out](char c, std::size_t at) {
+        out.text.push_back(c);
+        out.from.push_back(at);
+    };
     for (std::size_t i = 0; i < expression.size(); ++i) {
         const auto byte = [&](std::size_t at) {
             return static_cast<unsigned char>(expression[at]);
         };
         if (i + 2 < expression.size() && byte(i) == 0xEF) {
             if (byte(i + 1) == 0xBC && byte(i + 2) >= 0x81 && byte(i + 2) <= 0xBF) {
-                out.push_back(static_cast<char>(0x21 + (byte(i + 2) - 0x81)));
+                put(static_cast<char>(0x21 + (byte(i + 2) - 0x81)), i);
                 i += 2;
                 continue;
             }
             if (byte(i + 1) == 0xBD && byte(i + 2) >= 0x80 && byte(i + 2) <= 0x9E) {
-                out.push_back(static_cast<char>(0x60 + (byte(i + 2) - 0x80)));
+                put(static_cast<char>(0x60 + (byte(i + 2) - 0x80)), i);
                 i += 2;
                 continue;
             }
         }
         if (expression.substr(i).starts_with(kFullWidthSpace)) {
-            out.push_back(' ');
+            put(' ', i);
             i += kFullWidthSpace.size() - 1;
             continue;
         }
-        out.push_back(expression[i]);
+        put(expression[i], i);
     }
+    out.from.push_back(expression.size());
     return out;
 }
 
@@ -750,11 +762,15 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression) {
 
 std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
                                                   const ScoreWeights& weights) {
-    const std::string normal = halfWidth(expression);
-    const Split split = splitTerms(normal);
+    const HalfWidth normal = halfWidth(expression);
+    const Split split = splitTerms(normal.text);
     const std::vector<std::string_view>& texts = split.terms;
-    // The same terms as typed, for the error message.
-    const std::vector<std::string_view> typed = splitTerms(expression).terms;
+    // A term as the user typed it, for the error message.
+    const auto typed = [&](std::string_view term) {
+        const auto start = static_cast<std::size_t>(term.data() - normal.text.data());
+        const std::size_t begin = normal.from[start];
+        return expression.substr(begin, normal.from[start + term.size()] - begin);
+    };
     if (texts.empty()) {
         return Filter{};
     }
@@ -773,7 +789,7 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
         if (reason) {
             FilterError error;
             error.term = static_cast<int>(i) + 1;
-            error.text = std::string(i < typed.size() ? typed[i] : texts[i]);
+            error.text = std::string(typed(texts[i]));
             error.reason = std::move(*reason);
             // The term once, cut; the reason names at most a part of it.
             error.message = "筛选条件有误：第" + std::to_string(error.term) + "项 \"" +

@@ -233,6 +233,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"lone_full_width_bang", "！", 1, "！", "筛选条件有误：第1项 \"！\"：缺少条件"},
         ErrorCase{"full_width_term_shown_as_typed", "ｌｅｎ＝ｘ", 1, "ｌｅｎ＝ｘ",
                   "筛选条件有误：第1项 \"ｌｅｎ＝ｘ\"：数字有误"},
+        // Full-width quotes hold a blank as half-width ones do; the right term is quoted.
+        ErrorCase{"full_width_quotes_keep_terms", "has＝＂8 8＂ x", 2, "x",
+                  "筛选条件有误：第2项 \"x\"：未知条件"},
         ErrorCase{"double_bang", "!!new", 1, "!!new", "筛选条件有误：第1项 \"!!new\"：未知条件"},
         ErrorCase{"position_counts_terms_not_blanks", "　len=3   tld=com　has=", 3,
                   "has=", "筛选条件有误：第3项 \"has=\"：缺少值"},
