@@ -664,7 +664,7 @@ void DomainFilterWindow::exportViewRows(const std::vector<int>& targets) {
     for (int row : targets) {
         rows.push_back(&model_.rowAt(row));
     }
-    if (const io::WriteStatus failed = filterwin::exportRows(target, rows)) {
+    if (const io::WriteStatus failed = filterwin::exportRows(target, rows, model_.scoreWeights())) {
         // Failures carry the warning icon, as the list export's do.
         setup_.platform.messageBox(exportFailedText(target.path, *failed), app::kMessageTitle,
                                    app::MessageButtons::Ok, app::MessageIcon::Warning);
@@ -875,7 +875,10 @@ void DomainFilterWindow::activateRow(int viewRow) {
 
 void DomainFilterWindow::showDetails(const TableRow& row) {
     paneDomain_ = row.domain;
-    std::optional<DetailCells> cells = row.details;
+    std::optional<DetailCells> cells;
+    if (row.details) {
+        cells = *row.details;
+    }
     if (!cells && worker_) {
         cells = worker_->cached(row.domain);
     }

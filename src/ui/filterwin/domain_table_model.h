@@ -103,6 +103,7 @@ Q_SIGNALS:
 
 private:
     void scheduleFlush();
+    void scoreRow(TableRow& row) const;
     void refilter();
     void sortRows(std::vector<int>& rows) const;
     // Shows arrived rows (already in order_) that pass the filter, sorted among themselves.
@@ -113,7 +114,7 @@ private:
     // Emits dataChanged over the detail columns when one of these row numbers is shown.
     void detailsChanged(const std::vector<std::size_t>& numbers);
 
-    // A deque: rows are large (about 700 bytes), and a vector moved all of them each time it
+    // A deque: rows are large (about 350 bytes), and a vector moved all of them each time it
     // grew, a pause of tens of milliseconds at 100 000 rows in the middle of a harvest.
     std::deque<TableRow> rows_;
     filter::ScoreWeights scoreWeights_ = filter::defaultScoreWeights();

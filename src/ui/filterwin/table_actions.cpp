@@ -27,9 +27,12 @@ std::vector<int> exportTargets(std::vector<int> selectedViewRows, int shownRows)
     return all;
 }
 
-exporting::DomainRow exportRow(const TableRow& row) {
+exporting::DomainRow exportRow(const TableRow& row, const filter::ScoreWeights& weights) {
+    exporting::NameRecord record = row.record();
+    const filter::Score score = filter::scoreName(row.features, weights);
+    record.score = &score;
     // Named as listed, whatever the history or the query spelled.
-    return exporting::rowOf(row.record());
+    return exporting::rowOf(record);
 }
 
 ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter) {
@@ -57,14 +60,15 @@ ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter
     return {typedPath, chosen.format};
 }
 
-io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows) {
+io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows,
+                           const filter::ScoreWeights& weights) {
     exporting::OpenedTable table =
         exporting::openTable(target.format, target.path, exporting::xlsxOptionsFor(rows.size()));
     if (!table.writer) {
         return table.failure;
     }
     for (const TableRow* row : rows) {
-        if (io::WriteStatus failed = table.writer->add(exportRow(*row))) {
+        if (io::WriteStatus failed = table.writer->add(exportRow(*row, weights))) {
             return failed;
         }
     }

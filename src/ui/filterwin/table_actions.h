@@ -23,8 +23,9 @@ inline constexpr const char* kExportFilter =
 // rows, else every shown row; in view order either way.
 std::vector<int> exportTargets(std::vector<int> selectedViewRows, int shownRows);
 
-// The row as every table export writes it (the twenty columns).
-exporting::DomainRow exportRow(const TableRow& row);
+// The row as every table export writes it (the twenty columns), with its 评分说明 under
+// `weights`: the table keeps only the value.
+exporting::DomainRow exportRow(const TableRow& row, const filter::ScoreWeights& weights);
 
 // The file an export writes and in which format.
 struct ExportTarget {
@@ -37,7 +38,8 @@ struct ExportTarget {
 ExportTarget exportTarget(const std::string& typedPath, std::size_t chosenFilter);
 
 // Writes the rows in the target's format.
-io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows);
+io::WriteStatus exportRows(const ExportTarget& target, const std::vector<const TableRow*>& rows,
+                           const filter::ScoreWeights& weights);
 
 // "已导出 N 个域名到 path"
 std::string exportedText(std::size_t count, const std::string& path);

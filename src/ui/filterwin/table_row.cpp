@@ -6,7 +6,7 @@ namespace jilan::ui::filterwin {
 
 void TableRow::setDetails(DetailCells cells) {
     detailKeys = exporting::sortKeysOf(cells);
-    details = std::move(cells);
+    details = std::make_shared<const DetailCells>(std::move(cells));
 }
 
 exporting::NameRecord TableRow::record() const {
@@ -18,7 +18,7 @@ exporting::NameRecord TableRow::record() const {
     return exporting::NameRecord{.domain = domain,
                                  .features = features,
                                  .seen = seen,
-                                 .details = details ? &*details : nullptr,
+                                 .details = details.get(),
                                  .detailKeys = &detailKeys,
                                  .isNew = isNew,
                                  .score = &score};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,8 +24,10 @@ struct TableRow {
     int runsSeen = 0;
     // 新: unknown until the run that harvested the name is known.
     std::optional<bool> isNew;
-    std::optional<DetailCells> details;
-    // 评分 with its breakdown, given by the table under its weights.
+    // Shared and off the row: most rows are never queried, and 100 000 rows each carrying
+    // twelve empty texts cost the window's opening a fault for every page they fill.
+    std::shared_ptr<const DetailCells> details;
+    // 评分 under the table's weights: the value only, the breakdown is made when asked.
     filter::Score score;
 
     // Sort keys of the detail columns, refreshed by setDetails().

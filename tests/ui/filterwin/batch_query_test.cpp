@@ -66,7 +66,7 @@ private Q_SLOTS:
         // 6 names, each a detail and an ICP request.
         QCOMPARE(static_cast<int>(sim.requests().size()), 12);
         const auto& row = f.window.model().rowAt(0);
-        QVERIFY(row.details.has_value());
+        QVERIFY(row.details != nullptr);
         QVERIFY(!row.details->deletionTime.empty());
 
         // The second batch of the same names comes from the cache: nothing is sent.

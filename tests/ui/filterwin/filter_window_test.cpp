@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "export/domain_table.h"
+#include "filter/score.h"
 #include "filterwin_support.h"
 #include "history/recorder.h"
 #include "market_sim.h"
@@ -364,6 +365,13 @@ private Q_SLOTS:
                 QCOMPARE(cells.size(), static_cast<int>(exporting::kExportColumns.size()));
                 QCOMPARE(cells[0], order[i]);
                 QCOMPARE(cells[1], lengths[i]);  // 长度
+                // The table keeps only the value; the export still says how it came about.
+                const filter::Score score = filter::scoreName(
+                    filter::computeFeatures(order[i].toStdString()), filter::defaultScoreWeights());
+                QVERIFY(!score.breakdown.empty());
+                QCOMPARE(cells[exporting::placeIn(exporting::kExportColumns,
+                                                  exporting::Column::ScoreNote)],
+                         QString::fromStdString(score.breakdown));
             }
             QCOMPARE(lines[0].split(QLatin1Char(','))[3], QStringLiteral("纯字母"));
         } else {
