@@ -32,7 +32,8 @@ void harvestUntilDone(HeadlessProgram& program, const Interruption& interruption
         progress.update({.done = pagesAsked > onTheWire ? pagesAsked - onTheWire : 0,
                          .total = static_cast<std::size_t>(
                              std::max(1.0, harvest::parsePageLimit(form.Text1.text()).value_or(1))),
-                         .found = form.List1.items().size()},
+                         .found = form.List1.items().size(),
+                         .failed = program.application.harvester().pagesFailed()},
                         ProgressLine::Clock::now());
         if (interruption.requested && form.Command1.caption() == app::kStopCaption) {
             form.Command1.click();

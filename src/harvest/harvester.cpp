@@ -241,6 +241,10 @@ void Harvester::endRun() {
     }
 }
 
+std::size_t Harvester::pagesFailed() const {
+    return batch_ ? batch_->failures().size() : outcome_.failures.size();
+}
+
 void Harvester::Timer1_Timer() {
     if (!batch_ || batch_->stopping()) {
         // Nothing to drive: a timer without a batch behind it ends here.

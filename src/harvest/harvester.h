@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -88,6 +89,9 @@ public:
 
     // The run begun last, as far as it has come.
     const HarvestOutcome& lastOutcome() const { return outcome_; }
+    // Listing pages failed so far in the running harvest (after their retries), else in the
+    // last one: what a progress display counts while the run goes on.
+    std::size_t pagesFailed() const;
     // Told about each batch page that answered but added no row (no "booking", no listing or no
     // row marker): when no page of a run parsed, the site's layout may have changed.
     using UnparsedPageSink = std::function<void(int page, const net::FetchResult& answer)>;
