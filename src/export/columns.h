@@ -262,6 +262,8 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .shape = Shape::Money,
      .source = Source::Details,
      .views = kEveryView,
+     // The price arrives after the widths are measured; room for it with its currency.
+     .widthSample = "99999.00 美元",
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::bookingPrice); },
      .json = {"booking_price", JsonValue::Text}},
     // The yuan value beside the price as quoted: the table sorts prices by it.
@@ -270,6 +272,7 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .shape = Shape::Money,
      .source = Source::Details,
      .views = kEveryView,
+     .widthSample = "999999.00元",
      .text = [](const NameRecord& r) { return columns::detail(r, &NameDetails::priceInYuan); },
      .number = [](const NameRecord& r) -> std::optional<double> {
          if (r.details == nullptr) {

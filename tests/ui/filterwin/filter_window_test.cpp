@@ -563,6 +563,23 @@ private Q_SLOTS:
                                 "评分说明：五位纯字母 18 = 18 × com 1.0 = 18\n"));
     }
 
+    void switchingTheSourceKeepsTheRowsSortedAsTheArrowSays() {
+        Fixture f;
+        f.addNames(kNames);
+        f.window.open();
+        QHeaderView* header = f.window.table().horizontalHeader();
+        const int length = ui::filterwin::tableIndexOf(ui::filterwin::Column::Length);
+        header->setSortIndicator(length, Qt::DescendingOrder);
+        const QStringList byLength =
+            texts({"zhongguo.com", "lanshan.com", "8888.com", "abc.cn", "a-1.com", "66.cn"});
+        QTRY_COMPARE(shownNames(f.window), byLength);
+        f.window.setSource(ui::filterwin::DomainFilterWindow::Source::History);
+        f.window.setSource(ui::filterwin::DomainFilterWindow::Source::CurrentList);
+        QTRY_COMPARE(shownNames(f.window), byLength);
+        QCOMPARE(header->sortIndicatorSection(), length);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    }
+
     void clearingTheListEmptiesTheTable() {
         Fixture f;
         f.addNames(kNames);
