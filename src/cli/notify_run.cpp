@@ -146,10 +146,12 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
                                   {}});
         }
     });
-    // Watchlist reminders whose moment passed before --remind could send them head the digest.
+    // The watchlist's 关注变化 and the reminders whose moment passed before --remind could send
+    // them head the digest, each once.
     std::vector<std::string> notes = facts.notes;
     std::optional<history::Watchlist> watchlist;
     std::vector<history::ReminderRecord> missed;
+    history::Watchlist::Changes changes;
     std::error_code ec;
     if (!settings.historyPath.empty() && std::filesystem::exists(settings.historyPath, ec)) {
         watchlist.emplace(
@@ -158,6 +160,8 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
         for (const history::ReminderRecord& r : missed) {
             notes.push_back(r.text);
         }
+        changes = watchlist->unreportedChanges();
+        notes.insert(notes.end(), changes.lines.begin(), changes.lines.end());
     }
     std::vector<push::DigestJob> jobs;
     std::vector<std::vector<push::DigestEntry>> kept(config.digests.size());
@@ -193,8 +197,9 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
         }
     }
     const ExitCode code = deliverAndReport(config, jobs, log ? &*log : nullptr, err);
-    if (code == ExitCode::Ran && !jobs.empty() && !missed.empty()) {
+    if (code == ExitCode::Ran && !jobs.empty() && watchlist) {
         watchlist->markReported(missed);
+        watchlist->markChangesReported(changes.lastId);
     }
     return code;
 }

@@ -115,7 +115,9 @@ ALTER TABLE names ADD COLUMN score INTEGER NOT NULL DEFAULT -1;
 // written before it is sent and is keyed by the moment it was for, so it goes out once, and a
 // deadline that moves is a new moment with a reminder of its own. state: due (written, its
 // channels not all reached yet), sent, or missed (its moment passed before any run could send
-// it); reported: a missed one has been listed in a digest.
+// it); reported: a missed one has been listed in a digest. watch_changes: what a harvest
+// learned of a watched name (left the list, booking closed, price or ICP changed), each line
+// listed once by the next digest.
 constexpr const char* kStepWatchlist = R"sql(
 CREATE TABLE watchlist(
   key TEXT PRIMARY KEY,
@@ -137,6 +139,12 @@ CREATE TABLE watch_reminders(
   at INTEGER NOT NULL,
   reported INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY(key, kind, moment)) WITHOUT ROWID;
+CREATE TABLE watch_changes(
+  id INTEGER PRIMARY KEY,
+  key TEXT NOT NULL,
+  text TEXT NOT NULL,
+  at INTEGER NOT NULL,
+  reported INTEGER NOT NULL DEFAULT 0);
 )sql";
 
 constexpr const char* kSteps[] = {kStep1,          kStep2,     kStep3,

@@ -297,4 +297,37 @@ std::string Watchlist::markReported(const std::vector<ReminderRecord>& records) 
     });
 }
 
+std::string Watchlist::recordChange(std::string_view domain, const std::string& text,
+                                    std::int64_t at) {
+    return inTransaction([&](sqlite3* db) {
+        Statement s(db, "INSERT INTO watch_changes(key, text, at) VALUES(?1, ?2, ?3)");
+        s.bind(1, base::nameKey(domain));
+        s.bind(2, std::string_view(text));
+        s.bind(3, at);
+        return run(s);
+    });
+}
+
+Watchlist::Changes Watchlist::unreportedChanges() {
+    Changes out;
+    if (!ok() || !hasTables()) {
+        return out;
+    }
+    Statement s(store_.db.get(),
+                "SELECT id, text FROM watch_changes WHERE reported = 0 ORDER BY id");
+    while (s.step() == SQLITE_ROW) {
+        out.lastId = s.int64(0);
+        out.lines.emplace_back(s.text(1));
+    }
+    return out;
+}
+
+std::string Watchlist::markChangesReported(std::int64_t upToId) {
+    return inTransaction([&](sqlite3* db) {
+        Statement s(db, "UPDATE watch_changes SET reported = 1 WHERE id <= ?1 AND reported = 0");
+        s.bind(1, upToId);
+        return run(s);
+    });
+}
+
 }  // namespace jilan::history

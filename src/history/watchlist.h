@@ -86,6 +86,15 @@ public:
     std::vector<ReminderRecord> unreportedMissed();
     std::string markReported(const std::vector<ReminderRecord>& records);
 
+    // A change a harvest saw ("关注变化：8848.com 已不在列表"), kept until a digest lists it.
+    std::string recordChange(std::string_view domain, const std::string& text, std::int64_t at);
+    struct Changes {
+        std::vector<std::string> lines;  // oldest first
+        std::int64_t lastId = 0;         // the newest of them, for markChangesReported
+    };
+    Changes unreportedChanges();
+    std::string markChangesReported(std::int64_t upToId);
+
 private:
     explicit Watchlist(OpenedStore store) : store_(std::move(store)) {}
     bool hasTables() const { return store_.schemaVersion >= 6; }

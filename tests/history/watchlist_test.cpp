@@ -19,7 +19,7 @@ void versionFiveStore(const std::string& path) {
     ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
     Connection db(raw);
     ASSERT_EQ(execute(db.get(),
-                      "DROP TABLE watchlist; DROP TABLE watch_reminders; "
+                      "DROP TABLE watchlist; DROP TABLE watch_reminders; DROP TABLE watch_changes; "
                       "UPDATE names SET score = 61 WHERE key = '8848.com'; "
                       "PRAGMA user_version = 5"),
               SQLITE_OK);
