@@ -81,6 +81,13 @@ if [ "${JILAN_BENCH_STORES:-}" = 1 ]; then
   done
 fi
 
+# --remind and --watchlist over 1 000 watched names, each a whole process of the program.
+if cmake --build "$build" -j"$(jobs)" --target watchlist_bench; then
+  echo
+  echo "== watchlist_bench"
+  "$build/bench/watchlist_bench" || echo "watchlist_bench failed"
+fi
+
 # json_value FILE BENCHMARK FIELD: the field of the named run in a Google Benchmark JSON file.
 json_value() {
   awk -v want="$2" -v field="\"$3\":" '

@@ -43,6 +43,8 @@ endif()
 # The timer, its service, the example settings and the cron line, for copying by hand.
 install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
               ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.timer
+              ${JILAN_PACKAGING_DIR}/jilan-harvester-remind.service
+              ${JILAN_PACKAGING_DIR}/jilan-harvester-remind.timer
               ${JILAN_PACKAGING_DIR}/daily.env
               ${JILAN_PACKAGING_DIR}/jilan-harvester.cron
         DESTINATION ${CMAKE_INSTALL_DATADIR}/jilan-harvester COMPONENT cli)
@@ -65,6 +67,8 @@ install(FILES ${JILAN_PACKAGING_DIR}/config.toml.example
 # soon as the package is installed. Not CMAKE_INSTALL_LIBDIR: that may carry a multiarch folder.
 install(FILES ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.service
               ${JILAN_PACKAGING_DIR}/jilan-harvester-daily.timer
+              ${JILAN_PACKAGING_DIR}/jilan-harvester-remind.service
+              ${JILAN_PACKAGING_DIR}/jilan-harvester-remind.timer
         DESTINATION lib/systemd/user COMPONENT cli)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${JILAN_PACKAGING_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/jilan-harvester-cli COMPONENT cli)

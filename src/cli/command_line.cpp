@@ -58,6 +58,12 @@ constexpr std::string_view kNotifyConfig = "notify-config";
 constexpr std::string_view kNotifyTest = "notify-test";
 constexpr std::string_view kNotifyResend = "notify-resend";
 constexpr std::string_view kSort = "sort";
+constexpr std::string_view kWatch = "watch";
+constexpr std::string_view kUnwatch = "unwatch";
+constexpr std::string_view kWatchlist = "watchlist";
+constexpr std::string_view kWatchFrom = "watch-from";
+constexpr std::string_view kNote = "note";
+constexpr std::string_view kRemind = "remind";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -326,7 +332,13 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     if (settings.yes && settings.mode != RunMode::RestoreHistory) {
         errors.emplace_back("--yes 只能与 --restore-history 同用");
     }
-    if (scanned.isSet(kFormat)) {
+    if (scanned.isSet(kFormat) && settings.mode == RunMode::Watchlist) {
+        settings.format = base::lowerAscii(scanned.value(kFormat));
+        if (settings.format != "txt" && settings.format != "csv") {
+            errors.push_back("--watchlist 的 --format 只能是 txt 或 csv，不能是 \"" +
+                             scanned.value(kFormat) + "\"");
+        }
+    } else if (scanned.isSet(kFormat)) {
         settings.format = base::lowerAscii(scanned.value(kFormat));
         if (settings.format != "txt" && settings.format != "csv" && settings.format != "xlsx" &&
             settings.format != "jsonl") {
@@ -392,6 +404,17 @@ void readNotifyOptions(const Scanned& scanned, const config::EnvLookup& env, Set
                        std::vector<std::string>& errors) {
     const bool test = scanned.isSet(kNotifyTest);
     const bool send = scanned.isSet(kNotify) || scanned.isSet(kNotifyResend);
+    if (settings.mode == RunMode::Remind) {  // reminders go out on notify.toml's channels
+        if (test || send) {
+            errors.emplace_back("--remind 不能与 --notify、--notify-test 或 --notify-resend 同用");
+        }
+        settings.notifyConfig = scanned.isSet(kNotifyConfig)
+                                    ? scanned.value(kNotifyConfig)
+                                    : push::defaultNotifyConfigPath([&env](const char* name) {
+                                          return env(std::string(name));
+                                      });
+        return;
+    }
     if (!test && !send && !scanned.isSet(kNotifyConfig)) {
         return;
     }
@@ -425,6 +448,32 @@ void readNotifyOptions(const Scanned& scanned, const config::EnvLookup& env, Set
     } else {
         settings.notifyConfig = push::defaultNotifyConfigPath(
             [&env](const char* name) { return env(std::string(name)); });
+    }
+}
+
+// --watch, --unwatch, --watch-from, --watchlist, --note and --remind: runs of their own on the
+// history's watchlist (the names themselves are checked by the run, which lists each bad one).
+void readWatchOptions(const Scanned& scanned, Settings& settings,
+                      std::vector<std::string>& errors) {
+    const bool watchRun = settings.mode == RunMode::Watch || settings.mode == RunMode::Unwatch ||
+                          settings.mode == RunMode::Watchlist || settings.mode == RunMode::Remind;
+    if (scanned.isSet(kNote)) {
+        settings.note = scanned.value(kNote);
+        if (settings.mode != RunMode::Watch) {
+            errors.emplace_back("--note 只能与 --watch 或 --watch-from 同用");
+        }
+    }
+    if ((settings.mode == RunMode::Watch && settings.watchFrom.empty()) ||
+        settings.mode == RunMode::Unwatch) {
+        settings.watchNames = scanned.positional;
+        if (settings.watchNames.empty()) {
+            errors.push_back(
+                std::string(settings.mode == RunMode::Watch ? "--watch" : "--unwatch") +
+                " 需要至少一个域名，例如 --watch 8848.com");
+        }
+    }
+    if (watchRun && settings.historyPath.empty()) {
+        errors.emplace_back("关注列表存放在历史记录中，不能与 --no-history 同用");
     }
 }
 
@@ -546,6 +595,22 @@ const std::vector<OptionSpec>& optionTable() {
          "score|name",
          "输出文件中域名的顺序：score 按评分从高到低（同分按域名），name 按域名；"
          "默认保持采集或记录的顺序。"},
+        {{kWatch},
+         "",
+         "",
+         "关注其后的域名（--watch 8848.com abc.cn）；已关注的只更新备注。无效的域名列出并跳过。"},
+        {{kNote}, "", "text", "--watch、--watch-from：关注的备注（最多 1000 个字符）。"},
+        {{kUnwatch}, "", "", "取消关注其后的域名。"},
+        {{kWatchlist},
+         "",
+         "",
+         "列出关注的域名：预定截止最近的在前，带备注、删除信息、备案与评分；"
+         "--format txt|csv，--output 文件（默认标准输出）。"},
+        {{kWatchFrom}, "", "list", "关注名单文件中的每个域名（规则同 --details-from）。"},
+        {{kRemind},
+         "",
+         "",
+         "发出到期的关注提醒（预定截止前、删除时）后退出；通知通道与提前量见 notify.toml。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -569,7 +634,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         settings.mode = RunMode::Version;
         return result;
     }
-    if (!scanned.isSet(kExplain)) {
+    if (!scanned.isSet(kExplain) && !scanned.isSet(kWatch) && !scanned.isSet(kUnwatch)) {
         for (const std::string& extra : scanned.positional) {
             result.errors.push_back("多余的参数：" + extra);
         }
@@ -604,8 +669,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
 
     // One run at most: the harvest, the query, the history search or the list's details.
     std::vector<std::string_view> runs;
-    for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain,
-                                        kCheckHistory, kRestoreHistory}) {
+    for (const std::string_view name :
+         {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory, kRestoreHistory,
+          kWatch, kUnwatch, kWatchlist, kWatchFrom, kRemind}) {
         if (scanned.isSet(name)) {
             runs.push_back(name);
         }
@@ -643,6 +709,20 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         settings.mode = RunMode::CheckHistory;
     } else if (scanned.isSet(kRestoreHistory)) {
         settings.mode = RunMode::RestoreHistory;
+    } else if (scanned.isSet(kWatch) || scanned.isSet(kWatchFrom)) {
+        settings.mode = RunMode::Watch;
+        if (scanned.isSet(kWatchFrom)) {
+            settings.watchFrom = scanned.value(kWatchFrom);
+            if (settings.watchFrom.empty()) {
+                result.errors.emplace_back("--watch-from 需要名单文件");
+            }
+        }
+    } else if (scanned.isSet(kUnwatch)) {
+        settings.mode = RunMode::Unwatch;
+    } else if (scanned.isSet(kWatchlist)) {
+        settings.mode = RunMode::Watchlist;
+    } else if (scanned.isSet(kRemind)) {
+        settings.mode = RunMode::Remind;
     } else if (scanned.isSet(kExplain)) {
         settings.mode = RunMode::Explain;
         settings.explainNames = scanned.positional;
@@ -652,14 +732,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     }
     if (scanned.isSet(kOutput)) {
         settings.output = scanned.value(kOutput);
-        if (!writesFile(settings.mode)) {
+        if (!writesFile(settings.mode) && settings.mode != RunMode::Watchlist) {
             result.errors.emplace_back(
-                "--output 只能与 --harvest、--search-history 或 --details-from 同用");
+                "--output 只能与 --harvest、--search-history、--details-from 或 --watchlist 同用");
         }
     }
     if (runs.size() <= 1) {
         readRunOptions(scanned, env, settings, result.errors);
         readNotifyOptions(scanned, env, settings, result.errors);
+        readWatchOptions(scanned, settings, result.errors);
     }
     settings.quiet = scanned.isSet(kQuiet);
     if (settings.quiet && !writesFile(settings.mode) && settings.mode != RunMode::Query) {
@@ -673,7 +754,8 @@ bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& 
     const Scanned scanned = scan(args);
     for (const std::string_view name :
          {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory,
-          kRestoreHistory, kNotify, kNotifyTest, kNotifyResend}) {
+          kRestoreHistory, kNotify, kNotifyTest, kNotifyResend, kWatch, kUnwatch, kWatchlist,
+          kWatchFrom, kRemind}) {
         if (scanned.isSet(name)) {
             return false;
         }

@@ -13,6 +13,7 @@
 #include "net/market_requests.h"
 #include "notify_run.h"
 #include "progress_line.h"
+#include "watch_refresh.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -200,6 +201,17 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
         status != exitStatus(ExitCode::OutputNotWritable) && !interruption.requested;
     if (!written) {
         return status;
+    }
+    // Watched names: details refreshed, 已不在列表 only after a complete listing; the changes
+    // wait in the store for the digest.
+    if (history.enabled() && !history.unavailable() && !layoutChanged) {
+        const harvest::HarvestOutcome& outcome = program.application.harvester().lastOutcome();
+        const HarvestCoverage coverage{fresh ? history.currentRunId() : std::nullopt,
+                                       outcome.listingEnd.has_value(), !outcome.failures.empty(),
+                                       interruption.requested};
+        status = refreshWatchlist(settings, program.form.List1.items(), coverage, interruption, err,
+                                  std::time(nullptr), status)
+                     .status;
     }
     if (notify && layoutChanged) {
         sendAlert(*notify, "采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）", err);

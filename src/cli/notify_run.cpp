@@ -1,6 +1,7 @@
 #include "notify_run.h"
 
 #include <ctime>
+#include <filesystem>
 #include <ostream>
 #include <unordered_set>
 
@@ -8,6 +9,7 @@
 #include "filter/score.h"
 #include "history/push_outbox.h"
 #include "history/reader.h"
+#include "history/watchlist.h"
 #include "push/delivery.h"
 #include "push/standard_sender.h"
 #include "push/url_mask.h"
@@ -144,6 +146,23 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
                                   {}});
         }
     });
+    // The watchlist's 关注变化 and the reminders whose moment passed before --remind could send
+    // them head the digest, each once.
+    std::vector<std::string> notes = facts.notes;
+    std::optional<history::Watchlist> watchlist;
+    std::vector<history::ReminderRecord> missed;
+    history::Watchlist::Changes changes;
+    std::error_code ec;
+    if (!settings.historyPath.empty() && std::filesystem::exists(settings.historyPath, ec)) {
+        watchlist.emplace(
+            history::Watchlist::open(settings.historyPath, history::OpenMode::ReadWrite));
+        missed = watchlist->unreportedMissed();
+        for (const history::ReminderRecord& r : missed) {
+            notes.push_back(r.text);
+        }
+        changes = watchlist->unreportedChanges();
+        notes.insert(notes.end(), changes.lines.begin(), changes.lines.end());
+    }
     std::vector<push::DigestJob> jobs;
     std::vector<std::vector<push::DigestEntry>> kept(config.digests.size());
     for (std::size_t i = 0; i < config.digests.size(); ++i) {
@@ -152,8 +171,8 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
             continue;
         }
         push::DigestFacts digestFacts{
-            localDate(now, "%Y-%m-%d"), d.name,     d.onlyNew, d.maxNames, facts.outputFile,
-            facts.somePagesFailed,      facts.notes};
+            localDate(now, "%Y-%m-%d"), d.name, d.onlyNew, d.maxNames, facts.outputFile,
+            facts.somePagesFailed,      notes};
         const push::DigestText text = push::layoutDigest(entries[i], digestFacts);
         kept[i] = std::move(entries[i]);
         for (const std::string& name : d.channels) {
@@ -177,7 +196,12 @@ ExitCode sendDigests(const push::NotifyConfig& config, const Settings& settings,
             err << outbox->unavailableReason() << "；推送不做送达记录\n";
         }
     }
-    return deliverAndReport(config, jobs, log ? &*log : nullptr, err);
+    const ExitCode code = deliverAndReport(config, jobs, log ? &*log : nullptr, err);
+    if (code == ExitCode::Ran && !jobs.empty() && watchlist) {
+        watchlist->markReported(missed);
+        watchlist->markChangesReported(changes.lastId);
+    }
+    return code;
 }
 
 ExitCode sendAlert(const push::NotifyConfig& config, const std::string& text, std::ostream& err) {

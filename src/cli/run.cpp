@@ -14,6 +14,8 @@
 #include "net/listen_probe.h"
 #include "notify_run.h"
 #include "progress_line.h"
+#include "remind_command.h"
+#include "watch_run.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
@@ -121,6 +123,17 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runNotifyTest(settings, out, err);
         case RunMode::Notify:
             return runNotifyMissing(settings, err);
+        case RunMode::Watch: {
+            Interruption interruption;
+            const InterruptWatch watch(interruption);
+            return runWatchCommand(settings, interruption, out, err, watchlist::systemClock());
+        }
+        case RunMode::Unwatch:
+            return runUnwatchCommand(settings, out, err);
+        case RunMode::Watchlist:
+            return runWatchlistCommand(settings, out, err, watchlist::systemClock());
+        case RunMode::Remind:
+            return runRemindCommand(settings, err, watchlist::systemClock());
         case RunMode::Window:
             break;
     }

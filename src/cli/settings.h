@@ -5,6 +5,7 @@
 // open a window for to the same code as the command-line program.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ enum class RunMode {
     Version,
     NotifyTest,  // --notify-test
     Notify,      // --notify or --notify-resend without --harvest
+    Watch,       // --watch NAME... or --watch-from FILE
+    Unwatch,     // --unwatch NAME...
+    Watchlist,   // --watchlist
+    Remind,      // --remind
 };
 
 struct Settings {
@@ -71,6 +76,11 @@ struct Settings {
     std::string notifyConfig;
     bool notify = false;        // --notify: send the digests after the harvest
     bool notifyResend = false;  // --notify-resend: send the newest run's digests again
+
+    // The watchlist: the names of --watch / --unwatch as typed, --watch-from's list, --note.
+    std::vector<std::string> watchNames;
+    std::string watchFrom;
+    std::optional<std::string> note;
 
     // Standard error is a terminal: long runs draw a progress bar there (progress_line.h);
     // otherwise they print no line per page or name.

@@ -109,7 +109,46 @@ constexpr const char* kStepScore = R"sql(
 ALTER TABLE names ADD COLUMN score INTEGER NOT NULL DEFAULT -1;
 )sql";
 
-constexpr const char* kSteps[] = {kStep1, kStep2, kStep3, kStepPushOutbox, kStepScore};
+// Version 6: the watchlist and its reminders. A watched name keeps its latest known details
+// as the site gave them (Beijing times as text) with their fetch time, and missing_run, the
+// run that reached the listing's end without it (NULL while it is listed). A reminder row is
+// written before it is sent and is keyed by the moment it was for, so it goes out once, and a
+// deadline that moves is a new moment with a reminder of its own. state: due (written, its
+// channels not all reached yet), sent, or missed (its moment passed before any run could send
+// it); reported: a missed one has been listed in a digest. watch_changes: what a harvest
+// learned of a watched name (left the list, booking closed, price or ICP changed), each line
+// listed once by the next digest.
+constexpr const char* kStepWatchlist = R"sql(
+CREATE TABLE watchlist(
+  key TEXT PRIMARY KEY,
+  domain TEXT NOT NULL,
+  added_at INTEGER NOT NULL,
+  note TEXT NOT NULL DEFAULT '',
+  deletion_time TEXT NOT NULL DEFAULT '',
+  booking_deadline TEXT NOT NULL DEFAULT '',
+  price TEXT NOT NULL DEFAULT '',
+  icp_state TEXT NOT NULL DEFAULT '',
+  fetched_at INTEGER NOT NULL DEFAULT 0,
+  missing_run INTEGER) WITHOUT ROWID;
+CREATE TABLE watch_reminders(
+  key TEXT NOT NULL,
+  kind TEXT NOT NULL,
+  moment INTEGER NOT NULL,
+  state TEXT NOT NULL,
+  text TEXT NOT NULL,
+  at INTEGER NOT NULL,
+  reported INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(key, kind, moment)) WITHOUT ROWID;
+CREATE TABLE watch_changes(
+  id INTEGER PRIMARY KEY,
+  key TEXT NOT NULL,
+  text TEXT NOT NULL,
+  at INTEGER NOT NULL,
+  reported INTEGER NOT NULL DEFAULT 0);
+)sql";
+
+constexpr const char* kSteps[] = {kStep1,          kStep2,     kStep3,
+                                  kStepPushOutbox, kStepScore, kStepWatchlist};
 static_assert(std::size(kSteps) == kSchemaVersion, "one step per schema version");
 
 std::string tooNew(int version) {

@@ -30,7 +30,7 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 std::string defaultHistoryPath(const EnvLookup& env);
 
 // The newest schema this program knows. A store with a higher user_version is never touched.
-inline constexpr int kSchemaVersion = 5;
+inline constexpr int kSchemaVersion = 6;
 
 enum class OpenMode { ReadWrite, ReadOnly };
 

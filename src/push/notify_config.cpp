@@ -208,6 +208,60 @@ void readDigest(const toml::table& table, NotifyConfig& config, const FilterChec
     config.digests.push_back(std::move(d));
 }
 
+// A lead time such as "2h", "90m", "1h30m" or "0": numbers each followed by d, h, m or s.
+std::optional<std::int64_t> spanSeconds(std::string_view text) {
+    if (text == "0") {
+        return 0;
+    }
+    std::int64_t total = 0;
+    std::int64_t number = -1;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            number = (number < 0 ? 0 : number) * 10 + (c - '0');
+            if (number > 10'000'000) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        const std::string_view units = "dhms";
+        const auto unit = units.find(c);
+        if (number < 0 || unit == std::string_view::npos) {
+            return std::nullopt;
+        }
+        constexpr std::int64_t kScale[] = {86400, 3600, 60, 1};
+        total += number * kScale[unit];
+        number = -1;
+    }
+    return number < 0 && !text.empty() ? std::optional<std::int64_t>(total) : std::nullopt;
+}
+
+// [remind]: before_deadline (a lead time up to 7 days) and at_deletion.
+void readRemind(const toml::node& node, NotifyConfig& config, Problems& problems) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+        problems.add(node.source(), "remind", "需要 [remind] 节");
+        return;
+    }
+    for (const auto& [key, value] : *table) {
+        if (key.str() != "before_deadline" && key.str() != "at_deletion") {
+            problems.add(key.source(), "remind." + std::string(key.str()),
+                         "未知的键（可用 before_deadline、at_deletion）");
+            return;
+        }
+    }
+    if (const toml::node* lead = table->get("before_deadline")) {
+        const auto text = lead->value<std::string>();
+        const auto seconds = text ? spanSeconds(*text) : std::nullopt;
+        if (!lead->is_string() || !seconds || *seconds > 7 * 86400) {
+            problems.add(lead->source(), "remind.before_deadline",
+                         "需要提前量，如 \"2h\"、\"90m\"、\"1h30m\"（最多 7 天；\"0\" 为不提醒）");
+            return;
+        }
+        config.remind.beforeDeadlineSeconds = *seconds;
+    }
+    readBool(*table, "at_deletion", "remind", config.remind.atDeletion, problems);
+}
+
 // Each [[section]] in turn, stopping at the first problem.
 template <typename Read>
 void readSections(const toml::table& root, std::string_view key, Problems& problems, Read read) {
@@ -256,8 +310,9 @@ std::variant<NotifyConfig, std::string> parseNotifyConfig(std::string_view text,
     }
     Problems problems("通知配置", fileName);
     for (const auto& [key, node] : root) {
-        if (key.str() != "channel" && key.str() != "digest") {
-            problems.add(key.source(), key.str(), "未知的节（可用 [[channel]]、[[digest]]）");
+        if (key.str() != "channel" && key.str() != "digest" && key.str() != "remind") {
+            problems.add(key.source(), key.str(),
+                         "未知的节（可用 [[channel]]、[[digest]]、[remind]）");
             return problems.message();
         }
     }
@@ -266,6 +321,9 @@ std::variant<NotifyConfig, std::string> parseNotifyConfig(std::string_view text,
                  [&](const toml::table& t) { readChannel(t, config, problems); });
     readSections(root, "digest", problems,
                  [&](const toml::table& t) { readDigest(t, config, checkFilter, problems); });
+    if (const toml::node* remind = root.get("remind"); remind != nullptr && !problems.any()) {
+        readRemind(*remind, config, problems);
+    }
     if (problems.any()) {
         return problems.message();
     }

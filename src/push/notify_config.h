@@ -3,6 +3,7 @@
 // notify.toml: the channels messages go to and the digests sent after a run. README (推送)
 // shows a whole file.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,9 +36,16 @@ struct Digest {
     int maxNames = 30;  // 0: every name
 };
 
+// [remind]: when the watchlist's reminders go out (--remind).
+struct RemindSettings {
+    std::int64_t beforeDeadlineSeconds = 2 * 3600;  // before_deadline = "2h"; 0: no such reminder
+    bool atDeletion = true;                         // at_deletion
+};
+
 struct NotifyConfig {
     std::vector<Channel> channels;
     std::vector<Digest> digests;
+    RemindSettings remind;
 
     const Channel* channel(std::string_view name) const;
 };

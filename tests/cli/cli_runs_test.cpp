@@ -31,6 +31,7 @@
 #include "export/cell_values.h"
 #include "filter/filter_expr.h"
 #include "filter/score.h"
+#include "history/watchlist.h"
 #include "market_sim.h"
 #include "temp_dir.h"
 #include "zip_member.h"
@@ -564,6 +565,53 @@ TEST_F(CliRunsTest, CommandLineStopsAtTheListingEndAndIsQuietUnlessItFails) {
 }
 
 // {date} and {time} in the output name, and the folders on the way made.
+// Watched names: the listed one gets its details, a missing one is marked only by a harvest
+// that reached the listing's end with every page in, and that change waits for the digest.
+TEST_F(CliRunsTest, AWatchedNameIsMarkedGoneOnlyAfterACompleteListing) {
+    const std::string listed = dayNames(1, 1).front();
+    {
+        auto store = history::Watchlist::open(settings.historyPath, history::OpenMode::ReadWrite);
+        ASSERT_EQ(store.add({listed, "gone-for-good.com"}, std::nullopt, 1), "");
+        // Details from long ago, with an ICP state the site will not give again.
+        ASSERT_EQ(store.updateDetails(listed, {"", "", "", "旧状态", 1}), "");
+    }
+    Settings s = settings;
+    s.output = dir.file("out.txt");
+    s.harvest.stopAtListingEnd = true;
+    struct Case {
+        const char* rule;
+        std::string pages;
+        std::map<int, sim::Fault> faults;
+        bool marked;
+    };
+    for (const Case& c :
+         {Case{"PartialRunSaysNothing", "3", {}, false},
+          Case{"AFailedPageSaysNothing", "500", {{2, sim::Fault::Status500}}, false},
+          Case{"TheWholeListingMarksIt", "500", {}, true}}) {
+        SCOPED_TRACE(c.rule);
+        sim.modifyOptions([&c](sim::Options& o) { o.pageFaults = c.faults; });
+        harvest(c.pages, s);
+        auto store = history::Watchlist::open(settings.historyPath, history::OpenMode::ReadOnly);
+        auto watched = store.list();
+        ASSERT_TRUE(watched.has_value());
+        std::map<std::string, history::WatchedName> byKey;
+        for (history::WatchedName& n : *watched) {
+            byKey[n.key] = std::move(n);
+        }
+        EXPECT_EQ(byKey.at("gone-for-good.com").missingRun.has_value(), c.marked) << err.str();
+        EXPECT_FALSE(byKey.at(base::nameKey(listed)).missingRun.has_value());
+        EXPECT_GT(byKey.at(base::nameKey(listed)).details.fetchedAt, 0) << err.str();
+        // No digest was sent: the changes wait, the ICP one from the first run among them.
+        const auto changes = store.unreportedChanges().lines;
+        ASSERT_EQ(changes.size(), c.marked ? 2u : 1u);
+        EXPECT_EQ(changes[0].rfind("关注变化：" + base::nameKey(listed) + " 备案 旧状态 → ", 0), 0u)
+            << changes[0];
+        if (c.marked) {
+            EXPECT_EQ(changes[1], "关注变化：gone-for-good.com 已不在列表");
+        }
+    }
+}
+
 TEST_F(CliRunsTest, OutputTemplateIsExpandedAndMissingFoldersMade) {
     Settings s = settings;
     s.output = dir.file("daily/{date}/new-{time}.csv");

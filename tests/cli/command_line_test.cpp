@@ -246,6 +246,13 @@ TEST(CommandLine, RefusedRunOptions) {
         {"--search-history", "--output"},
         {"--details-from|l.txt|--harvest|1|--output|a", "不能同用"},
         {"--filter|len<=5", "--filter"},
+        {"--note|x", "--note 只能与"},
+        {"--watchlist|--format|xlsx", "--watchlist 的 --format"},
+        {"--watch|a.com|--no-history", "--no-history"},
+        {"--watch", "--watch 需要至少一个域名"},
+        {"--unwatch|a.com|--watch|b.com", "不能同用"},
+        {"--remind|--notify", "--remind 不能与"},
+        {"--search-history|--output|a.txt|--watch|b.com", "不能同用"},
     };
     for (const auto& [line, text] : cases) {
         SCOPED_TRACE(line);
@@ -253,6 +260,45 @@ TEST(CommandLine, RefusedRunOptions) {
         ASSERT_FALSE(parsed.ok());
         EXPECT_TRUE(mentions(parsed, text)) << parsed.errors.front();
         EXPECT_FALSE(needsWindow(argsOf(line, '|'), xdgEnv));
+    }
+}
+
+TEST(CommandLine, WatchlistRunsTakeTheirNamesNoteAndFiles) {
+    struct Case {
+        std::string line;
+        RunMode mode;
+        std::vector<std::string> names;
+        std::optional<std::string> note;
+        std::string watchFrom, output, notifyConfig;
+    };
+    const std::vector<Case> cases = {
+        {"--watch|a.com|B.cn|--note|先看", RunMode::Watch, {"a.com", "B.cn"}, "先看", "", "", ""},
+        {"--note|先看|--watch|a.com", RunMode::Watch, {"a.com"}, "先看", "", "", ""},
+        {"--watch-from|l.txt", RunMode::Watch, {}, std::nullopt, "l.txt", "", ""},
+        {"--unwatch|a.com", RunMode::Unwatch, {"a.com"}, std::nullopt, "", "", ""},
+        {"--watchlist|--format|csv|--output|w.csv",
+         RunMode::Watchlist,
+         {},
+         std::nullopt,
+         "",
+         "w.csv",
+         ""},
+        {"--remind|--notify-config|n.toml", RunMode::Remind, {}, std::nullopt, "", "", "n.toml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const ParsedCommandLine parsed = parseCommandLine(argsOf(c.line, '|'), xdgEnv);
+        ASSERT_TRUE(parsed.ok()) << parsed.errors.front();
+        EXPECT_EQ(parsed.settings.mode, c.mode);
+        EXPECT_EQ(parsed.settings.watchNames, c.names);
+        EXPECT_EQ(parsed.settings.note, c.note);
+        EXPECT_EQ(parsed.settings.watchFrom, c.watchFrom);
+        EXPECT_EQ(parsed.settings.output, c.output);
+        if (!c.notifyConfig.empty()) {
+            EXPECT_EQ(parsed.settings.notifyConfig, c.notifyConfig);
+        }
+        EXPECT_FALSE(parsed.settings.historyPath.empty());
+        EXPECT_FALSE(needsWindow(argsOf(c.line, '|'), xdgEnv));
     }
 }
 

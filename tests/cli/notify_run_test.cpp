@@ -11,6 +11,7 @@
 
 #include "cli/notify_run.h"
 #include "cli/window_less_runs.h"
+#include "history/watchlist.h"
 #include "market_sim.h"
 #include "push_sim.h"
 #include "temp_dir.h"
@@ -153,6 +154,40 @@ TEST(NotifyRun, AListingWithoutMarkersIsALayoutChangeWithASavedSampleAndAnAlert)
     ASSERT_EQ(robots.accepted().size(), 1u);
     EXPECT_EQ(robots.accepted()[0].text,
               "霁岚 采集异常：列表页面格式可能已变化（已保存样本：" + sample + "）");
+}
+
+TEST(NotifyRun, AMissedWatchlistReminderHeadsTheNextDigestOnce) {
+    testing::TempDir dir{"jilan-missed"};
+    pushsim::PushSim robots;
+    ASSERT_NE(robots.start(), 0);
+    Settings s;
+    s.historyPath = dir.file("history.sqlite3");
+    {
+        auto store = history::Watchlist::open(s.historyPath, history::OpenMode::ReadWrite);
+        ASSERT_EQ(store.add({"8848.com"}, std::nullopt, 1), "");
+        ASSERT_EQ(store.recordReminder({"8848.com", history::ReminderKind::BeforeDeadline, 500,
+                                        history::ReminderState::Missed,
+                                        "已错过：8848.com 预定截止 2026-12-08 03:00 的提醒", 600}),
+                  "");
+    }
+    push::NotifyConfig config;
+    push::Channel channel;
+    channel.name = "团队群";
+    channel.type = push::ChannelType::WeCom;
+    channel.url = robots.base() + "/wecom/webhook/send?key=missed-key-1";
+    config.channels.push_back(channel);
+    config.digests.push_back({"全部", "", {"团队群"}, true, true, 30});
+    const RunNames none = [](const std::function<void(const std::string&, bool)>&) {};
+    std::ostringstream err;
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_EQ(sendDigests(config, s, RunFacts{}, none, err), ExitCode::Ran) << err.str();
+    }
+    const auto sent = robots.accepted();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_NE(sent[0].text.find("已错过：8848.com 预定截止 2026-12-08 03:00 的提醒"),
+              std::string::npos)
+        << sent[0].text;
+    EXPECT_EQ(sent[1].text.find("已错过"), std::string::npos) << sent[1].text;
 }
 
 }  // namespace

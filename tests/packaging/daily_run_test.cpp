@@ -301,6 +301,29 @@ std::string timerValue(const char* key) {
                               : unit.error + " (" + std::to_string(values.size()) + " values)";
 }
 
+// A key's one value in a shipped unit file of the watchlist's reminders.
+std::string remindValue(const char* file, const char* section, const char* key) {
+    const auto unit = parseUnitFile(readWholeFile(kPackaging / file));
+    const auto values = unitValues(unit.value, section, key);
+    return values.size() == 1 ? values.front()
+                              : unit.error + " (" + std::to_string(values.size()) + " values)";
+}
+
+// The schedule and command of the cron file's line that sends the reminders.
+std::string cronRemindLine() {
+    for (const std::string& line : fileLines(readWholeFile(kPackaging / "jilan-harvester.cron"))) {
+        if (!line.empty() && line.front() != '#' && line.find("--remind") != std::string::npos) {
+            const CronEntry entry = splitCronLine(line);
+            std::string text;
+            for (const std::string& field : entry.fields) {
+                text += field + " ";
+            }
+            return text + entry.command;
+        }
+    }
+    return "no --remind line";
+}
+
 // The cron schedule as the OnCalendar= it means ("30 7 * * *" -> "*-*-* 07:30:00").
 std::string cronAsCalendar() {
     const CronEntry entry = splitCronLine(cronLine());
@@ -321,6 +344,14 @@ const SettingCase kSettings[] = {
     {"TimerFiresEveryMorning", [] { return timerValue("OnCalendar"); }, "*-*-* 07:30:00"},
     {"TimerCatchesUpAMissedMorning", [] { return timerValue("Persistent"); }, "true"},
     {"CronLineRunsAtTheTimersTime", cronAsCalendar, "*-*-* 07:30:00"},
+    {"RemindServiceSendsWhatIsDue",
+     [] { return remindValue("jilan-harvester-remind.service", "Service", "ExecStart"); },
+     "jilan-harvester-cli --remind"},
+    {"RemindTimerFiresEveryTenMinutes",
+     [] { return remindValue("jilan-harvester-remind.timer", "Timer", "OnCalendar"); }, "*:0/10"},
+    {"RemindTimerCatchesUpAfterSleep",
+     [] { return remindValue("jilan-harvester-remind.timer", "Timer", "Persistent"); }, "true"},
+    {"CronRemindsEveryTenMinutes", cronRemindLine, "*/10 * * * * jilan-harvester-cli --remind"},
 };
 
 TEST(DailyRunFiles, ShippedSettingsAgree) {
@@ -373,16 +404,24 @@ TEST(DailyRunFiles, UnitsPassSystemdAnalyzeVerify) {
     dir.write("jilan-harvester-daily.service", service);
     dir.write("jilan-harvester-daily.timer",
               readWholeFile(kPackaging / "jilan-harvester-daily.timer"));
-    const ChildResult result =
-        runChild({analyze, "--user", "verify", dir.file("jilan-harvester-daily.service"),
-                  dir.file("jilan-harvester-daily.timer")},
-                 {{"HOME", dir.path().string()},
-                  {"XDG_RUNTIME_DIR", runtime.string()},
-                  {"PATH", "/usr/bin:/bin"},
-                  // Documentation=man:... must name a page: the one built here.
-                  {"MANPATH", JILAN_MAN_PATH},
-                  {"SYSTEMD_LOG_COLOR", "0"}},
-                 dir.path(), kWatchdog);
+    std::string remind = readWholeFile(kPackaging / "jilan-harvester-remind.service");
+    const auto remindAt = remind.find(exec);
+    ASSERT_NE(remindAt, std::string::npos);
+    remind.replace(remindAt, exec.size(), "\nExecStart=" + kProgram.string() + " ");
+    dir.write("jilan-harvester-remind.service", remind);
+    dir.write("jilan-harvester-remind.timer",
+              readWholeFile(kPackaging / "jilan-harvester-remind.timer"));
+    const ChildResult result = runChild(
+        {analyze, "--user", "verify", dir.file("jilan-harvester-daily.service"),
+         dir.file("jilan-harvester-daily.timer"), dir.file("jilan-harvester-remind.service"),
+         dir.file("jilan-harvester-remind.timer")},
+        {{"HOME", dir.path().string()},
+         {"XDG_RUNTIME_DIR", runtime.string()},
+         {"PATH", "/usr/bin:/bin"},
+         // Documentation=man:... must name a page: the one built here.
+         {"MANPATH", JILAN_MAN_PATH},
+         {"SYSTEMD_LOG_COLOR", "0"}},
+        dir.path(), kWatchdog);
     if (result.err.find("Failed to initialize manager") != std::string::npos) {
         GTEST_SKIP() << "systemd-analyze cannot start a user manager here: " << result.err;
     }

@@ -59,10 +59,38 @@ INSTANTIATE_TEST_SUITE_P(
             "\"lenx<=4\"：未知条件 lenx"},
         BadFile{"duplicate_channel", kWeCom + kWeCom,
                 "通知配置有误：notify.toml 第6行 channel.name：通道名 \"团队群\" 重复"},
+        BadFile{"remind_lead_without_unit", kWeCom + "[remind]\nbefore_deadline = \"2\"\n",
+                "通知配置有误：notify.toml 第6行 remind.before_deadline：需要提前量，如 \"2h\"、"
+                "\"90m\"、\"1h30m\"（最多 7 天；\"0\" 为不提醒）"},
+        BadFile{"remind_lead_over_a_week", kWeCom + "[remind]\nbefore_deadline = \"8d\"\n",
+                "通知配置有误：notify.toml 第6行 remind.before_deadline：需要提前量，如 \"2h\"、"
+                "\"90m\"、\"1h30m\"（最多 7 天；\"0\" 为不提醒）"},
+        BadFile{"remind_unknown_key", kWeCom + "[remind]\nlead = \"2h\"\n",
+                "通知配置有误：notify.toml 第6行 remind.lead：未知的键（可用 before_deadline、"
+                "at_deletion）"},
         BadFile{"toml_syntax", "[[channel]\n",
                 "通知配置有误：notify.toml 第1行：TOML 格式错误（Error while parsing table header: "
                 "expected ']', saw '\\n'）"}),
     [](const ::testing::TestParamInfo<BadFile>& info) { return std::string(info.param.rule); });
+
+TEST(NotifyConfigRemind, LeadTimesAndTheDeletionSwitch) {
+    struct Case {
+        std::string remind;  // the [remind] section's lines; empty: no section
+        std::int64_t lead;
+        bool atDeletion;
+    };
+    for (const Case& c : {Case{"", 7200, true}, Case{"before_deadline = \"90m\"\n", 5400, true},
+                          Case{"before_deadline = \"1h30m\"\nat_deletion = false\n", 5400, false},
+                          Case{"before_deadline = \"0\"\n", 0, true},
+                          Case{"before_deadline = \"7d\"\n", 7 * 86400, true}}) {
+        SCOPED_TRACE(c.remind);
+        const std::string text = kWeCom + (c.remind.empty() ? "" : "[remind]\n" + c.remind);
+        const auto read = parseNotifyConfig(text, "notify.toml", kFilters);
+        ASSERT_TRUE(std::holds_alternative<NotifyConfig>(read)) << std::get<std::string>(read);
+        EXPECT_EQ(std::get<NotifyConfig>(read).remind.beforeDeadlineSeconds, c.lead);
+        EXPECT_EQ(std::get<NotifyConfig>(read).remind.atDeletion, c.atDeletion);
+    }
+}
 
 TEST(NotifyConfigFile, ASecretFileOthersCanReadIsRefusedAsSshRefusesALooseKey) {
     testing::TempDir dir;

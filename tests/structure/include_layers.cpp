@@ -15,8 +15,9 @@ namespace {
 
 const std::set<std::string>& srcFolders() {
     static const std::set<std::string> folders = {
-        "base",  "config",      "net",    "io",      "filter", "history", "app", "harvest",
-        "query", "listactions", "export", "details", "push",   "program", "cli", "ui"};
+        "base", "config",  "net",   "io",          "filter",   "history",
+        "app",  "harvest", "query", "listactions", "export",   "details",
+        "push", "program", "cli",   "ui",          "watchlist"};
     return folders;
 }
 
@@ -43,11 +44,14 @@ const std::map<std::string, std::set<std::string>>& layerTable() {
         t["details"].insert({"query", "export"});
         // Notifications send over the network what the workers found; the command line sends them.
         t["push"] = workers;
+        // Watchlist reminders go out through the notifications, from what the history keeps.
+        t["watchlist"] = workers;
+        t["watchlist"].insert("push");
         t["program"] = {"config", "net",     "io",    "filter",      "history",
                         "app",    "harvest", "query", "listactions", "export"};
         // The command line runs the window's program without a window.
         t["cli"] = t["program"];
-        t["cli"].insert({"details", "program", "push"});
+        t["cli"].insert({"details", "program", "push", "watchlist"});
         t["ui"] = srcFolders();
         for (auto& [folder, reached] : t) {
             if (folder != "base") {

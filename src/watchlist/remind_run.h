@@ -1,0 +1,33 @@
+#pragma once
+
+// --remind: the reminders due now, written to the store before they go out (so a crash or a
+// clock set back never sends one twice), sent on every channel of notify.toml through the push
+// outbox, and marked sent once every channel has it. A channel that failed is tried again by
+// the next run while the reminder's window is open; only the missing channels get it.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "push/delivery.h"
+#include "push/notify_config.h"
+#include "watchlist/wall_clock.h"
+
+namespace jilan::watchlist {
+
+enum class RemindOutcome { Ran, PushFailed, HistoryUnavailable };
+
+struct RemindReport {
+    RemindOutcome outcome = RemindOutcome::Ran;
+    int sent = 0;    // reminders every channel has now
+    int missed = 0;  // newly recorded as missed
+};
+
+// The outbox's run number of reminders: no harvest run has it (run ids start at 1).
+inline constexpr std::int64_t kReminderOutboxRun = 0;
+
+RemindReport runReminders(const std::string& historyPath, const push::NotifyConfig& config,
+                          const WallClock& clock, const push::SendOne& send,
+                          const push::Timing& timing, std::ostream& err);
+
+}  // namespace jilan::watchlist
