@@ -1,0 +1,238 @@
+#include "history/stats.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <map>
+
+#include "history/damage.h"
+#include "history/name_row_read.h"
+
+namespace jilan::history {
+
+namespace {
+
+constexpr std::int64_t kDaySeconds = 86'400;
+constexpr std::int64_t kBeijingOffset = 8 * 3'600;
+
+int bandOf(int score) noexcept {
+    return std::clamp(score / 10, 0, kScoreBands - 1);
+}
+
+// The counts as they are gathered, by class and suffix text; turned into NameStats at the end.
+class Tally {
+public:
+    Tally(std::int64_t firstDay, std::int64_t lastDay)
+        : firstDay_(firstDay), days_(static_cast<std::size_t>(lastDay - firstDay + 1)) {}
+
+    // `band` is -1 for an unknown score.
+    void add(std::int64_t day, std::string_view kind, std::string_view tld, int band,
+             std::int64_t names) {
+        if (day < firstDay_ || day >= firstDay_ + static_cast<std::int64_t>(days_)) {
+            return;
+        }
+        auto k = kinds_.find(kind);
+        if (k == kinds_.end()) {
+            k = kinds_.emplace(std::string(kind), std::vector<std::int64_t>(days_)).first;
+        }
+        k->second[static_cast<std::size_t>(day - firstDay_)] += names;
+        auto t = suffixes_.find(tld);
+        if (t == suffixes_.end()) {
+            t = suffixes_.emplace(std::string(tld), 0).first;
+        }
+        t->second += names;
+        if (band < 0) {
+            unscored_ += names;
+        } else {
+            bands_[static_cast<std::size_t>(band)] += names;
+        }
+        total_ += names;
+    }
+
+    NameStats result() const {
+        NameStats stats;
+        stats.firstDay = firstDay_;
+        stats.total = total_;
+        stats.unscored = unscored_;
+        stats.scoreBands = bands_;
+        std::vector<std::pair<std::int64_t, const std::string*>> kindOrder;
+        for (const auto& [kind, perDay] : kinds_) {
+            std::int64_t sum = 0;
+            for (const std::int64_t n : perDay) {
+                sum += n;
+            }
+            kindOrder.emplace_back(sum, &kind);
+        }
+        // The map is ordered by text, and the stable sort keeps that order among equals.
+        std::stable_sort(kindOrder.begin(), kindOrder.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        stats.perDay.assign(days_, std::vector<std::int64_t>(kindOrder.size()));
+        for (std::size_t k = 0; k < kindOrder.size(); ++k) {
+            stats.kinds.push_back(*kindOrder[k].second);
+            const auto& perDay = kinds_.at(*kindOrder[k].second);
+            for (std::size_t d = 0; d < days_; ++d) {
+                stats.perDay[d][k] = perDay[d];
+            }
+        }
+        for (const auto& [tld, names] : suffixes_) {
+            stats.suffixes.push_back(SuffixCount{tld, names});
+        }
+        std::stable_sort(
+            stats.suffixes.begin(), stats.suffixes.end(),
+            [](const SuffixCount& a, const SuffixCount& b) { return a.names > b.names; });
+        return stats;
+    }
+
+private:
+    std::int64_t firstDay_;
+    std::size_t days_;
+    std::map<std::string, std::vector<std::int64_t>, std::less<>> kinds_;
+    std::map<std::string, std::int64_t, std::less<>> suffixes_;
+    std::array<std::int64_t, kScoreBands> bands_{};
+    std::int64_t unscored_ = 0;
+    std::int64_t total_ = 0;
+};
+
+// The WHERE clause of the range (?1, ?2: first_seen bounds, the table's leading key) and of the
+// hints (?3 on): the rows a filter cannot keep are skipped before their text is read.
+std::string whereOf(const SearchHints& hints) {
+    std::string where = "WHERE first_seen >= ?1 AND first_seen < ?2";
+    if (hints.minLength > 0) {
+        where += " AND +length >= ?3";
+    }
+    if (hints.maxLength < std::numeric_limits<int>::max()) {
+        where += " AND +length <= ?4";
+    }
+    if (!hints.kinds.empty()) {
+        where += " AND +kind IN (";
+        for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
+            where += (i == 0 ? "?" : ", ?") + std::to_string(5 + i);
+        }
+        where += ")";
+    }
+    return where;
+}
+
+void bindRange(Statement& s, const StatsRequest& request) {
+    s.bind(1, beijingDayStartUtc(request.firstDay));
+    s.bind(2, beijingDayStartUtc(request.lastDay + 1));
+    s.bind(3, request.hints.minLength);
+    s.bind(4, request.hints.maxLength);
+    for (std::size_t i = 0; i < request.hints.kinds.size(); ++i) {
+        s.bind(static_cast<int>(5 + i), request.hints.kinds[i]);
+    }
+}
+
+// Rows between two looks at the stop request.
+constexpr std::int64_t kStopEvery = 4096;
+
+}  // namespace
+
+std::int64_t beijingDay(std::int64_t utcSeconds) noexcept {
+    const std::int64_t local = utcSeconds + kBeijingOffset;
+    // Floor division: a second before 1970-01-01 00:00 Beijing is day -1.
+    return local / kDaySeconds - (local % kDaySeconds < 0 ? 1 : 0);
+}
+
+std::int64_t beijingDayStartUtc(std::int64_t day) noexcept {
+    return day * kDaySeconds - kBeijingOffset;
+}
+
+std::optional<std::int64_t> dayOfDate(std::string_view date) {
+    const auto digits = [&](std::size_t from, std::size_t count) -> std::optional<int> {
+        int value = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (date[i] < '0' || date[i] > '9') {
+                return std::nullopt;
+            }
+            value = value * 10 + (date[i] - '0');
+        }
+        return value;
+    };
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-') {
+        return std::nullopt;
+    }
+    const auto y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+    if (!y || !m || !d) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day ymd{std::chrono::year{*y},
+                                          std::chrono::month{static_cast<unsigned>(*m)},
+                                          std::chrono::day{static_cast<unsigned>(*d)}};
+    if (!ymd.ok()) {
+        return std::nullopt;
+    }
+    return std::chrono::sys_days(ymd).time_since_epoch().count();
+}
+
+std::string dateOfDay(std::int64_t day) {
+    const std::chrono::year_month_day ymd{
+        std::chrono::sys_days(std::chrono::days(static_cast<int>(day)))};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return text;
+}
+
+StatsReader StatsReader::open(const std::string& path, const StoreOptions& options) {
+    return StatsReader(openStore(path, OpenMode::ReadOnly, options));
+}
+
+NameStats StatsReader::compute(const StatsRequest& request) {
+    NameStats failed;
+    failed.firstDay = request.firstDay;
+    if (!ok()) {
+        failed.error = store_.unavailableReason;
+        return failed;
+    }
+    if (request.lastDay < request.firstDay) {
+        return Tally(request.firstDay, request.firstDay - 1).result();
+    }
+    Tally tally(request.firstDay, request.lastDay);
+    const std::string where = whereOf(request.hints);
+    // Without a test of its own every name of the range counts: SQLite groups them by day,
+    // class, suffix and score band, a few thousand groups for a million names.
+    const std::string sql =
+        request.keep ? std::string(kNameRowSelect) + where
+                     : "SELECT (first_seen + " + std::to_string(kBeijingOffset) + ") / " +
+                           std::to_string(kDaySeconds) +
+                           ", kind, tld, CASE WHEN score < 0 THEN -1 WHEN score >= 90 THEN 9 "
+                           "ELSE score / 10 END, count(*) FROM names " +
+                           where + " GROUP BY 1, 2, 3, 4";
+    Statement s(store_.db.get(), sql);
+    if (s.prepareResult() != SQLITE_OK) {
+        failed.error = failureReason(store_.path, s.prepareResult());
+        return failed;
+    }
+    bindRange(s, request);
+    NameRow row;
+    std::int64_t read = 0;
+    int code = SQLITE_ROW;
+    while ((code = s.step()) == SQLITE_ROW) {
+        if (++read % kStopEvery == 0 && request.stop && request.stop()) {
+            failed.error = kStatsCancelled;
+            return failed;
+        }
+        if (!request.keep) {
+            tally.add(s.int64(0), s.text(1), s.text(2), s.integer(3), s.int64(4));
+            continue;
+        }
+        readNameRow(s, row);
+        if (request.keep(row)) {
+            tally.add(beijingDay(row.firstSeen), row.columns.kind, row.columns.tld,
+                      row.columns.score < 0 ? -1 : bandOf(row.columns.score), 1);
+        }
+    }
+    if (code != SQLITE_DONE) {
+        failed.error = failureReason(store_.path, code);
+        return failed;
+    }
+    if (request.stop && request.stop()) {
+        failed.error = kStatsCancelled;
+        return failed;
+    }
+    return tally.result();
+}
+
+}  // namespace jilan::history
