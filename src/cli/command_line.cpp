@@ -12,6 +12,7 @@
 #include "config/sites_file.h"
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
+#include "history/stats.h"
 #include "history/store.h"
 #include "name_list_file.h"
 #include "push/notify_config.h"
@@ -58,6 +59,7 @@ constexpr std::string_view kNotifyConfig = "notify-config";
 constexpr std::string_view kNotifyTest = "notify-test";
 constexpr std::string_view kNotifyResend = "notify-resend";
 constexpr std::string_view kSort = "sort";
+constexpr std::string_view kStats = "stats";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -252,7 +254,8 @@ bool writesFile(RunMode mode) {
 // the command line is known to be right (loadScoreWeights), still before any request.
 void readScoreConfigOption(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
                            std::vector<std::string>& errors) {
-    const bool scores = settings.mode == RunMode::Explain || writesFile(settings.mode);
+    const bool scores = settings.mode == RunMode::Explain || writesFile(settings.mode) ||
+                        settings.mode == RunMode::Stats;
     if (scanned.isSet(kScoreConfig)) {
         if (!scores) {
             errors.emplace_back(
@@ -277,6 +280,7 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     const bool search = settings.mode == RunMode::SearchHistory;
     const bool listRun = settings.mode == RunMode::DetailsFrom;
     const bool writes = writesFile(settings.mode);
+    const bool stats = settings.mode == RunMode::Stats;
 
     const bool noHistory = scanned.isSet(kNoHistory);
     if (scanned.isSet(kHistory)) {
@@ -298,9 +302,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
         if (const auto* error = std::get_if<filter::FilterError>(&compiled)) {
             errors.push_back(error->message);
         }
-        if (!writes) {
+        if (!writes && !stats) {
             errors.emplace_back(
-                "--filter 只能与 --harvest、--search-history 或 --details-from 同用");
+                "--filter 只能与 --harvest、--search-history、--details-from 或 --stats 同用");
         }
     }
     settings.newOnly = scanned.isSet(kNewOnly);
@@ -313,6 +317,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     }
     if (search && noHistory) {
         errors.emplace_back("--search-history 需要历史记录，不能与 --no-history 同用");
+    }
+    if (stats && noHistory) {
+        errors.emplace_back("--stats 需要历史记录，不能与 --no-history 同用");
     }
     const bool care =
         settings.mode == RunMode::CheckHistory || settings.mode == RunMode::RestoreHistory;
@@ -333,9 +340,12 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
             errors.push_back("--format 只能是 txt、csv、xlsx 或 jsonl，不能是 \"" +
                              scanned.value(kFormat) + "\"");
         }
-        if (!writes) {
+        if (stats && (settings.format == "xlsx" || settings.format == "jsonl")) {
+            errors.push_back("--stats 的 --format 只能是 txt 或 csv，不能是 \"" +
+                             scanned.value(kFormat) + "\"");
+        } else if (!writes && !stats) {
             errors.emplace_back(
-                "--format 只能与 --harvest、--search-history 或 --details-from 同用");
+                "--format 只能与 --harvest、--search-history、--details-from 或 --stats 同用");
         }
     }
     for (const auto& [option, field] :
@@ -344,6 +354,13 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
             continue;
         }
         *field = scanned.value(option);
+        if (stats && option == kSince) {
+            // A date of the marketplace's calendar (Beijing time).
+            if (!history::dayOfDate(*field)) {
+                errors.push_back("--since 需要日期 YYYY-MM-DD，不能是 \"" + *field + "\"");
+            }
+            continue;
+        }
         if (!search) {
             errors.push_back("--" + std::string(option) + " 只能与 --search-history 同用");
         } else if (!localMidnightUtc(*field)) {
@@ -487,7 +504,10 @@ const std::vector<OptionSpec>& optionTable() {
          "",
          "",
          "不联网，从历史记录中找出域名（可与 --filter、--since、--until 同用）；需要 --output。"},
-        {{kSince}, "", "YYYY-MM-DD", "--search-history：最近发现不早于该日（本地日期）。"},
+        {{kSince},
+         "",
+         "YYYY-MM-DD",
+         "--search-history：最近发现不早于该日（本地日期）；--stats：从该日起统计（北京时间）。"},
         {{kUntil}, "", "YYYY-MM-DD", "--search-history：最近发现不晚于该日（本地日期）。"},
         {{kDetails},
          "",
@@ -546,6 +566,12 @@ const std::vector<OptionSpec>& optionTable() {
          "score|name",
          "输出文件中域名的顺序：score 按评分从高到低（同分按域名），name 按域名；"
          "默认保持采集或记录的顺序。"},
+        {{kStats},
+         "",
+         "",
+         "不联网，统计历史记录：最近 30 天（或自 --since 起，北京时间）每天新出现的域名按类别"
+         "计数、后缀占比与评分分布（可与 --filter、--format txt|csv、--output 同用；"
+         "默认输出到标准输出）。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -605,7 +631,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     // One run at most: the harvest, the query, the history search or the list's details.
     std::vector<std::string_view> runs;
     for (const std::string_view name : {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain,
-                                        kCheckHistory, kRestoreHistory}) {
+                                        kCheckHistory, kRestoreHistory, kStats}) {
         if (scanned.isSet(name)) {
             runs.push_back(name);
         }
@@ -643,6 +669,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         settings.mode = RunMode::CheckHistory;
     } else if (scanned.isSet(kRestoreHistory)) {
         settings.mode = RunMode::RestoreHistory;
+    } else if (scanned.isSet(kStats)) {
+        settings.mode = RunMode::Stats;
     } else if (scanned.isSet(kExplain)) {
         settings.mode = RunMode::Explain;
         settings.explainNames = scanned.positional;
@@ -652,7 +680,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     }
     if (scanned.isSet(kOutput)) {
         settings.output = scanned.value(kOutput);
-        if (!writesFile(settings.mode)) {
+        if (!writesFile(settings.mode) && settings.mode != RunMode::Stats) {
             result.errors.emplace_back(
                 "--output 只能与 --harvest、--search-history 或 --details-from 同用");
         }
@@ -673,7 +701,7 @@ bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& 
     const Scanned scanned = scan(args);
     for (const std::string_view name :
          {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory,
-          kRestoreHistory, kNotify, kNotifyTest, kNotifyResend}) {
+          kRestoreHistory, kNotify, kNotifyTest, kNotifyResend, kStats}) {
         if (scanned.isSet(name)) {
             return false;
         }

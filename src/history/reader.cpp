@@ -80,6 +80,14 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
         }
         term(in + ")");
     }
+    if (!hints.tlds.empty()) {
+        std::string in = "+tld IN (";
+        for (std::size_t i = 0; i < hints.tlds.size(); ++i) {
+            in += i == 0 ? "?" : ", ?";
+            in += std::to_string(5 + hints.kinds.size() + i);
+        }
+        term(in + ")");
+    }
     if (sinceUtc > std::numeric_limits<std::int64_t>::min()) {
         term("+last_seen >= ?1");
     }
@@ -93,6 +101,9 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
     s.bind(4, hints.maxLength);
     for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
         s.bind(static_cast<int>(5 + i), hints.kinds[i]);
+    }
+    for (std::size_t i = 0; i < hints.tlds.size(); ++i) {
+        s.bind(static_cast<int>(5 + hints.kinds.size() + i), hints.tlds[i]);
     }
     return walk(s, sink);
 }

@@ -111,6 +111,13 @@ std::string whereOf(const SearchHints& hints) {
         }
         where += ")";
     }
+    if (!hints.tlds.empty()) {
+        where += " AND +tld IN (";
+        for (std::size_t i = 0; i < hints.tlds.size(); ++i) {
+            where += (i == 0 ? "?" : ", ?") + std::to_string(5 + hints.kinds.size() + i);
+        }
+        where += ")";
+    }
     return where;
 }
 
@@ -121,6 +128,9 @@ void bindRange(Statement& s, const StatsRequest& request) {
     s.bind(4, request.hints.maxLength);
     for (std::size_t i = 0; i < request.hints.kinds.size(); ++i) {
         s.bind(static_cast<int>(5 + i), request.hints.kinds[i]);
+    }
+    for (std::size_t i = 0; i < request.hints.tlds.size(); ++i) {
+        s.bind(static_cast<int>(5 + request.hints.kinds.size() + i), request.hints.tlds[i]);
     }
 }
 
@@ -191,15 +201,13 @@ NameStats StatsReader::compute(const StatsRequest& request) {
     }
     Tally tally(request.firstDay, request.lastDay);
     const std::string where = whereOf(request.hints);
-    // Without a test of its own every name of the range counts: SQLite groups them by day,
-    // class, suffix and score band, a few thousand groups for a million names.
+    // Without a test of its own only the four columns counted are read. The counting is done
+    // here rather than by GROUP BY: SQLite would sort a million rows before grouping them
+    // (about four times the cost of reading them in the table's own order).
     const std::string sql =
-        request.keep ? std::string(kNameRowSelect) + where
-                     : "SELECT (first_seen + " + std::to_string(kBeijingOffset) + ") / " +
-                           std::to_string(kDaySeconds) +
-                           ", kind, tld, CASE WHEN score < 0 THEN -1 WHEN score >= 90 THEN 9 "
-                           "ELSE score / 10 END, count(*) FROM names " +
-                           where + " GROUP BY 1, 2, 3, 4";
+        (request.keep ? std::string(kNameRowSelect)
+                      : std::string("SELECT first_seen, kind, tld, score FROM names ")) +
+        where;
     Statement s(store_.db.get(), sql);
     if (s.prepareResult() != SQLITE_OK) {
         failed.error = failureReason(store_.path, s.prepareResult());
@@ -215,13 +223,16 @@ NameStats StatsReader::compute(const StatsRequest& request) {
             return failed;
         }
         if (!request.keep) {
-            tally.add(s.int64(0), s.text(1), s.text(2), s.integer(3), s.int64(4));
+            const int score = s.integer(3);
+            tally.add(beijingDay(s.int64(0)), s.text(1), s.text(2), score < 0 ? -1 : bandOf(score),
+                      1);
             continue;
         }
         readNameRow(s, row);
         if (request.keep(row)) {
+            const int score = row.columns.score;
             tally.add(beijingDay(row.firstSeen), row.columns.kind, row.columns.tld,
-                      row.columns.score < 0 ? -1 : bandOf(row.columns.score), 1);
+                      score < 0 ? -1 : bandOf(score), 1);
         }
     }
     if (code != SQLITE_DONE) {

@@ -33,8 +33,8 @@ struct StatsRequest {
     // Narrow the names inside SQLite (the length and class a filter implies).
     SearchHints hints;
     // The caller's own test of a name. Empty: every name the hints let through counts, and
-    // SQLite does the counting (GROUP BY over the stored columns). Set: the names of the range
-    // are read one by one and only those it keeps are counted.
+    // only the stored day, class, suffix and score columns are read. Set: every column of
+    // each name of the range is read and only the names it keeps are counted.
     std::function<bool(const NameRow& row)> keep;
     // Asked now and then while reading; true abandons the computation (error "已取消").
     std::function<bool()> stop;
