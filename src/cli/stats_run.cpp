@@ -198,7 +198,7 @@ int runStatsCommand(const Settings& settings, std::time_t now, std::ostream& err
         return exitStatus(ExitCode::HistoryUnavailable);
     }
     const history::NameStats stats = reader.compute(
-        program::statsRequestFor(std::get<filter::Filter>(compiled), firstDay, today));
+        program::statsRequestFor({std::get<filter::Filter>(compiled)}, firstDay, today));
     if (!stats.ok()) {
         err << "历史记录读取失败：" << stats.error << '\n';
         return exitStatus(ExitCode::HistoryUnavailable);

@@ -1,5 +1,6 @@
 #include "program/history_filter.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -40,42 +41,62 @@ filter::NameFeatures storedFeatures(const history::NameRow& row) {
 }
 
 history::SearchHints searchHintsFor(const filter::Filter& filter) {
-    const filter::Filter::Bounds bounds = filter.bounds();
-    history::SearchHints hints;
-    hints.minLength = bounds.minLength;
-    hints.maxLength = bounds.maxLength;
-    if (bounds.kinds != filter::Filter::Bounds{}.kinds) {
-        for (const filter::NameClass k : kClasses) {
-            if (bounds.allows(k)) {
-                hints.kinds.emplace_back(filter::classText(k));
-            }
-        }
-    }
-    hints.tlds = filter.suffixes();
-    return hints;
+    return statsRequestFor({filter}, 0, 0).hints;
 }
 
-history::StatsRequest statsRequestFor(const filter::Filter& filter, std::int64_t firstDay,
-                                      std::int64_t lastDay) {
+history::StatsRequest statsRequestFor(const std::vector<filter::Filter>& filters,
+                                      std::int64_t firstDay, std::int64_t lastDay) {
     history::StatsRequest request;
     request.firstDay = firstDay;
     request.lastDay = lastDay;
-    if (filter.matchesEverything()) {
-        return request;
+    // What every filter implies at once: the length ranges and classes intersected, and the
+    // suffixes of those that name some intersected too.
+    filter::Filter::Bounds bounds;
+    std::optional<std::vector<std::string>> suffixes;
+    bool exact = true;
+    for (const filter::Filter& f : filters) {
+        const filter::Filter::Bounds b = f.bounds();
+        bounds.minLength = std::max(bounds.minLength, b.minLength);
+        bounds.maxLength = std::min(bounds.maxLength, b.maxLength);
+        bounds.kinds &= b.kinds;
+        exact = exact && f.boundsExact();
+        std::vector<std::string> named = f.suffixes();
+        if (named.empty()) {
+            continue;
+        }
+        if (suffixes) {
+            std::erase_if(*suffixes, [&named](const std::string& s) {
+                return std::find(named.begin(), named.end(), s) == named.end();
+            });
+        } else {
+            suffixes = std::move(named);
+        }
     }
-    request.hints = searchHintsFor(filter);
-    if (filter.bounds().empty()) {
+    if (bounds.empty() || (suffixes && suffixes->empty())) {
         // No name can pass: a length range nothing has skips every row inside SQLite.
         request.hints.minLength = 1;
         request.hints.maxLength = 0;
         return request;
     }
-    if (filter.boundsExact()) {
-        // Classes, lengths and suffixes alone: the stored columns answer it.
+    request.hints.minLength = bounds.minLength;
+    request.hints.maxLength = bounds.maxLength;
+    if (bounds.kinds != filter::Filter::Bounds{}.kinds) {
+        for (const filter::NameClass k : kClasses) {
+            if (bounds.allows(k)) {
+                request.hints.kinds.emplace_back(filter::classText(k));
+            }
+        }
+    }
+    request.hints.tlds = suffixes.value_or(std::vector<std::string>{});
+    if (exact) {
+        // Classes, lengths and suffixes alone: the stored columns answer them.
         return request;
     }
-    request.keep = [filter](const history::NameRow& row) {
-        return filter.matches(storedFeatures(row), true);
+    request.keep = [filters](const history::NameRow& row) {
+        const filter::NameFeatures features = storedFeatures(row);
+        return std::all_of(filters.begin(), filters.end(), [&features](const filter::Filter& f) {
+            return f.matches(features, true);
+        });
     };
     return request;
 }

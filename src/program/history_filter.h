@@ -4,6 +4,7 @@
 // what the filter implies on the stored columns, and the counts of the 统计 view.
 
 #include <cstdint>
+#include <vector>
 
 #include "filter/filter_expr.h"
 #include "filter/name_features.h"
@@ -20,11 +21,11 @@ filter::NameFeatures storedFeatures(const history::NameRow& row);
 // rows before reading them.
 history::SearchHints searchHintsFor(const filter::Filter& filter);
 
-// The counts of the names first seen on Beijing days [firstDay, lastDay] that pass `filter`.
-// A filter of classes, lengths and suffixes alone is applied by SQLite on the stored columns;
-// any other is tested on each name of the range, every one of which is new within it (the
-// `new` term holds).
-history::StatsRequest statsRequestFor(const filter::Filter& filter, std::int64_t firstDay,
-                                      std::int64_t lastDay);
+// The counts of the names first seen on Beijing days [firstDay, lastDay] that pass every one
+// of `filters`. Filters of classes, lengths and suffixes alone are applied by SQLite on the
+// stored columns; any other is tested on each name of the range, every one of which is new
+// within it (the `new` term holds).
+history::StatsRequest statsRequestFor(const std::vector<filter::Filter>& filters,
+                                      std::int64_t firstDay, std::int64_t lastDay);
 
 }  // namespace jilan::program
