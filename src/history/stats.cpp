@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
-#include <map>
 
 #include "history/damage.h"
 #include "history/name_row_read.h"
@@ -20,75 +19,80 @@ int bandOf(int score) noexcept {
     return std::clamp(score / 10, 0, kScoreBands - 1);
 }
 
-// The counts as they are gathered, by class and suffix text; turned into NameStats at the end.
+// The entry of `entries` whose text is `text`, appended when there is none. A store holds a
+// handful of classes and a few dozen suffixes: a look along a short vector beats a tree, and
+// the million look-ups of a large store are most of the counting's own cost.
+template <typename Entry>
+Entry& entryFor(std::vector<Entry>& entries, std::string_view text, std::size_t days) {
+    for (Entry& e : entries) {
+        if (e.text.size() == text.size() && std::string_view(e.text) == text) {
+            return e;
+        }
+    }
+    entries.push_back(Entry{std::string(text), days});
+    return entries.back();
+}
+
+// The counts as they are gathered; turned into NameStats at the end.
 class Tally {
 public:
     Tally(std::int64_t firstDay, std::int64_t lastDay)
         : firstDay_(firstDay), days_(static_cast<std::size_t>(lastDay - firstDay + 1)) {}
 
     // `band` is -1 for an unknown score.
-    void add(std::int64_t day, std::string_view kind, std::string_view tld, int band,
-             std::int64_t names) {
+    void add(std::int64_t day, std::string_view kind, std::string_view tld, int band) {
         if (day < firstDay_ || day >= firstDay_ + static_cast<std::int64_t>(days_)) {
             return;
         }
-        auto k = kinds_.find(kind);
-        if (k == kinds_.end()) {
-            k = kinds_.emplace(std::string(kind), std::vector<std::int64_t>(days_)).first;
-        }
-        k->second[static_cast<std::size_t>(day - firstDay_)] += names;
-        auto t = suffixes_.find(tld);
-        if (t == suffixes_.end()) {
-            t = suffixes_.emplace(std::string(tld), 0).first;
-        }
-        t->second += names;
-        if (band < 0) {
-            unscored_ += names;
-        } else {
-            bands_[static_cast<std::size_t>(band)] += names;
-        }
-        total_ += names;
+        Kind& k = entryFor(kinds_, kind, days_);
+        ++k.perDay[static_cast<std::size_t>(day - firstDay_)];
+        ++k.names;
+        ++entryFor(suffixes_, tld, 0).names;
+        ++(band < 0 ? unscored_ : bands_[static_cast<std::size_t>(band)]);
+        ++total_;
     }
 
-    NameStats result() const {
+    NameStats result() {
+        const auto order = [](const auto& a, const auto& b) {
+            return a.names != b.names ? a.names > b.names : a.text < b.text;
+        };
+        std::sort(kinds_.begin(), kinds_.end(), order);
+        std::sort(suffixes_.begin(), suffixes_.end(), order);
         NameStats stats;
         stats.firstDay = firstDay_;
         stats.total = total_;
         stats.unscored = unscored_;
         stats.scoreBands = bands_;
-        std::vector<std::pair<std::int64_t, const std::string*>> kindOrder;
-        for (const auto& [kind, perDay] : kinds_) {
-            std::int64_t sum = 0;
-            for (const std::int64_t n : perDay) {
-                sum += n;
-            }
-            kindOrder.emplace_back(sum, &kind);
-        }
-        // The map is ordered by text, and the stable sort keeps that order among equals.
-        std::stable_sort(kindOrder.begin(), kindOrder.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
-        stats.perDay.assign(days_, std::vector<std::int64_t>(kindOrder.size()));
-        for (std::size_t k = 0; k < kindOrder.size(); ++k) {
-            stats.kinds.push_back(*kindOrder[k].second);
-            const auto& perDay = kinds_.at(*kindOrder[k].second);
+        stats.perDay.assign(days_, std::vector<std::int64_t>(kinds_.size()));
+        for (std::size_t k = 0; k < kinds_.size(); ++k) {
+            stats.kinds.push_back(kinds_[k].text);
             for (std::size_t d = 0; d < days_; ++d) {
-                stats.perDay[d][k] = perDay[d];
+                stats.perDay[d][k] = kinds_[k].perDay[d];
             }
         }
-        for (const auto& [tld, names] : suffixes_) {
-            stats.suffixes.push_back(SuffixCount{tld, names});
+        for (const Suffix& t : suffixes_) {
+            stats.suffixes.push_back(SuffixCount{t.text, t.names});
         }
-        std::stable_sort(
-            stats.suffixes.begin(), stats.suffixes.end(),
-            [](const SuffixCount& a, const SuffixCount& b) { return a.names > b.names; });
         return stats;
     }
 
 private:
+    struct Kind {
+        Kind(std::string t, std::size_t days) : text(std::move(t)), perDay(days) {}
+        std::string text;
+        std::vector<std::int64_t> perDay;
+        std::int64_t names = 0;
+    };
+    struct Suffix {
+        Suffix(std::string t, std::size_t) : text(std::move(t)) {}
+        std::string text;
+        std::int64_t names = 0;
+    };
+
     std::int64_t firstDay_;
     std::size_t days_;
-    std::map<std::string, std::vector<std::int64_t>, std::less<>> kinds_;
-    std::map<std::string, std::int64_t, std::less<>> suffixes_;
+    std::vector<Kind> kinds_;
+    std::vector<Suffix> suffixes_;
     std::array<std::int64_t, kScoreBands> bands_{};
     std::int64_t unscored_ = 0;
     std::int64_t total_ = 0;
@@ -224,15 +228,14 @@ NameStats StatsReader::compute(const StatsRequest& request) {
         }
         if (!request.keep) {
             const int score = s.integer(3);
-            tally.add(beijingDay(s.int64(0)), s.text(1), s.text(2), score < 0 ? -1 : bandOf(score),
-                      1);
+            tally.add(beijingDay(s.int64(0)), s.text(1), s.text(2), score < 0 ? -1 : bandOf(score));
             continue;
         }
         readNameRow(s, row);
         if (request.keep(row)) {
             const int score = row.columns.score;
             tally.add(beijingDay(row.firstSeen), row.columns.kind, row.columns.tld,
-                      score < 0 ? -1 : bandOf(score), 1);
+                      score < 0 ? -1 : bandOf(score));
         }
     }
     if (code != SQLITE_DONE) {
