@@ -135,9 +135,10 @@ the jilan-harvester package.")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME jilan-harvester)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SECTION net)
 # Added to what dpkg-shlibdeps finds. The window ships no translation of its own: it loads Qt's
-# qtbase_zh_CN (Chinese texts of Qt's standard dialogs and buttons) from Qt's folder.
+# qtbase_zh_CN (Chinese texts of Qt's standard dialogs and buttons) from Qt's folder. Qt Charts
+# draws the 统计 tab of 域名筛选.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
-    "jilan-harvester-cli (= ${CPACK_PACKAGE_VERSION}), qt6-translations-l10n")
+    "jilan-harvester-cli (= ${CPACK_PACKAGE_VERSION}), qt6-translations-l10n, libqt6charts6")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION
     "霁岚域名回收采集器 - deleted domain harvester for domain investors

@@ -9,6 +9,7 @@ JILAN_PACKAGES=(
   libsqlite3-dev sqlite3 libxlsxwriter-dev libtomlplusplus-dev unzip dpkg-dev file help2man man-db
   libssl-dev nlohmann-json3-dev libsystemd-dev
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-noto-cjk
+  qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool

@@ -8,6 +8,7 @@
 #include "app/failure_text.h"
 #include "filter/score_config.h"
 #include "io/durable_writer.h"
+#include "program/history_filter.h"
 
 namespace jilan::cli {
 
@@ -28,17 +29,6 @@ int number(std::string_view text) {
         value = value * 10 + (c - '0');
     }
     return value;
-}
-
-std::optional<filter::NameClass> classNamed(std::string_view text) {
-    for (const filter::NameClass k :
-         {filter::NameClass::Chinese, filter::NameClass::Hyphen, filter::NameClass::Digits,
-          filter::NameClass::Letters, filter::NameClass::Mixed, filter::NameClass::Other}) {
-        if (filter::classText(k) == text) {
-            return k;
-        }
-    }
-    return std::nullopt;
 }
 
 // The order that decides between exit statuses, the one that wins first.
@@ -116,20 +106,7 @@ std::optional<std::string> loadScoreWeights(Settings& settings) {
 }
 
 filter::NameFeatures featuresOf(const history::NameRow& row) {
-    const history::NameColumns& c = row.columns;
-    const std::optional<filter::NameClass> kind = classNamed(c.kind);
-    if (c.featuresVersion != filter::kFeaturesVersion || !kind) {
-        return filter::computeFeatures(row.domain);
-    }
-    filter::NameFeatures f;
-    f.name = c.name;
-    f.tld = c.tld;
-    f.length = c.length;
-    f.kind = *kind;
-    f.structure = c.structure;
-    f.pinyin = c.pinyin;
-    f.syllables = c.syllables;
-    return f;
+    return program::storedFeatures(row);
 }
 
 std::variant<OutputTarget, OutputProblem> prepareOutput(const std::string& output,

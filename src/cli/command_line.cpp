@@ -12,6 +12,7 @@
 #include "config/sites_file.h"
 #include "filter/filter_expr.h"
 #include "filter/score_config.h"
+#include "history/stats.h"
 #include "history/store.h"
 #include "name_list_file.h"
 #include "push/notify_config.h"
@@ -64,6 +65,7 @@ constexpr std::string_view kWatchlist = "watchlist";
 constexpr std::string_view kWatchFrom = "watch-from";
 constexpr std::string_view kNote = "note";
 constexpr std::string_view kRemind = "remind";
+constexpr std::string_view kStats = "stats";
 
 // Options the window toolkit takes out of the arguments itself when the window opens (the
 // application object and the X11 platform).
@@ -258,7 +260,8 @@ bool writesFile(RunMode mode) {
 // the command line is known to be right (loadScoreWeights), still before any request.
 void readScoreConfigOption(const Scanned& scanned, const config::EnvLookup& env, Settings& settings,
                            std::vector<std::string>& errors) {
-    const bool scores = settings.mode == RunMode::Explain || writesFile(settings.mode);
+    const bool scores = settings.mode == RunMode::Explain || writesFile(settings.mode) ||
+                        settings.mode == RunMode::Stats;
     if (scanned.isSet(kScoreConfig)) {
         if (!scores) {
             errors.emplace_back(
@@ -283,6 +286,7 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     const bool search = settings.mode == RunMode::SearchHistory;
     const bool listRun = settings.mode == RunMode::DetailsFrom;
     const bool writes = writesFile(settings.mode);
+    const bool stats = settings.mode == RunMode::Stats;
 
     const bool noHistory = scanned.isSet(kNoHistory);
     if (scanned.isSet(kHistory)) {
@@ -304,9 +308,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
         if (const auto* error = std::get_if<filter::FilterError>(&compiled)) {
             errors.push_back(error->message);
         }
-        if (!writes) {
+        if (!writes && !stats) {
             errors.emplace_back(
-                "--filter 只能与 --harvest、--search-history 或 --details-from 同用");
+                "--filter 只能与 --harvest、--search-history、--details-from 或 --stats 同用");
         }
     }
     settings.newOnly = scanned.isSet(kNewOnly);
@@ -319,6 +323,9 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
     }
     if (search && noHistory) {
         errors.emplace_back("--search-history 需要历史记录，不能与 --no-history 同用");
+    }
+    if (stats && noHistory) {
+        errors.emplace_back("--stats 需要历史记录，不能与 --no-history 同用");
     }
     const bool care =
         settings.mode == RunMode::CheckHistory || settings.mode == RunMode::RestoreHistory;
@@ -345,9 +352,12 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
             errors.push_back("--format 只能是 txt、csv、xlsx 或 jsonl，不能是 \"" +
                              scanned.value(kFormat) + "\"");
         }
-        if (!writes) {
+        if (stats && (settings.format == "xlsx" || settings.format == "jsonl")) {
+            errors.push_back("--stats 的 --format 只能是 txt 或 csv，不能是 \"" +
+                             scanned.value(kFormat) + "\"");
+        } else if (!writes && !stats) {
             errors.emplace_back(
-                "--format 只能与 --harvest、--search-history 或 --details-from 同用");
+                "--format 只能与 --harvest、--search-history、--details-from 或 --stats 同用");
         }
     }
     for (const auto& [option, field] :
@@ -356,6 +366,13 @@ void readRunOptions(const Scanned& scanned, const config::EnvLookup& env, Settin
             continue;
         }
         *field = scanned.value(option);
+        if (stats && option == kSince) {
+            // A date of the marketplace's calendar (Beijing time).
+            if (!history::dayOfDate(*field)) {
+                errors.push_back("--since 需要日期 YYYY-MM-DD，不能是 \"" + *field + "\"");
+            }
+            continue;
+        }
         if (!search) {
             errors.push_back("--" + std::string(option) + " 只能与 --search-history 同用");
         } else if (!localMidnightUtc(*field)) {
@@ -536,7 +553,10 @@ const std::vector<OptionSpec>& optionTable() {
          "",
          "",
          "不联网，从历史记录中找出域名（可与 --filter、--since、--until 同用）；需要 --output。"},
-        {{kSince}, "", "YYYY-MM-DD", "--search-history：最近发现不早于该日（本地日期）。"},
+        {{kSince},
+         "",
+         "YYYY-MM-DD",
+         "--search-history：最近发现不早于该日（本地日期）；--stats：从该日起统计（北京时间）。"},
         {{kUntil}, "", "YYYY-MM-DD", "--search-history：最近发现不晚于该日（本地日期）。"},
         {{kDetails},
          "",
@@ -611,6 +631,12 @@ const std::vector<OptionSpec>& optionTable() {
          "",
          "",
          "发出到期的关注提醒（预定截止前、删除时）后退出；通知通道与提前量见 notify.toml。"},
+        {{kStats},
+         "",
+         "",
+         "不联网，统计历史记录：最近 30 天（或自 --since 起，北京时间）每天新出现的域名按类别"
+         "计数、后缀占比与评分分布（可与 --filter、--format txt|csv、--output 同用；"
+         "默认输出到标准输出）。"},
         {{kHelp, "help-all"}, "h", "", "显示本帮助。"},
         {{kVersion}, "v", "", "显示版本。"},
     };
@@ -671,7 +697,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     std::vector<std::string_view> runs;
     for (const std::string_view name :
          {kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory, kRestoreHistory,
-          kWatch, kUnwatch, kWatchlist, kWatchFrom, kRemind}) {
+          kWatch, kUnwatch, kWatchlist, kWatchFrom, kRemind, kStats}) {
         if (scanned.isSet(name)) {
             runs.push_back(name);
         }
@@ -723,6 +749,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
         settings.mode = RunMode::Watchlist;
     } else if (scanned.isSet(kRemind)) {
         settings.mode = RunMode::Remind;
+    } else if (scanned.isSet(kStats)) {
+        settings.mode = RunMode::Stats;
     } else if (scanned.isSet(kExplain)) {
         settings.mode = RunMode::Explain;
         settings.explainNames = scanned.positional;
@@ -732,7 +760,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args,
     }
     if (scanned.isSet(kOutput)) {
         settings.output = scanned.value(kOutput);
-        if (!writesFile(settings.mode) && settings.mode != RunMode::Watchlist) {
+        if (!writesFile(settings.mode) && settings.mode != RunMode::Watchlist &&
+            settings.mode != RunMode::Stats) {
             result.errors.emplace_back(
                 "--output 只能与 --harvest、--search-history、--details-from 或 --watchlist 同用");
         }
@@ -755,7 +784,7 @@ bool needsWindow(const std::vector<std::string>& args, const config::EnvLookup& 
     for (const std::string_view name :
          {kHelp, kVersion, kHarvest, kQuery, kSearchHistory, kDetailsFrom, kExplain, kCheckHistory,
           kRestoreHistory, kNotify, kNotifyTest, kNotifyResend, kWatch, kUnwatch, kWatchlist,
-          kWatchFrom, kRemind}) {
+          kWatchFrom, kRemind, kStats}) {
         if (scanned.isSet(name)) {
             return false;
         }

@@ -15,6 +15,7 @@
 #include "notify_run.h"
 #include "progress_line.h"
 #include "remind_command.h"
+#include "stats_run.h"
 #include "watch_run.h"
 #include "window_less_runs.h"
 
@@ -134,13 +135,15 @@ int runCommandLine(const ParsedCommandLine& parsed, std::string_view program, st
             return runWatchlistCommand(settings, out, err, watchlist::systemClock());
         case RunMode::Remind:
             return runRemindCommand(settings, err, watchlist::systemClock());
+        case RunMode::Stats:
+            return runStatsCommand(settings, std::time(nullptr), err);
         case RunMode::Window:
             break;
     }
     err << program
         << ": 没有可在窗口外运行的任务：请给出 --harvest、--query、--search-history、"
-           "--details-from、--explain、--check-history、--restore-history、--notify 或 "
-           "--notify-test（窗口请运行 jilan-harvester）\n";
+           "--details-from、--explain、--check-history、--restore-history、--notify、"
+           "--notify-test 或 --stats（窗口请运行 jilan-harvester）\n";
     err << "请运行 " << program << " --help 查看用法。\n";
     return exitStatus(ExitCode::BadOptions);
 }

@@ -4,31 +4,13 @@
 
 #include "details_run.h"
 #include "filter/score.h"
+#include "program/history_filter.h"
 #include "table_output.h"
 #include "window_less_runs.h"
 
 namespace jilan::cli {
 
 namespace {
-
-// What the filter implies on the stored length and class, so SQLite skips the other rows
-// before reading them.
-history::SearchHints hintsFor(const filter::Filter& filter) {
-    const filter::Filter::Bounds bounds = filter.bounds();
-    history::SearchHints hints;
-    hints.minLength = bounds.minLength;
-    hints.maxLength = bounds.maxLength;
-    if (bounds.kinds != filter::Filter::Bounds{}.kinds) {
-        for (const filter::NameClass k :
-             {filter::NameClass::Chinese, filter::NameClass::Hyphen, filter::NameClass::Digits,
-              filter::NameClass::Letters, filter::NameClass::Mixed, filter::NameClass::Other}) {
-            if (bounds.allows(k)) {
-                hints.kinds.emplace_back(filter::classText(k));
-            }
-        }
-    }
-    return hints;
-}
 
 // The score a sorted search orders by: the stored one when the run scores with the default
 // weights and the row's features are current, else computed from the features.
@@ -99,7 +81,7 @@ int runSearchHistoryCommand(const Settings& settings, const Interruption& interr
         err << reader.unavailableReason() << '\n';
         status = exitStatus(ExitCode::HistoryUnavailable);
     }
-    const history::SearchHints hints = hintsFor(filter);
+    const history::SearchHints hints = program::searchHintsFor(filter);
     // No name can pass: nothing to read.
     const bool searchable = reader.ok() && !filter.bounds().empty();
     const auto wanted = [&](const history::NameRow& row, filter::NameFeatures& features) {

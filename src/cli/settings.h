@@ -35,6 +35,7 @@ enum class RunMode {
     Unwatch,     // --unwatch NAME...
     Watchlist,   // --watchlist
     Remind,      // --remind
+    Stats,       // --stats
 };
 
 struct Settings {
@@ -64,6 +65,7 @@ struct Settings {
     std::string output;        // may hold {date} / {time}; "-" is standard output
     std::string format;        // txt, csv or xlsx; empty: from the output's name
     std::string since, until;  // --search-history range: YYYY-MM-DD, local dates; empty: open
+                               // (--stats: since, a Beijing date; empty: the last 30 days)
     OutputOrder order = OutputOrder::AsFound;  // --sort
     bool details = false;                      // --details (always with --details-from)
     std::size_t maxNames = 1000;

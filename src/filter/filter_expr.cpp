@@ -205,6 +205,8 @@ struct Term {
 struct Filter::Compiled {
     std::vector<Term> terms;
     Filter::Bounds bounds;
+    bool boundsExact = false;
+    std::vector<std::string> suffixes;
     ScoreWeights weights;  // of the score terms
 };
 
@@ -739,6 +741,55 @@ Filter::Bounds boundsOf(const std::vector<Term>& terms) {
     return b;
 }
 
+// Whether the numbers are one unbroken range from lowest to highest.
+bool unbroken(const NumberSet& n) {
+    for (int v = std::max(n.lowest, 0); v <= std::min(n.highest, kMaskedValues - 1); ++v) {
+        if (!n.contains(v)) {
+            return false;
+        }
+    }
+    if (n.highest < kMaskedValues) {
+        return true;
+    }
+    // Above the mask only whole ranges are kept: they must join end to end.
+    std::vector<Range> above = n.ranges;
+    std::sort(above.begin(), above.end(),
+              [](const Range& a, const Range& b) { return a.low < b.low; });
+    long long reached = kMaskedValues - 1;
+    for (const Range& r : above) {
+        if (r.low > reached + 1) {
+            return false;
+        }
+        reached = std::max<long long>(reached, r.high);
+    }
+    return reached >= n.highest;
+}
+
+// The filter keeps exactly the names inside its bounds and, with a suffix term, of those
+// suffixes: every term is a class, an unbroken length range or one suffix list.
+bool boundsAreExact(const std::vector<Term>& terms) {
+    int suffixTerms = 0;
+    for (const Term& t : terms) {
+        switch (t.test) {
+            case Test::Kind:
+                break;
+            case Test::Length:
+                if (t.negated || !unbroken(t.numbers)) {
+                    return false;
+                }
+                break;
+            case Test::Tld:
+                if (t.negated || ++suffixTerms > 1) {
+                    return false;
+                }
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::string> filterWords() {
@@ -801,6 +852,12 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
     std::stable_sort(compiled->terms.begin(), compiled->terms.end(),
                      [](const Term& a, const Term& b) { return a.test < b.test; });
     compiled->bounds = boundsOf(compiled->terms);
+    compiled->boundsExact = boundsAreExact(compiled->terms);
+    for (const Term& t : compiled->terms) {
+        if (t.test == Test::Tld && !t.negated) {
+            compiled->suffixes = t.texts;  // any one of them narrows; the last is taken
+        }
+    }
     compiled->weights = weights;
     Filter filter;
     filter.usesNew_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
@@ -823,6 +880,14 @@ bool Filter::matches(const NameFeatures& f, bool isNew) const noexcept {
 
 Filter::Bounds Filter::bounds() const noexcept {
     return compiled_ ? compiled_->bounds : Bounds{};
+}
+
+bool Filter::boundsExact() const noexcept {
+    return !compiled_ || compiled_->boundsExact;
+}
+
+std::vector<std::string> Filter::suffixes() const {
+    return compiled_ ? compiled_->suffixes : std::vector<std::string>{};
 }
 
 }  // namespace jilan::filter

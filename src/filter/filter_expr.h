@@ -66,6 +66,14 @@ public:
         bool empty() const noexcept { return minLength > maxLength || kinds == 0; }
     };
     Bounds bounds() const noexcept;
+    // The filter keeps exactly the names within bounds() whose suffix is one of suffixes()
+    // (any, when empty): its terms are classes, unbroken length ranges and at most one suffix
+    // list, none of those negated but the classes. Such a filter can be applied by a query on
+    // the stored columns alone.
+    bool boundsExact() const noexcept;
+    // The suffixes of the filter's last tld= term that is not negated (without a leading dot):
+    // every kept name has one of them. Empty without such a term.
+    std::vector<std::string> suffixes() const;
 
 private:
     struct Compiled;

@@ -4,34 +4,12 @@
 
 #include "base/name_key.h"
 #include "history/damage.h"
+#include "history/name_row_read.h"
 #include "history/one_row.h"
 
 namespace jilan::history {
 
 namespace {
-
-constexpr const char* kColumns =
-    "SELECT key, domain, first_run, last_run, first_seen, last_seen, runs_seen, name, tld, "
-    "length, kind, structure, pinyin, syllables, features_version, score FROM names ";
-
-void readRow(const Statement& s, NameRow& row) {
-    row.key.assign(s.text(0));
-    row.domain.assign(s.text(1));
-    row.firstRun = s.int64(2);
-    row.lastRun = s.int64(3);
-    row.firstSeen = s.int64(4);
-    row.lastSeen = s.int64(5);
-    row.runsSeen = s.integer(6);
-    row.columns.name.assign(s.text(7));
-    row.columns.tld.assign(s.text(8));
-    row.columns.length = s.integer(9);
-    row.columns.kind.assign(s.text(10));
-    row.columns.structure.assign(s.text(11));
-    row.columns.pinyin.assign(s.text(12));
-    row.columns.syllables = s.integer(13);
-    row.columns.featuresVersion = s.integer(14);
-    row.columns.score = s.integer(15);
-}
 
 // New in run ?1: its own completion made the name old, or no completed run has seen it and
 // ?1 saw it last. Both halves are ranges of the first-completed-run index; the second is
@@ -40,7 +18,7 @@ constexpr const char* kNewInRun =
     "(first_completed_run = ?1 OR (first_completed_run IS NULL AND last_run = ?1))";
 
 std::string sqlOf(const char* tail) {
-    return std::string(kColumns) + tail;
+    return std::string(kNameRowSelect) + tail;
 }
 
 }  // namespace
@@ -58,7 +36,7 @@ WalkResult Reader::walk(Statement& statement, const RowSink& sink) {
     NameRow row;
     int code = SQLITE_ROW;
     while ((code = statement.step()) == SQLITE_ROW) {
-        readRow(statement, row);
+        readNameRow(statement, row);
         ++result.rows;
         if (!sink(row)) {
             return result;
@@ -102,6 +80,14 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
         }
         term(in + ")");
     }
+    if (!hints.tlds.empty()) {
+        std::string in = "+tld IN (";
+        for (std::size_t i = 0; i < hints.tlds.size(); ++i) {
+            in += i == 0 ? "?" : ", ?";
+            in += std::to_string(5 + hints.kinds.size() + i);
+        }
+        term(in + ")");
+    }
     if (sinceUtc > std::numeric_limits<std::int64_t>::min()) {
         term("+last_seen >= ?1");
     }
@@ -115,6 +101,9 @@ WalkResult Reader::search(std::int64_t sinceUtc, std::int64_t untilUtc, const Ro
     s.bind(4, hints.maxLength);
     for (std::size_t i = 0; i < hints.kinds.size(); ++i) {
         s.bind(static_cast<int>(5 + i), hints.kinds[i]);
+    }
+    for (std::size_t i = 0; i < hints.tlds.size(); ++i) {
+        s.bind(static_cast<int>(5 + hints.kinds.size() + i), hints.tlds[i]);
     }
     return walk(s, sink);
 }
@@ -162,7 +151,7 @@ std::optional<NameRow> Reader::lookup(std::string_view domain) {
     return readOneRow(store_.db.get(), sqlOf("WHERE key = ?1"), base::nameKey(domain),
                       [](const Statement& s) {
                           NameRow row;
-                          readRow(s, row);
+                          readNameRow(s, row);
                           return row;
                       });
 }

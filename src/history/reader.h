@@ -50,6 +50,7 @@ struct SearchHints {
     int minLength = 0;
     int maxLength = std::numeric_limits<int>::max();
     std::vector<std::string> kinds;  // any of these; empty = every kind
+    std::vector<std::string> tlds;   // any of these suffixes; empty = every suffix
 };
 
 // A read-only connection of its own; never writes, never migrates.

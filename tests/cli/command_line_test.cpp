@@ -206,6 +206,8 @@ TEST(CommandLine, RunOptions) {
          home, false, true, "..", 50, 1000, 12},
         {"--details-from|names.txt|--output|d.xlsx", RunMode::DetailsFrom, "", "", home, false,
          true, "..", 1000, 1000, 12},
+        {"--stats|--since|2026-11-01|--filter|纯数字|--format|csv", RunMode::Stats, "纯数字", "csv",
+         home, false, false, "2026-11-01..", 1000, 1000, 12},
     };
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -253,6 +255,10 @@ TEST(CommandLine, RefusedRunOptions) {
         {"--unwatch|a.com|--watch|b.com", "不能同用"},
         {"--remind|--notify", "--remind 不能与"},
         {"--search-history|--output|a.txt|--watch|b.com", "不能同用"},
+        {"--stats|--since|2026-12-32", "--since 需要日期"},
+        {"--stats|--format|xlsx", "--stats 的 --format 只能是 txt 或 csv"},
+        {"--stats|--no-history", "--stats 需要历史记录"},
+        {"--stats|--until|2026-12-01", "--until"},
     };
     for (const auto& [line, text] : cases) {
         SCOPED_TRACE(line);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace jilan::filter {
 namespace {
@@ -339,6 +341,43 @@ INSTANTIATE_TEST_SUITE_P(
         BoundsCase{"impossible_length", "len<0", kAny, std::numeric_limits<int>::min(), kAll, true},
         BoundsCase{"impossible_class", "纯数字 纯字母", 0, kAny, "", true}),
     [](const auto& info) { return std::string(info.param.rule); });
+
+struct ExactCase {
+    const char* expression;
+    bool exact;
+};
+
+// A filter that calls its bounds exact keeps a name exactly when the name lies within them
+// and has one of its suffixes: a query on the stored columns alone then counts what the
+// filter would keep.
+TEST(FilterBoundsExact, ExactBoundsKeepWhatTheFilterKeeps) {
+    const std::vector<std::string> names = {
+        "8.com",    "88.cn",      "1234.com", "12345.net",   "abc.com",     "abcd.cn",
+        "a1b2.com", "a-b.com.cn", "中文.com", "xn--abc.top", "abcdefg.com", "888888.com.cn"};
+    for (const ExactCase c :
+         {ExactCase{"", true}, ExactCase{"纯数字", true}, ExactCase{"len=4 纯数字 tld=com", true},
+          ExactCase{"len=3..5 !纯字母 tld=.cn,com.cn", true}, ExactCase{"len>=4", true},
+          ExactCase{"len=3,5", false}, ExactCase{"!len=4", false}, ExactCase{"!tld=com", false},
+          ExactCase{"tld=com tld=cn", false}, ExactCase{"双拼", false},
+          ExactCase{"new 纯数字", false}}) {
+        SCOPED_TRACE(c.expression);
+        const Filter filter = std::get<Filter>(Filter::compile(c.expression));
+        EXPECT_EQ(filter.boundsExact(), c.exact);
+        if (!filter.boundsExact()) {
+            continue;
+        }
+        const Filter::Bounds b = filter.bounds();
+        const std::vector<std::string> suffixes = filter.suffixes();
+        for (const std::string& name : names) {
+            const NameFeatures f = computeFeatures(name);
+            const bool inside =
+                f.length >= b.minLength && f.length <= b.maxLength && b.allows(f.kind) &&
+                (suffixes.empty() ||
+                 std::find(suffixes.begin(), suffixes.end(), f.tld) != suffixes.end());
+            EXPECT_EQ(inside, filter.matches(f, false)) << name;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace jilan::filter

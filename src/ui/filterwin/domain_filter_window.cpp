@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -138,8 +139,10 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     connect(&batchTimer_, &QTimer::timeout, this, &DomainFilterWindow::pollBatch);
 
     connect(&model_, &DomainTableModel::shownChanged, this, &DomainFilterWindow::rowsShown);
-    connect(bar_, &FilterBar::filterChanged, this,
-            [this](const RowFilter& filter) { model_.setFilter(filter); });
+    connect(bar_, &FilterBar::filterChanged, this, [this](const RowFilter& filter) {
+        model_.setFilter(filter);
+        stats_->setFilter(filter);
+    });
 
     // The list box's entries arrive and go through its signals; only while it is the source.
     listAppended_ = setup_.form.List1.itemAppended.connect([this](std::size_t index) {
@@ -178,7 +181,12 @@ void DomainFilterWindow::build() {
     bar_->setScoreWeights(setup_.scoreWeights);
     layout->addWidget(bar_);
 
-    auto* split = own_.make<QSplitter>(Qt::Vertical, this);
+    // The names in a table, or a picture of the history under the same filter. Made before
+    // its pages, so that they go before it.
+    tabs_ = own_.make<QTabWidget>(this);
+    tabs_->setObjectName(QStringLiteral("viewTabs"));
+    tabs_->setDocumentMode(true);
+    auto* split = own_.make<QSplitter>(Qt::Vertical, tabs_);
     table_ = own_.make<QTableView>(split);
     table_->setObjectName(QStringLiteral("domainTable"));
     table_->setModel(&model_);
@@ -219,7 +227,11 @@ void DomainFilterWindow::build() {
     split->addWidget(pane_);
     split->setStretchFactor(0, 5);
     split->setStretchFactor(1, 1);
-    layout->addWidget(split, 1);
+    tabs_->addTab(split, QStringLiteral("域名"));
+    stats_ = own_.make<StatsTab>(setup_.details.historyPath, setup_.platform, tabs_);
+    stats_->setObjectName(QStringLiteral("statsTab"));
+    tabs_->addTab(stats_, QStringLiteral("统计"));
+    layout->addWidget(tabs_, 1);
 
     layout->addWidget(buildActionRow());
 

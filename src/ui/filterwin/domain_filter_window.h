@@ -17,6 +17,7 @@
 #include "filter_bar.h"
 #include "history_loader.h"
 #include "owned_children.h"
+#include "stats_tab.h"
 
 class QComboBox;
 class QMenu;
@@ -25,6 +26,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QTableView;
 
 namespace jilan::ui::filterwin {
@@ -72,6 +74,9 @@ public:
     DomainTableModel& model() { return model_; }
     FilterBar& filterBar() { return *bar_; }
     QTableView& table() { return *table_; }
+    // "统计": the history under the window's filter, in charts.
+    StatsTab& statsTab() { return *stats_; }
+    QTabWidget& tabs() { return *tabs_; }
     bool batchRunning() const;
     // Names the running batch has still to answer; 0 when none runs.
     std::size_t batchRemaining() const;
@@ -145,6 +150,8 @@ private:
     QDateEdit* until_ = nullptr;
     FilterBar* bar_ = nullptr;
     QTableView* table_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    StatsTab* stats_ = nullptr;
     QPlainTextEdit* pane_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* status_ = nullptr;

@@ -95,5 +95,6 @@ int runHistoryLoaderTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
+int runStatsTabTests(int argc, char** argv);
 
 }  // namespace jilan::filterwintest

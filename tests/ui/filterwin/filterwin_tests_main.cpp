@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
                              {"HistoryLoaderTest", runHistoryLoaderTests},
                              {"FilterWindowTest", runWindowTests},
                              {"BatchQueryTest", runBatchTests},
-                             {"FilterScreenshotTest", runScreenshotTests}};
+                             {"FilterScreenshotTest", runScreenshotTests},
+                             {"StatsTabTest", runStatsTabTests}};
     if (argc < 2) {
         std::cerr << "usage: filterwin_tests CLASS [QTest options]\n";
         return 2;
