@@ -146,6 +146,47 @@ private Q_SLOTS:
         QCOMPARE(static_cast<int>(sim.requests().size()), 2 * notAsked);
     }
 
+    // Ctrl+B starts the batch on the shown rows and stops it; over 200 names it asks first.
+    void ctrlBTogglesTheBatchAndAsksAboveTwoHundred_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("answer");  // 0: no question expected
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("200 names: no question") << 200 << 0 << true;
+        QTest::newRow("201 names, 否: nothing starts")
+            << 201 << static_cast<int>(app::MessageAnswer::No) << false;
+        QTest::newRow("201 names, 是: it starts")
+            << 201 << static_cast<int>(app::MessageAnswer::Yes) << true;
+    }
+
+    void ctrlBTogglesTheBatchAndAsksAboveTwoHundred() {
+        QFETCH(int, count);
+        QFETCH(int, answer);
+        QFETCH(bool, runs);
+        sim::MarketSim sim(dayOne());
+        QVERIFY(sim.start());
+        Fixture f(simUrls(sim));
+        f.addNames(names(count));
+        if (answer != 0) {
+            f.platform.answers.push_back(static_cast<app::MessageAnswer>(answer));
+        }
+        f.window.open();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QTest::keyClick(&f.window, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(f.platform.messages.size(), std::size_t{answer != 0 ? 1U : 0U});
+        if (answer != 0) {
+            const QString prompt = QString::fromStdString(f.platform.messages[0].prompt);
+            QVERIFY2(prompt.startsWith(QStringLiteral("批量查询 201 个域名，约 ")) &&
+                         prompt.endsWith(QStringLiteral("，可随时停止。开始查询？")),
+                     qPrintable(prompt));
+        }
+        QCOMPARE(f.window.batchRunning(), runs);
+        if (runs) {
+            QTest::keyClick(&f.window, Qt::Key_B, Qt::ControlModifier);
+            QTRY_VERIFY(!f.window.batchRunning());
+            QVERIFY(sim.requests().size() < static_cast<std::size_t>(2 * count));
+        }
+    }
+
     void closingTheWindowLetsTheBatchGoOn() {
         sim::MarketSim sim(dayOne());
         QVERIFY(sim.start());
