@@ -504,11 +504,20 @@ void DomainTableModel::setWatched(const std::vector<std::string>& keys, bool wat
 
 void DomainTableModel::markWatched(const std::vector<std::string>& keys, bool watched) {
     bool anyShown = false;
+    bool shownRowsChange = false;
     for (const std::string& key : keys) {
         for (std::size_t number : rowsNamed(key)) {
             numbered(number).watched = watched;
-            anyShown = anyShown || (number < isShown_.size() && isShown_[number] != 0);
+            const bool isShown = number < isShown_.size() && isShown_[number] != 0;
+            anyShown = anyShown || isShown;
+            // A row that now passes or fails a filter on 关注.
+            shownRowsChange = shownRowsChange ||
+                              (number < rows_.size() && filter_.matches(rows_[number]) != isShown);
         }
+    }
+    if (shownRowsChange) {
+        refilter();
+        return;
     }
     // Only the stars repaint; the order stays until the next sort.
     if (anyShown && shown() > 0) {

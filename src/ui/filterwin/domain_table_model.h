@@ -34,7 +34,8 @@ struct RowFilter {
 
     bool matches(const TableRow& row) const noexcept {
         const bool isNew = row.isNew.value_or(false);
-        return line.matches(row.features, isNew) && toggles.matches(row.features, isNew);
+        return line.matches(row.features, isNew, row.watched) &&
+               toggles.matches(row.features, isNew, row.watched);
     }
 };
 

@@ -133,6 +133,41 @@ private Q_SLOTS:
         QCOMPARE(starOf(f.window, "8848.com"), QStringLiteral("☆"));
     }
 
+    void theFilterWordKeepsTheStarredRowsAsTheyChange() {
+        QTemporaryDir dir;
+        Fixture f(config::defaultUrls(), dir.filePath(QStringLiteral("h.sqlite3")).toStdString());
+        f.addNames(kWatchNames);
+        f.window.open();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        struct Case {
+            const char* expression;
+            std::vector<std::string> toggled;  // shown rows, (un)starred under the filter
+            QStringList shown;
+        };
+        const Case cases[] = {
+            {"", {"lanshan.cn"}, texts({"8848.com", "lanshan.cn", "abc.net"})},
+            {"关注", {}, texts({"lanshan.cn"})},
+            {"WATCHED", {}, texts({"lanshan.cn"})},
+            {"!关注 len=4", {}, texts({"8848.com"})},
+            // Starred where the filter wants none: it goes; unstarred under 关注: it goes.
+            {"!关注", {"abc.net"}, texts({"8848.com"})},
+            {"关注", {"lanshan.cn"}, texts({"abc.net"})},
+        };
+        for (const Case& c : cases) {
+            f.window.model().setFilter(lineFilter(c.expression));
+            for (const std::string& name : c.toggled) {
+                QVERIFY2(rowOf(f.window, name) >= 0, name.c_str());
+                f.window.toggleWatched({rowOf(f.window, name)});
+            }
+            QStringList shown;
+            for (int row = 0; row < f.window.model().shown(); ++row) {
+                shown << QString::fromStdString(f.window.model().rowAt(row).domain);
+            }
+            QVERIFY2(shown == c.shown, c.expression);
+        }
+        f.window.finishStoreWrites();
+    }
+
     void aNoteTypedIsStoredWhenTheWindowCloses() {
         struct Case {
             const char* typed;
