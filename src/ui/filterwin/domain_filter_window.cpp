@@ -702,6 +702,10 @@ void DomainFilterWindow::showEmptyHint() {
     QString hint;
     if (source_ == Source::History && until_->date() < since_->date()) {
         hint = QStringLiteral("“从”的日期晚于“至”：改正日期后显示记录");
+    } else if (model_.total() == 0 && source_ == Source::Watchlist) {
+        hint = status_->text() == kReadingWatchlist
+                   ? QString()
+                   : QStringLiteral("还没有关注的域名：在表格中点击星标或按 Ctrl+D 关注");
     } else if (model_.total() == 0) {
         hint = source_ == Source::History
                    ? QStringLiteral("这段日期内没有记录：选择更早的“从”日期")

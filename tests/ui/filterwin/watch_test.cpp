@@ -117,6 +117,11 @@ private Q_SLOTS:
             later.addNames(kWatchNames);
             QTRY_COMPARE(starOf(later.window, "lanshan.cn"), QStringLiteral("★"));
             QCOMPARE(starOf(later.window, "8848.com"), QStringLiteral("☆"));
+            // The source 关注列表: the watched names only, whatever the list holds.
+            later.window.setSource(ui::filterwin::DomainFilterWindow::Source::Watchlist);
+            QTRY_COMPARE(later.window.model().total(), 1);
+            QCOMPARE(later.window.model().rowAt(0).domain, std::string("lanshan.cn"));
+            QCOMPARE(starOf(later.window, "lanshan.cn"), QStringLiteral("★"));
         }
     }
 
