@@ -15,6 +15,7 @@ namespace jilan::exporting {
 // Every column a domain table can have, in the order every view lists the ones it shows.
 enum class Column : std::size_t {
     Domain,
+    Watched,
     Length,
     Suffix,
     Kind,
@@ -38,7 +39,7 @@ enum class Column : std::size_t {
     Score,
     ScoreNote,
 };
-inline constexpr std::size_t kCatalogueSize = 23;
+inline constexpr std::size_t kCatalogueSize = 24;
 
 // The views that show a column.
 enum View : unsigned {
@@ -55,7 +56,7 @@ inline constexpr unsigned kEveryView = kExportView | kTableView | kDetailPane;
 enum class Shape { Text, Number, Money, Time };
 
 // Where a column's value comes from; a view repaints a column when its source changes.
-enum class Source { Name, Sightings, Run, Details };
+enum class Source { Name, Sightings, Run, Details, Watch };
 
 // How a column's cell is written in JSON Lines.
 enum class JsonValue {
@@ -124,6 +125,19 @@ inline constexpr std::array<ColumnSpec, kCatalogueSize> kColumns = {{
      .views = kExportView | kTableView,
      .text = [](const NameRecord& r) { return std::string(r.domain); },
      .json = {"domain", JsonValue::Text}},
+    // A star the user sets on a name to follow it (the watchlist of the history store).
+    {.id = Column::Watched,
+     .caption = "关注",
+     .source = Source::Watch,
+     .views = kTableView,
+     .widthSample = "★",
+     .text = [](const NameRecord& r) { return std::string(r.watched.value_or(false) ? "★" : "☆"); },
+     // Watched after not watched; unknown last.
+     .number =
+         [](const NameRecord& r) {
+             return r.watched ? std::optional<double>(*r.watched ? 1 : 0) : std::nullopt;
+         },
+     .json = {"watched", JsonValue::Text}},
     {.id = Column::Length,
      .caption = "长度",
      .shape = Shape::Number,

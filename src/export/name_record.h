@@ -69,6 +69,8 @@ struct NameRecord {
     std::optional<bool> isNew = std::nullopt;
     // 评分 and 评分说明 under the view's weights; both empty without one.
     const filter::Score* score = nullptr;
+    // On the watchlist: known to the 域名筛选 window only.
+    std::optional<bool> watched = std::nullopt;
 };
 
 }  // namespace jilan::exporting

@@ -32,6 +32,7 @@ constexpr std::size_t kShownChars = 80;
 // does not change its result.
 enum class Test : std::uint8_t {
     New,
+    Watched,
     Kind,
     Length,
     Pinyin,
@@ -217,11 +218,14 @@ bool anyEqual(const std::vector<std::string>& texts, std::string_view value) {
                        [value](const std::string& t) { return t == value; });
 }
 
-bool holds(const Term& t, const NameFeatures& f, bool isNew, const ScoreWeights& w) noexcept {
+bool holds(const Term& t, const NameFeatures& f, bool isNew, bool watched,
+           const ScoreWeights& w) noexcept {
     const std::string_view name = f.name;
     switch (t.test) {
         case Test::New:
             return isNew;
+        case Test::Watched:
+            return watched;
         case Test::Kind:
             return ((t.kinds >> static_cast<int>(f.kind)) & 1U) != 0;
         case Test::Length:
@@ -295,6 +299,10 @@ std::optional<Term> wordTerm(std::string_view word) {
     Term t;
     if (word == "new") {
         t.test = Test::New;
+        return t;
+    }
+    if (word == "watched" || word == "关注") {
+        t.test = Test::Watched;
         return t;
     }
     if (word == "声母") {
@@ -866,12 +874,12 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
     return filter;
 }
 
-bool Filter::matches(const NameFeatures& f, bool isNew) const noexcept {
+bool Filter::matches(const NameFeatures& f, bool isNew, bool watched) const noexcept {
     if (!compiled_) {
         return true;
     }
     for (const Term& t : compiled_->terms) {
-        if (holds(t, f, isNew, compiled_->weights) == t.negated) {
+        if (holds(t, f, isNew, watched, compiled_->weights) == t.negated) {
             return false;
         }
     }

@@ -42,8 +42,10 @@ public:
                                                      const ScoreWeights& weights);
 
     // `isNew`: the name is new in the current run (or, searching the history, first seen
-    // within the range); only the `new` term looks at it.
-    bool matches(const NameFeatures& f, bool isNew) const noexcept;
+    // within the range); only the `new` term looks at it. `watched`: the name is on the
+    // watchlist, which only the 域名筛选 window knows; only the `关注` (`watched`) term looks
+    // at it.
+    bool matches(const NameFeatures& f, bool isNew, bool watched = false) const noexcept;
 
     // The expression contains the `new` term.
     bool usesNew() const noexcept { return usesNew_; }

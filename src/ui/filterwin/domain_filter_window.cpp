@@ -24,10 +24,13 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
+#include "base/domain_name.h"
 #include "base/name_key.h"
 #include "details/batch_summary.h"
+#include "history/watch_note.h"
 #include "query/detail_batch.h"
 #include "table_actions.h"
 #include "table_cell_delegate.h"
@@ -55,6 +58,8 @@ const QString kReadingHistory = QStringLiteral("正在读取历史记录……")
 const QString kNothingToExport = QStringLiteral("没有可导出的域名");
 const QString kNothingToQuery = QStringLiteral("没有可查询的域名");
 const QString kReversedRange = QStringLiteral("日期范围有误：“从”晚于“至”");
+const QString kReadingWatchlist = QStringLiteral("正在读取关注列表……");
+const QString kNotePlaceholder = QStringLiteral("关注该域名后可在此写备注");
 
 QString durationText(std::chrono::seconds left) {
     return toQt(details::durationText(left));
@@ -68,6 +73,24 @@ QSettings windowSettings() {
 
 std::int64_t localMidnightUtc(const QDate& date) {
     return QDateTime(date, QTime(0, 0)).toSecsSinceEpoch();
+}
+
+// A watched name as the 关注列表 source shows it: its latest details as the store keeps them.
+TableRow watchedRow(const history::WatchedName& name) {
+    TableRow row = makeRow(name.domain, -1);
+    row.watched = true;
+    const history::WatchDetails& d = name.details;
+    if (d.fetchedAt != 0) {
+        DetailCells cells;
+        cells.domain = name.domain;
+        cells.deletionTime = d.deletionTime;
+        cells.bookingDeadline = d.bookingDeadline;
+        cells.filed = d.icpState;
+        cells.bookingPrice = d.price;
+        cells.queriedAt = exporting::localTimeText(d.fetchedAt);
+        row.setDetails(std::move(cells));
+    }
+    return row;
 }
 
 }  // namespace
@@ -101,7 +124,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
         }
     };
     callbacks.sightings = [this](std::vector<std::pair<std::string, exporting::Sightings>> found) {
-        if (source_ == Source::CurrentList) {
+        if (source_ != Source::History) {
             model_.setSightings(found);
         }
     };
@@ -114,6 +137,7 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
             return worker ? worker->cached(domain) : std::nullopt;
         },
         std::move(callbacks));
+    watchStore_ = std::make_unique<WatchStore>(setup_.details.historyPath);
 
     build();
     orderTabs();
@@ -157,11 +181,21 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     });
     reloadCurrentList();
     rowsShown();
+    // The stars of the rows (and later ones) come from the watchlist, read once here.
+    watchStore_->list(
+        [this](std::optional<std::vector<history::WatchedName>> names, const std::string&) {
+            if (names) {
+                watchlistRead(std::move(*names));
+            }
+        });
 }
 
 DomainFilterWindow::~DomainFilterWindow() {
     listAppended_.disconnect();
     listCleared_.disconnect();
+    // A note typed and never left is stored all the same; the store's end waits for it.
+    saveNote();
+    watchStore_.reset();
     loader_.reset();
     worker_.reset();
 }
@@ -219,12 +253,33 @@ void DomainFilterWindow::build() {
     emptyHint_->setForegroundRole(QPalette::PlaceholderText);
     own_.make<QVBoxLayout>(table_->viewport())->addWidget(emptyHint_);
 
-    pane_ = own_.make<QPlainTextEdit>(split);
+    // The pane and the note under it; made before them so that it goes after them.
+    auto* paneBox = own_.make<QWidget>(split);
+    pane_ = own_.make<QPlainTextEdit>(paneBox);
     pane_->setObjectName(QStringLiteral("detailsPane"));
     pane_->setReadOnly(true);
     pane_->setTabChangesFocus(true);
     pane_->setPlaceholderText(QStringLiteral("在历史记录中双击域名，在此查看其查询结果"));
-    split->addWidget(pane_);
+    auto* paneLayout = own_.make<QVBoxLayout>(paneBox);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(4);
+    paneLayout->addWidget(pane_, 1);
+    // A widget of its own: these layouts are set on widgets, never nested (OwnedChildren).
+    auto* noteBox = own_.make<QWidget>(paneBox);
+    auto* noteRow = own_.make<QHBoxLayout>(noteBox);
+    noteRow->setContentsMargins(0, 0, 0, 0);
+    paneLayout->addWidget(noteBox);
+    noteRow->addWidget(own_.make<QLabel>(QStringLiteral("备注："), noteBox));
+    note_ = own_.make<QLineEdit>(noteBox);
+    note_->setObjectName(QStringLiteral("noteEdit"));
+    note_->setPlaceholderText(kNotePlaceholder);
+    note_->setToolTip(
+        QStringLiteral("离开输入框或按 Ctrl+Enter 保存，最多 %1 字").arg(history::kMaxNoteChars));
+    note_->setEnabled(false);
+    note_->installEventFilter(this);
+    connect(note_, &QLineEdit::returnPressed, this, &DomainFilterWindow::saveNote);
+    noteRow->addWidget(note_, 1);
+    split->addWidget(paneBox);
     split->setStretchFactor(0, 5);
     split->setStretchFactor(1, 1);
     tabs_->addTab(split, QStringLiteral("域名"));
@@ -248,6 +303,21 @@ void DomainFilterWindow::build() {
         const QRect cell = table_->visualRect(table_->currentIndex());
         showTableMenu(cell.isValid() ? cell.center() : QPoint(0, 0));
     });
+    // 关注: Ctrl+D stars the selected rows; Space (on the table) and a click on a star too.
+    auto* watch = own_.make<QShortcut>(QKeySequence(QStringLiteral("Ctrl+D")), this);
+    connect(watch, &QShortcut::activated, this, &DomainFilterWindow::toggleSelectedWatched);
+    table_->installEventFilter(this);
+    connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (index.column() == tableIndexOf(Column::Watched)) {
+            toggleWatched({index.row()});
+        }
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                editNoteOf(current.isValid() && current.row() < model_.shown()
+                               ? model_.rowAt(current.row()).domain
+                               : std::string());
+            });
     auto* find = own_.make<QShortcut>(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         bar_->edit()->setFocus(Qt::ShortcutFocusReason);
@@ -280,6 +350,7 @@ QWidget* DomainFilterWindow::buildSourceRow() {
     sourceBox_->setObjectName(QStringLiteral("sourceBox"));
     sourceBox_->addItem(QString::fromUtf8(kCurrentListSource));
     sourceBox_->addItem(QString::fromUtf8(kHistorySource));
+    sourceBox_->addItem(QString::fromUtf8(kWatchlistSource));
     layout->addWidget(sourceBox_);
     layout->addSpacing(12);
     layout->addWidget(own_.make<QLabel>(QStringLiteral("最近发现：从"), row));
@@ -303,7 +374,7 @@ QWidget* DomainFilterWindow::buildSourceRow() {
     layout->addWidget(until_);
     layout->addStretch(1);
     connect(sourceBox_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { setSource(index == 1 ? Source::History : Source::CurrentList); });
+            [this](int index) { setSource(static_cast<Source>(index)); });
     return row;
 }
 
@@ -381,6 +452,7 @@ void DomainFilterWindow::shutdown() {
 }
 
 void DomainFilterWindow::closeEvent(QCloseEvent* event) {
+    saveNote();
     // Hidden, not destroyed: the rows, the filter and a running batch stay.
     event->accept();
 }
@@ -419,6 +491,9 @@ void DomainFilterWindow::showTableMenu(const QPoint& at) {
                 startBatch();
             }
         });
+        tableMenu_
+            ->addAction(QStringLiteral("关注"), this, &DomainFilterWindow::toggleSelectedWatched)
+            ->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
         tableMenu_->addSeparator();
         tableMenu_->addAction(QStringLiteral("导出选中"), this,
                               [this] { exportViewRows(selectedViewRows()); });
@@ -449,14 +524,19 @@ void DomainFilterWindow::setSource(Source source) {
     source_ = source;
     {
         const QSignalBlocker quiet(sourceBox_);
-        sourceBox_->setCurrentIndex(source == Source::History ? 1 : 0);
+        sourceBox_->setCurrentIndex(static_cast<int>(source));
     }
     since_->setEnabled(source == Source::History);
     until_->setEnabled(source == Source::History);
     pane_->clear();
     paneDomain_.clear();
+    if (status_->text() == kReadingWatchlist) {
+        setStatus(QString());
+    }
     if (source == Source::History) {
         reloadHistory();
+    } else if (source == Source::Watchlist) {
+        reloadWatchlist();
     } else {
         for (QDateEdit* edit : {since_, until_}) {
             edit->setStyleSheet(QString());
@@ -622,6 +702,10 @@ void DomainFilterWindow::showEmptyHint() {
     QString hint;
     if (source_ == Source::History && until_->date() < since_->date()) {
         hint = QStringLiteral("“从”的日期晚于“至”：改正日期后显示记录");
+    } else if (model_.total() == 0 && source_ == Source::Watchlist) {
+        hint = status_->text() == kReadingWatchlist
+                   ? QString()
+                   : QStringLiteral("还没有关注的域名：在表格中点击星标或按 Ctrl+D 关注");
     } else if (model_.total() == 0) {
         hint = source_ == Source::History
                    ? QStringLiteral("这段日期内没有记录：选择更早的“从”日期")
@@ -919,6 +1003,218 @@ void DomainFilterWindow::showDetails(const TableRow& row) {
             QStringLiteral("：") + toQt(entry.text(record)) + QLatin1Char('\n');
     }
     pane_->setPlainText(text);
+}
+
+}  // namespace jilan::ui::filterwin
+
+namespace jilan::ui::filterwin {
+
+void DomainFilterWindow::reloadWatchlist() {
+    loader_->cancel();
+    model_.clear();
+    columnsSized_ = false;
+    setStatus(kReadingWatchlist);
+    watchStore_->list(
+        [this](std::optional<std::vector<history::WatchedName>> names, const std::string& problem) {
+            if (status_->text() == kReadingWatchlist) {
+                setStatus(QString());
+            }
+            if (!names) {
+                setStatus(QStringLiteral("关注列表不可用：") + toQt(problem));
+                return;
+            }
+            watchlistRead(*names);
+            if (source_ != Source::Watchlist) {
+                return;
+            }
+            model_.clear();
+            std::vector<TableRow> rows;
+            std::vector<std::string> domains;
+            rows.reserve(names->size());
+            for (const history::WatchedName& name : *names) {
+                rows.push_back(watchedRow(name));
+                domains.push_back(name.domain);
+            }
+            model_.append(std::move(rows));
+            model_.flush();
+            // Fuller details from the cache where it has them, and when the history saw them.
+            loader_->lookUpDetails(std::move(domains), true);
+            showEmptyHint();
+        });
+}
+
+void DomainFilterWindow::watchlistRead(std::vector<history::WatchedName> names) {
+    std::unordered_set<std::string> keys;
+    watchlist_.clear();
+    for (history::WatchedName& name : names) {
+        keys.insert(name.key);
+        std::string key = name.key;
+        watchlist_.emplace(std::move(key), std::move(name));
+    }
+    model_.setWatchedNames(std::move(keys));
+    // A note being typed stays as typed; otherwise the editor shows the stored one.
+    const std::string editing = noteDomain_;
+    if (!note_->isModified()) {
+        noteDomain_.clear();
+        const QModelIndex current = table_->currentIndex();
+        editNoteOf(current.isValid() && current.row() < model_.shown()
+                       ? model_.rowAt(current.row()).domain
+                       : editing);
+    }
+}
+
+void DomainFilterWindow::toggleSelectedWatched() {
+    std::vector<int> rows = selectedViewRows();
+    if (rows.empty() && table_->currentIndex().isValid()) {
+        rows.push_back(table_->currentIndex().row());
+    }
+    toggleWatched(rows);
+}
+
+void DomainFilterWindow::toggleWatched(const std::vector<int>& viewRows) {
+    model_.flush();
+    std::vector<std::string> domains;
+    std::vector<std::string> keys;
+    std::size_t notDomains = 0;
+    bool anyUnwatched = false;
+    for (const int row : viewRows) {
+        if (row < 0 || row >= model_.shown()) {
+            continue;
+        }
+        const std::string& domain = model_.rowAt(row).domain;
+        if (!base::isDomainName(domain)) {
+            ++notDomains;
+            continue;
+        }
+        std::string key = base::nameKey(domain);
+        anyUnwatched = anyUnwatched || !model_.watched(key);
+        domains.push_back(domain);
+        keys.push_back(std::move(key));
+    }
+    if (domains.empty()) {
+        setStatus(notDomains > 0 ? QStringLiteral("不是域名，无法关注")
+                                 : QStringLiteral("请先选择域名"));
+        return;
+    }
+    const bool watch = anyUnwatched;
+    // Shown at once; put back if the store refuses.
+    model_.setWatched(keys, watch);
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (watch) {
+            auto [entry, added] = watchlist_.try_emplace(keys[i]);
+            if (added) {
+                entry->second.key = keys[i];
+                entry->second.domain = domains[i];
+                entry->second.addedAt = now;
+            }
+        } else {
+            watchlist_.erase(keys[i]);
+        }
+    }
+    // The note editor follows: a name unwatched takes its note with it.
+    const QModelIndex current = table_->currentIndex();
+    const std::string currentDomain = current.isValid() && current.row() < model_.shown()
+                                          ? model_.rowAt(current.row()).domain
+                                          : std::string();
+    if (!watch && !noteDomain_.empty() &&
+        std::find(keys.begin(), keys.end(), base::nameKey(noteDomain_)) != keys.end()) {
+        note_->setModified(false);
+    }
+    saveNote();
+    noteDomain_.clear();
+    editNoteOf(currentDomain);
+    const std::size_t count = domains.size();
+    watchStore_->setWatched(
+        std::move(domains), watch, now,
+        [this, keys, watch, count, notDomains](const std::string& problem) {
+            if (!problem.empty()) {
+                model_.setWatched(keys, !watch);
+                for (const std::string& key : keys) {
+                    if (watch) {
+                        watchlist_.erase(key);
+                    }
+                }
+                setStatus(
+                    (watch ? QStringLiteral("关注未保存：") : QStringLiteral("取消关注未保存：")) +
+                    toQt(problem));
+                return;
+            }
+            QString text = watch ? QStringLiteral("已关注 %1 个域名").arg(count)
+                                 : QStringLiteral("已取消关注 %1 个域名").arg(count);
+            if (notDomains > 0) {
+                text += QStringLiteral("（%1 个不是域名，已跳过）").arg(notDomains);
+            }
+            setStatus(text);
+        });
+}
+
+void DomainFilterWindow::editNoteOf(const std::string& domain) {
+    if (!noteDomain_.empty() && base::nameKey(domain) == base::nameKey(noteDomain_)) {
+        return;
+    }
+    saveNote();
+    const auto found = domain.empty() ? watchlist_.end() : watchlist_.find(base::nameKey(domain));
+    const QSignalBlocker quiet(note_);
+    if (found == watchlist_.end()) {
+        noteDomain_.clear();
+        note_->clear();
+        note_->setEnabled(false);
+        note_->setPlaceholderText(kNotePlaceholder);
+        return;
+    }
+    noteDomain_ = found->second.domain;
+    note_->setEnabled(true);
+    note_->setPlaceholderText(QStringLiteral("%1 的备注").arg(toQt(noteDomain_)));
+    note_->setText(toQt(found->second.note));
+    note_->setModified(false);
+}
+
+void DomainFilterWindow::saveNote() {
+    if (noteDomain_.empty() || note_ == nullptr || !note_->isModified()) {
+        return;
+    }
+    const history::CleanedNote cleaned = history::cleanNote(fromQt(note_->text()));
+    if (!cleaned.problem.empty()) {
+        // Refused: the text stays in the editor to shorten, and the stored note as it was.
+        setStatus(QStringLiteral("备注未保存：") + toQt(cleaned.problem));
+        return;
+    }
+    note_->setModified(false);
+    if (toQt(cleaned.text) != note_->text()) {
+        const QSignalBlocker quiet(note_);
+        note_->setText(toQt(cleaned.text));
+    }
+    const std::string key = base::nameKey(noteDomain_);
+    if (const auto found = watchlist_.find(key); found != watchlist_.end()) {
+        found->second.note = cleaned.text;
+    }
+    const std::string domain = noteDomain_;
+    watchStore_->setNote(domain, cleaned.text, [this, domain](const std::string& problem) {
+        setStatus(problem.empty() ? QStringLiteral("已保存 %1 的备注").arg(toQt(domain))
+                                  : QStringLiteral("备注未保存：") + toQt(problem));
+    });
+}
+
+bool DomainFilterWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == note_ && event->type() == QEvent::FocusOut) {
+        saveNote();
+    } else if (watched == note_ && event->type() == QEvent::KeyPress) {
+        // Ctrl+Enter saves as Enter does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers().testFlag(Qt::ControlModifier)) {
+            saveNote();
+            return true;
+        }
+    } else if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            toggleSelectedWatched();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace jilan::ui::filterwin

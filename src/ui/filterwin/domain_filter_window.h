@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/form1.h"
@@ -18,11 +19,13 @@
 #include "history_loader.h"
 #include "owned_children.h"
 #include "stats_tab.h"
+#include "watch_store.h"
 
 class QComboBox;
 class QMenu;
 class QDateEdit;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -34,6 +37,7 @@ namespace jilan::ui::filterwin {
 inline constexpr const char* kWindowTitle = "域名筛选";
 inline constexpr const char* kCurrentListSource = "当前列表";
 inline constexpr const char* kHistorySource = "历史记录";
+inline constexpr const char* kWatchlistSource = "关注列表";
 
 // What the window needs from the program around it.
 struct FilterWindowSetup {
@@ -65,7 +69,7 @@ public:
     // window closes.
     void shutdown();
 
-    enum class Source { CurrentList, History };
+    enum class Source { CurrentList, History, Watchlist };
     void setSource(Source source);
     Source source() const { return source_; }
     // Local dates, both included.
@@ -90,6 +94,15 @@ public:
     void copySelection();
     void bookSelection();
     void activateRow(int viewRow);
+    // 关注: watches the rows when one of them is not watched, else unwatches them all. The
+    // store is written on its own thread; a refusal puts the stars back and says why.
+    void toggleWatched(const std::vector<int>& viewRows);
+    void toggleSelectedWatched();
+    // Stores the note being edited (the note rules apply); nothing when it is unchanged.
+    void saveNote();
+    QLineEdit& noteEdit() { return *note_; }
+    // Waits for the watchlist's reads and writes asked so far (their answers follow).
+    void finishStoreWrites() { watchStore_->finish(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +133,12 @@ private:
     bool runBatch(std::vector<std::string> names);
     void showDetails(const TableRow& row);
     void refreshNewNames();
+    void reloadWatchlist();
+    // The watched names as the store holds them; the stars and notes follow.
+    void watchlistRead(std::vector<history::WatchedName> names);
+    // The note editor shows the note of the table's current row when it is watched.
+    void editNoteOf(const std::string& domain);
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void setStatus(const QString& text);
     std::vector<int> selectedViewRows() const;
     std::vector<std::string> domainsAt(const std::vector<int>& viewRows) const;
@@ -133,6 +152,12 @@ private:
     // Shared with the loader's cache look-ups, which may still hold it for one call.
     std::shared_ptr<details::DetailWorker> worker_;
     std::unique_ptr<HistoryLoader> loader_;
+    // Made after the loader and gone before it: its end waits for the writes still queued.
+    std::unique_ptr<WatchStore> watchStore_;
+    // The watchlist by name key, as last read or written from here.
+    std::unordered_map<std::string, history::WatchedName> watchlist_;
+    // The name whose note the editor holds; empty when it holds none.
+    std::string noteDomain_;
     std::vector<std::string> pendingLookups_;
     QTimer lookupTimer_;
     QTimer suffixTimer_;
@@ -153,6 +178,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     StatsTab* stats_ = nullptr;
     QPlainTextEdit* pane_ = nullptr;
+    QLineEdit* note_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* emptyHint_ = nullptr;

@@ -193,6 +193,7 @@ void DomainTableModel::clear() {
 void DomainTableModel::scoreRow(TableRow& row) const {
     row.score =
         filter::Score{.value = filter::scoreValue(row.features, scoreWeights_), .breakdown = {}};
+    row.watched = !watchedKeys_.empty() && watchedKeys_.contains(base::nameKey(row.domain));
 }
 
 void DomainTableModel::append(std::vector<TableRow> rows) {
@@ -474,6 +475,54 @@ void DomainTableModel::setSightings(
     // Only the cells repaint; the order stays until the next sort.
     if (anyShown && shown() > 0) {
         Q_EMIT dataChanged(index(0, 0), index(shown() - 1, kTableColumnCount - 1));
+    }
+}
+
+void DomainTableModel::setWatchedNames(std::unordered_set<std::string> keys) {
+    std::vector<std::string> gone;
+    for (const std::string& key : watchedKeys_) {
+        if (!keys.contains(key)) {
+            gone.push_back(key);
+        }
+    }
+    const std::vector<std::string> added(keys.begin(), keys.end());
+    watchedKeys_ = std::move(keys);
+    markWatched(gone, false);
+    markWatched(added, true);
+}
+
+void DomainTableModel::setWatched(const std::vector<std::string>& keys, bool watched) {
+    for (const std::string& key : keys) {
+        if (watched) {
+            watchedKeys_.insert(key);
+        } else {
+            watchedKeys_.erase(key);
+        }
+    }
+    markWatched(keys, watched);
+}
+
+void DomainTableModel::markWatched(const std::vector<std::string>& keys, bool watched) {
+    bool anyShown = false;
+    bool shownRowsChange = false;
+    for (const std::string& key : keys) {
+        for (std::size_t number : rowsNamed(key)) {
+            numbered(number).watched = watched;
+            const bool isShown = number < isShown_.size() && isShown_[number] != 0;
+            anyShown = anyShown || isShown;
+            // A row that now passes or fails a filter on 关注.
+            shownRowsChange = shownRowsChange ||
+                              (number < rows_.size() && filter_.matches(rows_[number]) != isShown);
+        }
+    }
+    if (shownRowsChange) {
+        refilter();
+        return;
+    }
+    // Only the stars repaint; the order stays until the next sort.
+    if (anyShown && shown() > 0) {
+        const int column = tableIndexOf(Column::Watched);
+        Q_EMIT dataChanged(index(0, column), index(shown() - 1, column));
     }
 }
 

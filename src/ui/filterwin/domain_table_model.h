@@ -7,6 +7,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -33,7 +34,8 @@ struct RowFilter {
 
     bool matches(const TableRow& row) const noexcept {
         const bool isNew = row.isNew.value_or(false);
-        return line.matches(row.features, isNew) && toggles.matches(row.features, isNew);
+        return line.matches(row.features, isNew, row.watched) &&
+               toggles.matches(row.features, isNew, row.watched);
     }
 };
 
@@ -89,6 +91,13 @@ public:
     // When the history saw these names (a listed name's 首次发现, 最近发现, 出现次数).
     void setSightings(const std::vector<std::pair<std::string, exporting::Sightings>>& found);
 
+    // The watchlist's keys: every row of them is 关注, queued and later rows too.
+    void setWatchedNames(std::unordered_set<std::string> keys);
+    // Watches or unwatches these name keys' rows.
+    void setWatched(const std::vector<std::string>& keys, bool watched);
+    bool watched(const std::string& key) const { return watchedKeys_.contains(key); }
+    const std::unordered_set<std::string>& watchedNames() const { return watchedKeys_; }
+
     int total() const { return static_cast<int>(rows_.size()); }
     int shown() const { return static_cast<int>(visible_.size()); }
     const TableRow& rowAt(int viewRow) const { return rows_[visible_[viewRow]]; }
@@ -113,6 +122,8 @@ private:
     const std::vector<std::size_t>& rowsNamed(const std::string& key);
     // Emits dataChanged over the detail columns when one of these row numbers is shown.
     void detailsChanged(const std::vector<std::size_t>& numbers);
+    // Sets 关注 on those rows; repaints the column when one of them is shown.
+    void markWatched(const std::vector<std::string>& keys, bool watched);
 
     // A deque: rows are large (about 350 bytes), and a vector moved all of them each time it
     // grew, a pause of tens of milliseconds at 100 000 rows in the middle of a harvest.
@@ -137,6 +148,7 @@ private:
     // Name key -> row numbers (queued rows included); extended when rows arrived since.
     std::unordered_map<std::string, std::vector<std::size_t>> byName_;
     std::size_t indexedRows_ = 0;
+    std::unordered_set<std::string> watchedKeys_;
 };
 
 }  // namespace jilan::ui::filterwin

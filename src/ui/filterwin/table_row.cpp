@@ -21,7 +21,8 @@ exporting::NameRecord TableRow::record() const {
                                  .details = details.get(),
                                  .detailKeys = &detailKeys,
                                  .isNew = isNew,
-                                 .score = &score};
+                                 .score = &score,
+                                 .watched = watched};
 }
 
 TableRow makeRow(std::string domain, int listIndex) {

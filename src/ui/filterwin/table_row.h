@@ -24,6 +24,8 @@ struct TableRow {
     int runsSeen = 0;
     // 新: unknown until the run that harvested the name is known.
     std::optional<bool> isNew;
+    // On the watchlist (关注).
+    bool watched = false;
     // Shared and off the row: most rows are never queried, and 100 000 rows each carrying
     // twelve empty texts cost the window's opening a fault for every page they fill.
     std::shared_ptr<const DetailCells> details;

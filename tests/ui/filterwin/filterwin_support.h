@@ -96,5 +96,6 @@ int runWindowTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
 int runStatsTabTests(int argc, char** argv);
+int runWatchTests(int argc, char** argv);
 
 }  // namespace jilan::filterwintest

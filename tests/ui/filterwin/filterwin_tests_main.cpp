@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
                              {"FilterWindowTest", runWindowTests},
                              {"BatchQueryTest", runBatchTests},
                              {"FilterScreenshotTest", runScreenshotTests},
-                             {"StatsTabTest", runStatsTabTests}};
+                             {"StatsTabTest", runStatsTabTests},
+                             {"WatchTest", runWatchTests}};
     if (argc < 2) {
         std::cerr << "usage: filterwin_tests CLASS [QTest options]\n";
         return 2;

@@ -217,6 +217,8 @@ private Q_SLOTS:
         qputenv("TZ", "UTC");
         ::tzset();
         DomainTableModel model;
+        // Watched before it arrives: the row takes its star as it comes.
+        model.setWatched({"b2.com"}, true);
         std::vector<TableRow> rows;
         rows.push_back(detailedRow("霁岚.cn", 1'796'000'000, true,
                                    cellsOf("2026-12-07 09:00:00", "2026-12-06 18:00", "已备案",
@@ -254,18 +256,19 @@ private Q_SLOTS:
             qputenv("TZ", savedZone);
         }
         ::tzset();
-        QCOMPARE(captions, (texts({"域名", "长度", "后缀", "类别", "结构", "拼音", "首次发现", "新",
-                                   "删除时间", "预定截止", "是否备案", "预定价格", "折合人民币",
-                                   "查询结果", "评分"})));
+        QCOMPARE(captions, (texts({"域名", "关注", "长度", "后缀", "类别", "结构", "拼音",
+                                   "首次发现", "新", "删除时间", "预定截止", "是否备案", "预定价格",
+                                   "折合人民币", "查询结果", "评分"})));
         QCOMPARE(aligned, (texts({"长度", "评分"})));
-        QCOMPARE(first, (texts({"霁岚.cn", "2", "cn", "中文", "", "", "2026-11-30 00:53:20", "新",
-                                "2026-12-07 09:00:00", "2026-12-06 18:00", "已备案（京ICP备1号）",
-                                "1,280 元", "", "成功", "48"})));
+        QCOMPARE(first, (texts({"霁岚.cn", "☆", "2", "cn", "中文", "", "", "2026-11-30 00:53:20",
+                                "新", "2026-12-07 09:00:00", "2026-12-06 18:00",
+                                "已备案（京ICP备1号）", "1,280 元", "", "成功", "48"})));
         // Per column, ascending then descending: numbers, times and dates by value, 类别 by
-        // class, 新 after not new, 预定价格 as text ("$20" before "1,280 元"), 折合人民币 by its
-        // yuan (else the quoted price); missing values last both ways.
+        // class, 新 after not new, 关注 after not watched, 预定价格 as text ("$20" before "1,280
+        // 元"), 折合人民币 by its yuan (else the quoted price); missing values last both ways.
         const QStringList expected = texts({
             "1-2.org aaaa.cn b2.com 霁岚.cn", "霁岚.cn b2.com aaaa.cn 1-2.org",  // 域名
+            "霁岚.cn aaaa.cn 1-2.org b2.com", "b2.com 霁岚.cn aaaa.cn 1-2.org",  // 关注
             "霁岚.cn b2.com 1-2.org aaaa.cn", "aaaa.cn 1-2.org 霁岚.cn b2.com",  // 长度
             "霁岚.cn aaaa.cn b2.com 1-2.org", "1-2.org b2.com 霁岚.cn aaaa.cn",  // 后缀
             "霁岚.cn 1-2.org aaaa.cn b2.com", "b2.com aaaa.cn 1-2.org 霁岚.cn",  // 类别
