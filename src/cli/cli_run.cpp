@@ -85,6 +85,11 @@ std::variant<filter::Filter, std::string> compileFilter(const std::string& expre
     if (auto* error = std::get_if<filter::FilterError>(&compiled)) {
         return error->message;
     }
+    // Only the window knows which rows are watched: here the word would keep no name, and a
+    // daily digest filtered by it would stay silent for ever.
+    if (std::get<filter::Filter>(compiled).usesWatched()) {
+        return "筛选条件有误：关注 只能在域名筛选窗口中使用";
+    }
     return std::get<filter::Filter>(std::move(compiled));
 }
 

@@ -49,6 +49,8 @@ public:
 
     // The expression contains the `new` term.
     bool usesNew() const noexcept { return usesNew_; }
+    // The expression contains the `关注` (`watched`) term.
+    bool usesWatched() const noexcept { return usesWatched_; }
 
     // No terms at all: every name passes.
     bool matchesEverything() const noexcept { return compiled_ == nullptr; }
@@ -81,6 +83,7 @@ private:
     struct Compiled;
     std::shared_ptr<const Compiled> compiled_;
     bool usesNew_ = false;
+    bool usesWatched_ = false;
 };
 
 }  // namespace jilan::filter

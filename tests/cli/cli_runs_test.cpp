@@ -305,6 +305,8 @@ TEST_F(CliRunsTest, BadOptionsAndUnwritableOutputsEndBeforeAnyRequest) {
          "--harvest"},
         {"malformed filter names its term", "1", "len<=5 lenx<=5", dir.file("a.txt"), "", false,
          false, 2, "筛选条件有误：第2项 \"lenx<=5\"：未知条件 lenx"},
+        {"the window's own word 关注 would keep no name", "1", "纯数字 关注", dir.file("a.txt"), "",
+         false, false, 2, "关注 只能在域名筛选窗口中使用"},
         {"--new-only without history", "1", "", dir.file("a.txt"), "", true, true, 2, "--new-only"},
         {"unknown format", "1", "", dir.file("a.txt"), "pdf", false, false, 2, "--format"},
         {"output under a file", "1", "", dir.file("file") + "/a.txt", "", false, false, 1,
