@@ -1,46 +1,26 @@
 #include "base/beijing_time.h"
 
-#include <array>
+#include <chrono>
 #include <cstdio>
 
 namespace jilan::base {
 
 namespace {
 
-// Days from 1970-01-01 to a proleptic Gregorian date (the era-based civil calendar algorithm).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+// Days from 1970-01-01 of a proleptic Gregorian date, and back; nullopt for a date that
+// does not exist (a 30 February).
+std::optional<std::int64_t> daysFromCivil(unsigned y, unsigned m, unsigned d) {
+    const std::chrono::year_month_day date{std::chrono::year{static_cast<int>(y)},
+                                           std::chrono::month{m}, std::chrono::day{d}};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    return std::chrono::sys_days{date}.time_since_epoch().count();
 }
 
-struct Civil {
-    std::int64_t year;
-    unsigned month, day;
-};
-
-Civil civilFromDays(std::int64_t z) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0), m, d};
-}
-
-bool leap(std::int64_t y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-unsigned daysIn(std::int64_t y, unsigned m) {
-    constexpr std::array<unsigned, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leap(y) ? 29 : kDays[m - 1];
+std::chrono::year_month_day civilFromDays(std::int64_t days) {
+    return std::chrono::year_month_day{
+        std::chrono::sys_days{std::chrono::days{static_cast<std::chrono::days::rep>(days)}}};
 }
 
 // Reads exactly `width` digits at `at`.
@@ -87,12 +67,11 @@ std::optional<std::int64_t> parseBeijingTime(std::string_view text) {
     if (at < text.size() && (!expect(text, at, ":") || !digits(text, at, 2, second))) {
         return std::nullopt;
     }
-    if (at != text.size() || month < 1 || month > 12 || day < 1 || day > daysIn(year, month) ||
-        hour > 23 || minute > 59 || second > 59) {
+    const std::optional<std::int64_t> days = daysFromCivil(year, month, day);
+    if (at != text.size() || !days || hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
     }
-    return daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second -
-           kBeijingOffsetSeconds;
+    return *days * 86400 + hour * 3600 + minute * 60 + second - kBeijingOffsetSeconds;
 }
 
 std::string formatBeijingTime(std::int64_t utcSeconds) {
@@ -103,10 +82,10 @@ std::string formatBeijingTime(std::int64_t utcSeconds) {
         rest += 86400;
         --days;
     }
-    const Civil c = civilFromDays(days);
+    const std::chrono::year_month_day c = civilFromDays(days);
     char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02lld:%02lld",
-                  static_cast<long long>(c.year), c.month, c.day,
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld", static_cast<int>(c.year()),
+                  static_cast<unsigned>(c.month()), static_cast<unsigned>(c.day()),
                   static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60));
     return text;
 }

@@ -1,5 +1,6 @@
 // Detail and ICP answers for the names of the day listing (--day N).
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 #include "day_listing.h"
@@ -11,30 +12,17 @@ using namespace parts;
 
 namespace {
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
+// The date `days` after 1970-01-01 (proleptic Gregorian calendar), as YYYY-MM-DD.
 std::string civilDate(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(days - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
-    return std::to_string(y) + "-" + twoDigits(m) + "-" + twoDigits(d);
+    const std::chrono::year_month_day date{
+        std::chrono::sys_days{std::chrono::days{static_cast<std::chrono::days::rep>(days)}}};
+    return std::to_string(static_cast<int>(date.year())) + "-" +
+           twoDigits(static_cast<unsigned>(date.month())) + "-" +
+           twoDigits(static_cast<unsigned>(date.day()));
 }
 
-const std::int64_t kDayOne = daysFromCivil(2026, 12, 7);
+const std::int64_t kDayOne =
+    std::chrono::sys_days{std::chrono::year{2026} / 12 / 7}.time_since_epoch().count();
 
 // "YYYY-MM-DD HH:MM:SS" of a count of seconds since the start of day 1.
 std::string dateTime(std::int64_t seconds) {

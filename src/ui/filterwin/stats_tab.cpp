@@ -44,6 +44,25 @@ QChart* emptied(QChartView* view, const QString& title) {
     return chart;
 }
 
+// Hands a bar series to the chart with a category axis below and a count axis from 0 to
+// `highest` on the left; the category axis, for callers that style its labels.
+QBarCategoryAxis* addBars(QChart& chart, std::unique_ptr<QAbstractBarSeries> series,
+                          const QStringList& categories, std::int64_t highest) {
+    QAbstractBarSeries* raw = series.get();
+    chart.addSeries(series.release());
+    auto x = std::make_unique<QBarCategoryAxis>();
+    x->append(categories);
+    auto y = std::make_unique<QValueAxis>();
+    y->setRange(0, static_cast<qreal>(std::max<std::int64_t>(highest, 1)));
+    y->setLabelFormat(QStringLiteral("%d"));
+    QBarCategoryAxis* categoryAxis = x.get();
+    chart.addAxis(x.get(), Qt::AlignBottom);
+    raw->attachAxis(x.release());
+    chart.addAxis(y.get(), Qt::AlignLeft);
+    raw->attachAxis(y.release());
+    return categoryAxis;
+}
+
 QString dayLabel(std::int64_t day) {
     // MM-DD: the year is in the summary line.
     return toQt(history::dateOfDay(day).substr(5));
@@ -206,18 +225,7 @@ void StatsTab::drawDaily() {
         }
         highest = std::max(highest, sum);
     }
-    QAbstractBarSeries* raw = series.get();
-    chart->addSeries(series.release());
-    auto x = std::make_unique<QBarCategoryAxis>();
-    x->append(days);
-    x->setLabelsAngle(-90);
-    auto y = std::make_unique<QValueAxis>();
-    y->setRange(0, static_cast<qreal>(std::max<std::int64_t>(highest, 1)));
-    y->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(x.get(), Qt::AlignBottom);
-    raw->attachAxis(x.release());
-    chart->addAxis(y.get(), Qt::AlignLeft);
-    raw->attachAxis(y.release());
+    addBars(*chart, std::move(series), days, highest)->setLabelsAngle(-90);
 }
 
 void StatsTab::drawSuffixes() {
@@ -268,17 +276,7 @@ void StatsTab::drawScores() {
     }
     auto series = std::make_unique<QBarSeries>();
     series->append(set.release());
-    QBarSeries* raw = series.get();
-    chart->addSeries(series.release());
-    auto x = std::make_unique<QBarCategoryAxis>();
-    x->append(bands);
-    auto y = std::make_unique<QValueAxis>();
-    y->setRange(0, static_cast<qreal>(std::max<std::int64_t>(highest, 1)));
-    y->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(x.get(), Qt::AlignBottom);
-    raw->attachAxis(x.release());
-    chart->addAxis(y.get(), Qt::AlignLeft);
-    raw->attachAxis(y.release());
+    addBars(*chart, std::move(series), bands, highest);
     chart->legend()->hide();
 }
 
