@@ -74,6 +74,7 @@ int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
         detail.historyPath = settings.historyPath;
         detail.limits = settings.limits;
         ProgressLine progress(err, settings.terminalProgress, "查询", "个域名");
+        progress.followResizes(interruption.resizes);
         progress.start(domains.size(), ProgressLine::Clock::now());
         outcome = details::runDetails(
             domains, detail, interruption.requested, err, [&](const details::DetailProgress& p) {

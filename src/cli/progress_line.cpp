@@ -125,6 +125,12 @@ bool ProgressLine::stderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1 && !(term != nullptr && std::string_view(term) == "dumb");
 }
 
+void ProgressLine::followResizes(const std::atomic<unsigned>& resizes) {
+    resizes_ = &resizes;
+    resizesSeen_ = resizes.load();
+    columns_.reset();
+}
+
 void ProgressLine::start(std::size_t total, Clock::time_point now, bool announce) {
     started_ = now;
     counts_ = ProgressCounts{.total = total};
@@ -141,7 +147,8 @@ void ProgressLine::update(const ProgressCounts& counts, Clock::time_point now) {
     }
     counts_ = counts;
     if (terminal_) {
-        if (!shown_ || now - drawnAt_ >= kRedrawEvery) {
+        const bool resized = resizes_ != nullptr && resizes_->load() != resizesSeen_;
+        if (!shown_ || resized || now - drawnAt_ >= kRedrawEvery) {
             drawnAt_ = now;
             draw(now);
         }
@@ -170,7 +177,16 @@ void ProgressLine::finish() {
 }
 
 void ProgressLine::draw(Clock::time_point now) {
-    const int columns = width_ ? width_().value_or(kFallbackColumns) : kFallbackColumns;
+    if (resizes_ != nullptr) {
+        if (const unsigned seen = resizes_->load(); seen != resizesSeen_) {
+            resizesSeen_ = seen;
+            columns_.reset();
+        }
+    }
+    if (!columns_ || resizes_ == nullptr) {
+        columns_ = width_ ? width_().value_or(kFallbackColumns) : kFallbackColumns;
+    }
+    const int columns = *columns_;
     // One column spare: a line that fills the last column wraps on some terminals.
     err_ << '\r' << barText(what_, unit_, counts_, now - started_, std::max(10, columns - 1))
          << "\x1b[K" << std::flush;

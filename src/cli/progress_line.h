@@ -5,6 +5,7 @@
 // terminal, cleared at the end. Elsewhere (a pipe, a journal, cron): a start line, a line at
 // every tenth of the way for runs over a minute, never a carriage return.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -33,6 +34,11 @@ public:
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
+    // The bar reads the terminal's width once and again only when `resizes` moves (the count
+    // of SIGWINCH); a move redraws at once, not at the next tenth of a second. Without it the
+    // width is read at every redraw.
+    void followResizes(const std::atomic<unsigned>& resizes);
+
     // `announce`: off the terminal, a start line (off when the run prints its own).
     void start(std::size_t total, Clock::time_point now, bool announce = true);
     void update(const ProgressCounts& counts, Clock::time_point now);
@@ -58,6 +64,9 @@ private:
     const bool terminal_;
     const std::string what_, unit_;
     WidthSource width_;
+    const std::atomic<unsigned>* resizes_ = nullptr;
+    unsigned resizesSeen_ = 0;
+    std::optional<int> columns_;  // the width last read, while no resize has come
     Clock::time_point started_{}, drawnAt_{};
     ProgressCounts counts_{};
     bool shown_ = false;    // a bar stands on the terminal's last line

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <string>
 
@@ -43,6 +44,39 @@ TEST(ProgressLineTest, TerminalRedrawsInPlaceTenTimesASecondAtMostAndClears) {
     // The last thing before the summary is the line cleared.
     EXPECT_NE(text.find("\r\x1b[K已写入"), std::string::npos);
     EXPECT_NE(text.find("\r\x1b[K批量采集完毕 ..\n"), std::string::npos);
+}
+
+// The width is read once and again only on a resize, which redraws at once at the new width.
+TEST(ProgressLineTest, AResizeRedrawsAtOnceAtTheNewWidth) {
+    std::ostringstream err;
+    int columns = 100;
+    int widthReads = 0;
+    std::atomic<unsigned> resizes{0};
+    ProgressLine line(err, true, "采集", "页", [&] {
+        ++widthReads;
+        return std::optional<int>(columns);
+    });
+    line.followResizes(resizes);
+    const Clock::time_point t0{};
+    line.start(1000, t0);
+    const ProgressCounts counts{.done = 412, .total = 1000, .found = 20600, .failed = 2};
+    const auto lastDrawn = [&] {
+        const std::string text = err.str();
+        const std::size_t from = text.rfind('\r') + 1;
+        return text.substr(from, text.find("\x1b[K", from) - from);
+    };
+    line.update(counts, t0);
+    line.update(counts, t0 + milliseconds(150));
+    EXPECT_EQ(widthReads, 1);
+    columns = 40;
+    line.update(counts, t0 + milliseconds(300));
+    EXPECT_GT(exporting::displayWidth(lastDrawn()), 45u) << "no resize came: the old width holds";
+    const std::size_t redraws = count(err.str(), "\r采集 ");
+    ++resizes;
+    line.update(counts, t0 + milliseconds(310));  // within the tenth of a second
+    EXPECT_EQ(count(err.str(), "\r采集 "), redraws + 1);
+    EXPECT_LE(exporting::displayWidth(lastDrawn()), 39u) << lastDrawn();
+    EXPECT_EQ(widthReads, 2);
 }
 
 TEST(ProgressLineTest, BarFitsTheTerminalCountingChineseAsTwoColumns) {
