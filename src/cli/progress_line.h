@@ -16,9 +16,11 @@
 namespace jilan::cli {
 
 struct ProgressCounts {
-    std::size_t done = 0, total = 0;                   // pages or names
+    std::size_t done = 0, total = 0;                   // pages or names; total 0: not known
     std::size_t found = 0;                             // names found so far (a harvest)
     std::optional<std::size_t> failed = std::nullopt;  // nullopt: not known while the run goes on
+    std::size_t lines = 0;  // lines read so far (a list read by bytes), shown after the bar
+    bool inBytes = false;   // done and total are bytes, shown in MiB
 };
 
 class ProgressLine {
@@ -51,6 +53,8 @@ public:
     // two), the rate and time left from `elapsed`.
     static std::string barText(const std::string& what, const std::string& unit,
                                const ProgressCounts& counts, Clock::duration elapsed, int columns);
+    // "12.5": bytes in MiB, one decimal.
+    static std::string mebibytes(std::size_t bytes);
     // The columns of standard error's terminal (TIOCGWINSZ).
     static std::optional<int> terminalWidth();
     // Standard error is a terminal that can redraw a line.

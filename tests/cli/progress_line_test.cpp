@@ -94,6 +94,29 @@ TEST(ProgressLineTest, BarFitsTheTerminalCountingChineseAsTwoColumns) {
     }
 }
 
+// A list read: a pipe's lines without a total or a bar, a file's bytes of its size.
+TEST(ProgressLineTest, AListReadCountsLinesOfAPipeAndBytesOfAFile) {
+    const struct {
+        ProgressCounts counts;
+        const char* unit;
+        const char* head;
+        const char* tail;  // "": no bar
+    } cases[] = {
+        {{.done = 412000}, "行", "读取 412 000/… 行", ""},
+        {{.done = 48u << 20, .total = 120u << 20, .lines = 412000, .inBytes = true},
+         "MiB",
+         "读取 48.0/120.0 MiB ▕",
+         "▏ 412 000 行 · 约 15 秒"},
+    };
+    for (const auto& c : cases) {
+        const std::string text =
+            ProgressLine::barText("读取", c.unit, c.counts, std::chrono::seconds(10), 80);
+        EXPECT_EQ(text.rfind(c.head, 0), 0u) << text;
+        EXPECT_EQ(text.find("▕") != std::string::npos, *c.tail != '\0') << text;
+        EXPECT_NE(text.find(c.tail), std::string::npos) << text;
+    }
+}
+
 TEST(ProgressLineTest, OffTheTerminalAStartLineAndTenthsOnlyForLongRuns) {
     const struct Case {
         const char* rule;
