@@ -183,7 +183,7 @@ else
 fi
 
 # The terminal progress bar against --quiet, both on a pseudo-terminal (progress_bar_cost.sh).
-bar_ratio="" bar_s="" bar_quiet_s=""
+bar_ratio="" bar_s="" bar_quiet_s="" bar_cpu=""
 if [ "$e2e_built" = yes ]; then
   echo
   echo "== progress bar on a pseudo-terminal against --quiet: 100 pages at 30 ms"
@@ -191,6 +191,7 @@ if [ "$e2e_built" = yes ]; then
     bar_ratio=$(sed -n 's/^ratio=//p' "$work/bar.txt")
     bar_s=$(sed -n 's/^bar_s=//p' "$work/bar.txt")
     bar_quiet_s=$(sed -n 's/^quiet_s=//p' "$work/bar.txt")
+    bar_cpu=$(sed -n 's/^bar_cpu_s=//p' "$work/bar.txt")/$(sed -n 's/^quiet_cpu_s=//p' "$work/bar.txt")
   fi
 fi
 
@@ -328,7 +329,7 @@ else
   row "batch harvest, 100 pages at 30 ms" "not measured" "≥ 3×, identical" "not measured"
 fi
 if [ -n "$bar_ratio" ]; then
-  row "100 pages at 30 ms, window-less, on a pseudo-terminal: bar ${bar_s} s against --quiet ${bar_quiet_s} s, median of 7" \
+  row "100 pages at 30 ms, window-less, on a pseudo-terminal: bar ${bar_s} s against --quiet ${bar_quiet_s} s, median of 7 (CPU ${bar_cpu} s)" \
     "${bar_ratio}×" "≤ 1.02×" "$(verdict "$bar_ratio" "<=" 1.02)"
 else
   row "100 pages at 30 ms on a pseudo-terminal: bar against --quiet" "not measured" "≤ 1.02×" "not measured"
