@@ -182,6 +182,19 @@ else
   echo "== end-to-end measures skipped: jilan-harvester or market-sim did not build"
 fi
 
+# The terminal progress bar against --quiet, both on a pseudo-terminal (progress_bar_cost.sh).
+bar_ratio="" bar_s="" bar_quiet_s="" bar_cpu=""
+if [ "$e2e_built" = yes ]; then
+  echo
+  echo "== progress bar on a pseudo-terminal against --quiet: 100 pages at 30 ms"
+  if bench/progress_bar_cost.sh "$program" "$build/tools/market-sim/market-sim" | tee "$work/bar.txt"; then
+    bar_ratio=$(sed -n 's/^ratio=//p' "$work/bar.txt")
+    bar_s=$(sed -n 's/^bar_s=//p' "$work/bar.txt")
+    bar_quiet_s=$(sed -n 's/^quiet_s=//p' "$work/bar.txt")
+    bar_cpu=$(sed -n 's/^bar_cpu_s=//p' "$work/bar.txt")/$(sed -n 's/^quiet_cpu_s=//p' "$work/bar.txt")
+  fi
+fi
+
 # median: the median of the numbers on standard input, one a line.
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else if (NR) print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -314,6 +327,12 @@ if [ -n "$harvest_default_s" ]; then
     "${speedup}×, $same, $harvest_lines lines" "≥ 3×, identical" "$met"
 else
   row "batch harvest, 100 pages at 30 ms" "not measured" "≥ 3×, identical" "not measured"
+fi
+if [ -n "$bar_ratio" ]; then
+  row "100 pages at 30 ms, window-less, on a pseudo-terminal: bar ${bar_s} s against --quiet ${bar_quiet_s} s, median of 7 (CPU ${bar_cpu} s)" \
+    "${bar_ratio}×" "≤ 1.02×" "$(verdict "$bar_ratio" "<=" 1.02)"
+else
+  row "100 pages at 30 ms on a pseudo-terminal: bar against --quiet" "not measured" "≤ 1.02×" "not measured"
 fi
 row "idle cost of a waiting fetch: window (offscreen), seconds 1 to 5" \
   "${ui_idle_pct:-not measured}${ui_idle_pct:+ % of a core}" "≤ 5 %" "$(verdict "$ui_idle_pct" "<=" 5)"

@@ -47,9 +47,13 @@ inline int exitStatus(ExitCode code) {
 int firstExitStatus(int a, int b);
 
 // Set from a signal watcher (or a test) to ask a run to stop; the run writes what it has done.
+// The watcher also counts the terminal's resizes here, the other signal a run listens to.
 struct Interruption {
     std::atomic<bool> requested{false};
     std::atomic<int> signal{0};
+    // How often the terminal has changed its size (SIGWINCH): a progress bar redraws at the
+    // new width when this moves.
+    std::atomic<unsigned> resizes{0};
 
     void request(int signalNumber) {
         signal.store(signalNumber);

@@ -7,7 +7,7 @@
 #include "base/domain_name.h"
 #include "details/detail_service.h"
 #include "filter/score.h"
-#include "name_list_file.h"
+#include "list_for_run.h"
 #include "progress_line.h"
 #include "query/detail_batch.h"
 #include "table_output.h"
@@ -74,6 +74,7 @@ int writeCandidates(std::vector<Candidate> names, const OutputTarget& target,
         detail.historyPath = settings.historyPath;
         detail.limits = settings.limits;
         ProgressLine progress(err, settings.terminalProgress, "查询", "个域名");
+        progress.followResizes(interruption.resizes);
         progress.start(domains.size(), ProgressLine::Clock::now());
         outcome = details::runDetails(
             domains, detail, interruption.requested, err, [&](const details::DetailProgress& p) {
@@ -139,18 +140,11 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
     }
     const filter::Filter& filter = std::get<filter::Filter>(compiled);
 
-    const NameList list = readNameListFile(listPath, interruption.requested, &err);
-    if (list.interrupted) {
-        err << "已中断，未读完名单\n";
-        return interruption.exitStatus();
+    auto read = readListForRun(listPath, interruption, settings.terminalProgress, err);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
     }
-    if (!list.error.empty()) {
-        err << list.error << '\n';
-        return exitStatus(ExitCode::BadOptions);
-    }
-    for (const SkippedLine& skipped : list.skipped) {
-        err << listPath << " 第 " << skipped.line << " 行：" << skipped.message << '\n';
-    }
+    const std::vector<std::string>& listed = std::get<std::vector<std::string>>(read);
 
     auto prepared = prepareOutput(settings.output, settings.format, std::time(nullptr), true);
     if (const auto* problem = std::get_if<OutputProblem>(&prepared)) {
@@ -167,7 +161,7 @@ int runDetailsFromCommand(const std::string& listPath, const Settings& settings,
         reader.emplace(history::Reader::open(settings.historyPath));
     }
     std::vector<Candidate> names;
-    for (const std::string& domain : list.names) {
+    for (const std::string& domain : listed) {
         Candidate c{domain, filter::computeFeatures(domain), std::nullopt};
         if (!filter.matches(c.features, false)) {
             continue;

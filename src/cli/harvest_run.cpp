@@ -105,6 +105,7 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     // The status texts go through the progress line: no line per page, a bar on a terminal.
     const double limit = *harvest::parsePageLimit(pages);
     ProgressLine progress(err, settings.terminalProgress, "采集", "页");
+    progress.followResizes(interruption.resizes);
     std::size_t pagesAsked = 0;
     HeadlessProgram program(settings, err, [&](const std::string& status) {
         if (status.starts_with(kPageStatus)) {

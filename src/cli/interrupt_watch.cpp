@@ -8,6 +8,7 @@ InterruptWatch::InterruptWatch(Interruption& interruption) : interruption_(inter
     sigemptyset(&watched_);
     sigaddset(&watched_, SIGINT);
     sigaddset(&watched_, SIGTERM);
+    sigaddset(&watched_, SIGWINCH);
     pthread_sigmask(SIG_BLOCK, &watched_, &previous_);
     thread_ = std::thread([this] {
         for (;;) {
@@ -17,6 +18,10 @@ InterruptWatch::InterruptWatch(Interruption& interruption) : interruption_(inter
             }
             if (closing_) {
                 return;
+            }
+            if (signalNumber == SIGWINCH) {
+                interruption_.resizes.fetch_add(1);
+                continue;
             }
             // A second signal changes nothing: the run is already stopping.
             if (!interruption_.requested) {

@@ -9,7 +9,9 @@
 namespace jilan::cli {
 
 // While it lives, SIGINT and SIGTERM no longer end the process: a thread of its own waits for
-// them and asks `interruption` to stop, so a window-less run can write what it has done.
+// them and asks `interruption` to stop, so a window-less run can write what it has done. The
+// same thread counts SIGWINCH in interruption.resizes, so no handler runs inside a signal: the
+// run's own thread sees the count move and redraws.
 // Construct it before any other thread starts (threads inherit the blocked signals); the
 // previous signal mask comes back when it is destroyed.
 class InterruptWatch {

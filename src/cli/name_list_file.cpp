@@ -176,7 +176,7 @@ NameList parseNameList(std::string_view bytes, const ListLimits& limits) {
 }
 
 NameList readNameListFile(const std::string& path, const std::atomic<bool>& interrupted,
-                          std::ostream* progress, const ListLimits& limits) {
+                          const ListReadSink& progress, const ListLimits& limits) {
     NameList failed;
     const auto fail = [&](std::string why) {
         failed.error = "无法读取名单文件 " + path + "：" + std::move(why);
@@ -209,9 +209,12 @@ NameList readNameListFile(const std::string& path, const std::atomic<bool>& inte
     }
     std::string bytes;
     std::size_t lines = 0;
-    std::size_t reported = 0;
+    const std::size_t size = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
     std::string chunk(kReadChunk, '\0');
     for (;;) {
+        if (progress) {
+            progress({.bytes = bytes.size(), .size = size, .lines = lines});
+        }
         if (interrupted.load()) {
             NameList stopped;
             stopped.interrupted = true;
@@ -243,11 +246,6 @@ NameList readNameListFile(const std::string& path, const std::atomic<bool>& inte
         lines += static_cast<std::size_t>(std::count(got.begin(), got.end(), '\n'));
         if (lines > limits.maxLines) {
             return fail("超过 " + std::to_string(limits.maxLines) + " 行的上限");
-        }
-        if (progress != nullptr && limits.progressEvery > 0 &&
-            lines / limits.progressEvery > reported) {
-            reported = lines / limits.progressEvery;
-            *progress << "正在读取名单：已读 " << lines << " 行\n" << std::flush;
         }
     }
     NameList list = parseNameList(bytes, limits);

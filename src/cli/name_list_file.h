@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,9 +24,17 @@ struct SkippedLine {
 struct ListLimits {
     std::size_t maxLines = 1'000'000;
     std::size_t maxBytes = std::size_t{256} * 1024 * 1024;
-    // A list longer than this has its reading reported on the progress stream.
+    // A list longer than this has its reading shown as it goes.
     std::size_t progressEvery = 100'000;
 };
+
+// How far the reading of a list has come.
+struct ListReadProgress {
+    std::size_t bytes = 0;  // read so far
+    std::size_t size = 0;   // a regular file's size; 0 for a pipe, whose length is not known
+    std::size_t lines = 0;  // line ends read so far
+};
+using ListReadSink = std::function<void(const ListReadProgress&)>;
 
 // The names of a list file, each once, in the order of their first line.
 struct NameList {
@@ -55,9 +63,9 @@ NameList parseNameList(std::string_view bytes, const ListLimits& limits = {});
 // file or a pipe (a FIFO) is read; a folder, a device or a socket is an error. More than
 // limits.maxBytes is an error naming the limit. The reader never blocks for long: it waits
 // for a FIFO's writer and its bytes in short polls and stops within a fraction of a second
-// once `interrupted` is set. `progress`, when given, hears about lists of more than
-// limits.progressEvery lines as they are read.
+// once `interrupted` is set. `progress`, when given, hears how far the reading has come after
+// every block read and every wait of the poll.
 NameList readNameListFile(const std::string& path, const std::atomic<bool>& interrupted,
-                          std::ostream* progress, const ListLimits& limits = {});
+                          const ListReadSink& progress, const ListLimits& limits = {});
 
 }  // namespace jilan::cli

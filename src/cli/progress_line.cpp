@@ -17,6 +17,7 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);  // ten times a se
 constexpr auto kLongRun = std::chrono::minutes(1);
 constexpr int kBarCells = 20;
 constexpr int kFallbackColumns = 80;
+constexpr std::size_t kMiB = 1024 * 1024;
 
 // "20 600": thousands apart, as the summary lines write them.
 std::string grouped(std::size_t n) {
@@ -92,11 +93,20 @@ ProgressLine::~ProgressLine() {
 
 std::string ProgressLine::barText(const std::string& what, const std::string& unit,
                                   const ProgressCounts& c, Clock::duration elapsed, int columns) {
+    const auto amount = [&c](std::size_t n) {
+        return c.inBytes ? mebibytes(n) : std::to_string(n);
+    };
+    // A pipe's length is not known: a count in thousands, without a total or a bar.
     const std::string head =
-        what + " " + std::to_string(c.done) + "/" + std::to_string(c.total) + " " + unit + " ";
+        what + " " +
+        (c.total == 0 ? grouped(c.done) + "/…" : amount(c.done) + "/" + amount(c.total)) + " " +
+        unit + " ";
     std::string tail;
     if (c.found > 0) {
         tail += " " + grouped(c.found) + " 个域名";
+    }
+    if (c.lines > 0) {
+        tail += " " + grouped(c.lines) + " 行";
     }
     if (c.failed) {
         tail += std::string(tail.empty() ? " " : " · ") + "失败 " + std::to_string(*c.failed);
@@ -107,9 +117,15 @@ std::string ProgressLine::barText(const std::string& what, const std::string& un
     // The bar takes what the words leave, and goes first when the terminal is narrow.
     const int words = static_cast<int>(exporting::displayWidth(head + tail));
     const int cells = std::min(kBarCells, columns - words - 2);
-    const std::string text =
-        cells >= 5 ? head + bar(c, cells) + tail : head + (tail.empty() ? tail : tail.substr(1));
+    const std::string text = cells >= 5 && c.total > 0
+                                 ? head + bar(c, cells) + tail
+                                 : head + (tail.empty() ? tail : tail.substr(1));
     return cutTo(text, columns);
+}
+
+std::string ProgressLine::mebibytes(std::size_t bytes) {
+    const std::size_t tenths = (bytes * 10 + kMiB / 2) / kMiB;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
 std::optional<int> ProgressLine::terminalWidth() {
@@ -123,6 +139,12 @@ std::optional<int> ProgressLine::terminalWidth() {
 bool ProgressLine::stderrIsTerminal() {
     const char* term = std::getenv("TERM");
     return ::isatty(STDERR_FILENO) == 1 && !(term != nullptr && std::string_view(term) == "dumb");
+}
+
+void ProgressLine::followResizes(const std::atomic<unsigned>& resizes) {
+    resizes_ = &resizes;
+    resizesSeen_ = resizes.load();
+    columns_.reset();
 }
 
 void ProgressLine::start(std::size_t total, Clock::time_point now, bool announce) {
@@ -141,7 +163,8 @@ void ProgressLine::update(const ProgressCounts& counts, Clock::time_point now) {
     }
     counts_ = counts;
     if (terminal_) {
-        if (!shown_ || now - drawnAt_ >= kRedrawEvery) {
+        const bool resized = resizes_ != nullptr && resizes_->load() != resizesSeen_;
+        if (!shown_ || resized || now - drawnAt_ >= kRedrawEvery) {
             drawnAt_ = now;
             draw(now);
         }
@@ -170,7 +193,16 @@ void ProgressLine::finish() {
 }
 
 void ProgressLine::draw(Clock::time_point now) {
-    const int columns = width_ ? width_().value_or(kFallbackColumns) : kFallbackColumns;
+    if (resizes_ != nullptr) {
+        if (const unsigned seen = resizes_->load(); seen != resizesSeen_) {
+            resizesSeen_ = seen;
+            columns_.reset();
+        }
+    }
+    if (!columns_ || resizes_ == nullptr) {
+        columns_ = width_ ? width_().value_or(kFallbackColumns) : kFallbackColumns;
+    }
+    const int columns = *columns_;
     // One column spare: a line that fills the last column wraps on some terminals.
     err_ << '\r' << barText(what_, unit_, counts_, now - started_, std::max(10, columns - 1))
          << "\x1b[K" << std::flush;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <tuple>
 #include <unordered_set>
@@ -15,14 +16,23 @@
 #include "history/watch_note.h"
 #include "history/watchlist.h"
 #include "io/durable_writer.h"
-#include "name_list_file.h"
+#include "list_for_run.h"
 #include "watchlist/watch_text.h"
 
 namespace jilan::cli {
 
 namespace {
 
-int storeProblem(const std::string& reason, std::ostream& err) {
+// Opens the watch list for writing and makes `change` (which answers the reason it failed, or
+// nothing). A store that cannot be opened or changed is exit 4, the list as it was.
+int changeWatchlist(const Settings& settings, std::ostream& err,
+                    const std::function<std::string(history::Watchlist&)>& change) {
+    history::Watchlist store =
+        history::Watchlist::open(settings.historyPath, history::OpenMode::ReadWrite);
+    std::string reason = store.ok() ? change(store) : store.unavailableReason();
+    if (reason.empty()) {
+        return exitStatus(ExitCode::Ran);
+    }
     err << reason << "（关注列表未改动）\n";
     return exitStatus(ExitCode::HistoryUnavailable);
 }
@@ -121,20 +131,12 @@ int runWatchCommand(const Settings& settings, const Interruption& interruption, 
     }
     TypedNames names;
     if (!settings.watchFrom.empty()) {
-        const NameList list = readNameListFile(settings.watchFrom, interruption.requested, &err);
-        if (list.interrupted) {
-            err << "已中断，未读完名单\n";
-            return interruption.exitStatus();
+        auto read =
+            readListForRun(settings.watchFrom, interruption, settings.terminalProgress, err);
+        if (const int* status = std::get_if<int>(&read)) {
+            return *status;
         }
-        if (!list.error.empty()) {
-            err << list.error << '\n';
-            return exitStatus(ExitCode::BadOptions);
-        }
-        for (const SkippedLine& skipped : list.skipped) {
-            names.problems.push_back(settings.watchFrom + " 第 " + std::to_string(skipped.line) +
-                                     " 行：" + skipped.message);
-        }
-        names.names = list.names;
+        names.names = std::move(std::get<std::vector<std::string>>(read));
     } else {
         names = checkTypedNames(settings.watchNames);
     }
@@ -145,13 +147,12 @@ int runWatchCommand(const Settings& settings, const Interruption& interruption, 
         err << "没有可关注的有效域名\n";
         return exitStatus(ExitCode::BadOptions);
     }
-    history::Watchlist store =
-        history::Watchlist::open(settings.historyPath, history::OpenMode::ReadWrite);
-    if (!store.ok()) {
-        return storeProblem(store.unavailableReason(), err);
-    }
-    if (const std::string reason = store.add(names.names, note, clock.nowUtc()); !reason.empty()) {
-        return storeProblem(reason, err);
+    if (const int status = changeWatchlist(settings, err,
+                                           [&](history::Watchlist& store) {
+                                               return store.add(names.names, note, clock.nowUtc());
+                                           });
+        status != exitStatus(ExitCode::Ran)) {
+        return status;
     }
     out << "已关注 " << names.names.size() << " 个域名" << (note ? "（备注已更新）" : "") << '\n';
     return exitStatus(ExitCode::Ran);
@@ -166,14 +167,12 @@ int runUnwatchCommand(const Settings& settings, std::ostream& out, std::ostream&
         err << "没有可取消关注的有效域名\n";
         return exitStatus(ExitCode::BadOptions);
     }
-    history::Watchlist store =
-        history::Watchlist::open(settings.historyPath, history::OpenMode::ReadWrite);
-    if (!store.ok()) {
-        return storeProblem(store.unavailableReason(), err);
-    }
     int removed = 0;
-    if (const std::string reason = store.remove(names.names, removed); !reason.empty()) {
-        return storeProblem(reason, err);
+    if (const int status = changeWatchlist(
+            settings, err,
+            [&](history::Watchlist& store) { return store.remove(names.names, removed); });
+        status != exitStatus(ExitCode::Ran)) {
+        return status;
     }
     out << "已取消关注 " << removed << " 个域名";
     if (removed < static_cast<int>(names.names.size())) {

@@ -1,4 +1,5 @@
 #include "cli/name_list_file.h"
+#include "cli/list_for_run.h"
 
 #include <gtest/gtest.h>
 
@@ -178,18 +179,47 @@ TEST(NameListFile, RefusesWhatIsNoListAndWhatIsTooLong) {
     }
     ::close(sock);
 
-    // Progress only for lists longer than the step.
+    // The reader tells how far it has come; a run shows it only for a list longer than the
+    // step: a bar on a terminal, a start line elsewhere, and the summary after either.
     small.maxLines = 100;
-    small.progressEvery = 3;
-    std::ostringstream progress;
-    EXPECT_EQ(
-        jilan::cli::readNameListFile(dir.file("four.txt"), never, &progress, small).names.size(),
-        4U);
-    EXPECT_NE(progress.str().find("4 行"), std::string::npos) << progress.str();
-    small.progressEvery = 5;
-    std::ostringstream quiet;
-    jilan::cli::readNameListFile(dir.file("four.txt"), never, &quiet, small);
-    EXPECT_EQ(quiet.str(), "");
+    jilan::cli::ListReadProgress last;
+    jilan::cli::readNameListFile(
+        dir.file("four.txt"), never, [&](const jilan::cli::ListReadProgress& p) { last = p; },
+        small);
+    EXPECT_EQ(last.lines, 4U);
+    EXPECT_EQ(last.bytes, 24U);
+    EXPECT_EQ(last.size, 24U);
+    const struct {
+        bool terminal;
+        std::size_t step;
+        const char* shown;  // "": nothing
+    } runs[] = {
+        {false, 3, "正在读取名单 "},
+        {true, 3, "\r读取 0.0/0.0 MiB"},
+        {false, 5, ""},
+        {true, 5, ""},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(std::to_string(run.terminal) + " " + std::to_string(run.step));
+        small.progressEvery = run.step;
+        const jilan::cli::Interruption interruption;
+        std::ostringstream err;
+        const auto read = jilan::cli::readListForRun(dir.file("four.txt"), interruption,
+                                                     run.terminal, err, small);
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::string>>(read));
+        EXPECT_EQ(std::get<std::vector<std::string>>(read).size(), 4U);
+        const std::string text = err.str();
+        if (*run.shown == '\0') {
+            EXPECT_EQ(text, "");
+            continue;
+        }
+        EXPECT_EQ(text.rfind(run.shown, 0), 0U) << text;
+        EXPECT_EQ(text.find('\r') != std::string::npos, run.terminal) << text;
+        EXPECT_NE(text.find("名单读完：4 个域名\n"), std::string::npos) << text;
+        if (run.terminal) {
+            EXPECT_NE(text.find("\r\x1b[K名单读完"), std::string::npos) << "bar not cleared";
+        }
+    }
 }
 
 // The real program waits for a FIFO's writer and still ends within a second of SIGTERM.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <string>
 
@@ -45,6 +46,39 @@ TEST(ProgressLineTest, TerminalRedrawsInPlaceTenTimesASecondAtMostAndClears) {
     EXPECT_NE(text.find("\r\x1b[K批量采集完毕 ..\n"), std::string::npos);
 }
 
+// The width is read once and again only on a resize, which redraws at once at the new width.
+TEST(ProgressLineTest, AResizeRedrawsAtOnceAtTheNewWidth) {
+    std::ostringstream err;
+    int columns = 100;
+    int widthReads = 0;
+    std::atomic<unsigned> resizes{0};
+    ProgressLine line(err, true, "采集", "页", [&] {
+        ++widthReads;
+        return std::optional<int>(columns);
+    });
+    line.followResizes(resizes);
+    const Clock::time_point t0{};
+    line.start(1000, t0);
+    const ProgressCounts counts{.done = 412, .total = 1000, .found = 20600, .failed = 2};
+    const auto lastDrawn = [&] {
+        const std::string text = err.str();
+        const std::size_t from = text.rfind('\r') + 1;
+        return text.substr(from, text.find("\x1b[K", from) - from);
+    };
+    line.update(counts, t0);
+    line.update(counts, t0 + milliseconds(150));
+    EXPECT_EQ(widthReads, 1);
+    columns = 40;
+    line.update(counts, t0 + milliseconds(300));
+    EXPECT_GT(exporting::displayWidth(lastDrawn()), 45u) << "no resize came: the old width holds";
+    const std::size_t redraws = count(err.str(), "\r采集 ");
+    ++resizes;
+    line.update(counts, t0 + milliseconds(310));  // within the tenth of a second
+    EXPECT_EQ(count(err.str(), "\r采集 "), redraws + 1);
+    EXPECT_LE(exporting::displayWidth(lastDrawn()), 39u) << lastDrawn();
+    EXPECT_EQ(widthReads, 2);
+}
+
 TEST(ProgressLineTest, BarFitsTheTerminalCountingChineseAsTwoColumns) {
     const ProgressCounts counts{.done = 412, .total = 1000, .found = 20600, .failed = 2};
     for (const int columns : {100, 60, 40, 20}) {
@@ -57,6 +91,29 @@ TEST(ProgressLineTest, BarFitsTheTerminalCountingChineseAsTwoColumns) {
             EXPECT_NE(text.find("20 600 个域名 · 失败 2 · 约 39 秒"), std::string::npos) << text;
             EXPECT_NE(text.find("▕"), std::string::npos) << text;
         }
+    }
+}
+
+// A list read: a pipe's lines without a total or a bar, a file's bytes of its size.
+TEST(ProgressLineTest, AListReadCountsLinesOfAPipeAndBytesOfAFile) {
+    const struct {
+        ProgressCounts counts;
+        const char* unit;
+        const char* head;
+        const char* tail;  // "": no bar
+    } cases[] = {
+        {{.done = 412000}, "行", "读取 412 000/… 行", ""},
+        {{.done = 48u << 20, .total = 120u << 20, .lines = 412000, .inBytes = true},
+         "MiB",
+         "读取 48.0/120.0 MiB ▕",
+         "▏ 412 000 行 · 约 15 秒"},
+    };
+    for (const auto& c : cases) {
+        const std::string text =
+            ProgressLine::barText("读取", c.unit, c.counts, std::chrono::seconds(10), 80);
+        EXPECT_EQ(text.rfind(c.head, 0), 0u) << text;
+        EXPECT_EQ(text.find("▕") != std::string::npos, *c.tail != '\0') << text;
+        EXPECT_NE(text.find(c.tail), std::string::npos) << text;
     }
 }
 
