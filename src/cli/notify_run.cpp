@@ -10,9 +10,9 @@
 #include "history/push_outbox.h"
 #include "history/reader.h"
 #include "history/watchlist.h"
+#include "push/channel_label.h"
 #include "push/delivery.h"
 #include "push/standard_sender.h"
-#include "push/url_mask.h"
 
 namespace jilan::cli {
 namespace {
@@ -42,34 +42,18 @@ private:
     std::int64_t run_;
 };
 
-push::Redactor redactorOf(const push::NotifyConfig& config) {
-    push::Redactor redactor;
-    for (const push::Channel& c : config.channels) {
-        redactor.addChannel(c);
-    }
-    return redactor;
-}
-
-std::string channelLabel(const push::Channel& c) {
-    std::string label = c.name + "（" + std::string(push::limitsOf(c.type).label);
-    if (!c.url.empty()) {
-        label += " " + push::maskUrl(c.url);
-    }
-    return label + "）";
-}
-
 // Delivers the jobs and reports each outcome; PushFailed when any channel failed.
 ExitCode deliverAndReport(const push::NotifyConfig& config,
                           const std::vector<push::DigestJob>& jobs, push::DeliveryLog* log,
                           std::ostream& err) {
     const auto outcomes = push::deliver(jobs, push::standardSender({}), push::realTiming(), log);
-    const push::Redactor redactor = redactorOf(config);
+    const push::Redactor redactor = push::redactorOf(config);
     bool allOk = true;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const push::ChannelOutcome& o = outcomes[i];
         allOk = allOk && o.ok;
         std::string line =
-            "推送 " + o.digest + " → " + channelLabel(*jobs[i].channel) + "：" + o.text;
+            "推送 " + o.digest + " → " + push::channelLabel(*jobs[i].channel) + "：" + o.text;
         if (o.ok && o.earlier > 0) {
             line += "（" + std::to_string(o.earlier) + " 条此前已送达）";
         }
@@ -87,9 +71,14 @@ std::variant<push::NotifyConfig, std::string> loadNotifyConfig(const Settings& s
     if (settings.notifyConfig.empty()) {
         return std::string("找不到通知配置：请用 --notify-config 指定文件");
     }
+    return loadNotifyConfig(settings.notifyConfig, settings.scoreWeights);
+}
+
+std::variant<push::NotifyConfig, std::string> loadNotifyConfig(
+    const std::string& path, const filter::ScoreWeights& weights) {
     return push::readNotifyConfig(
-        settings.notifyConfig, [&settings](const std::string& text) -> std::optional<std::string> {
-            auto compiled = compileFilter(text, settings.scoreWeights);
+        path, [&weights](const std::string& text) -> std::optional<std::string> {
+            auto compiled = compileFilter(text, weights);
             if (const auto* message = std::get_if<std::string>(&compiled)) {
                 return *message;
             }
@@ -113,11 +102,12 @@ int runNotifyTest(const Settings& settings, std::ostream& out, std::ostream& err
     }
     const auto outcomes =
         push::deliver(jobs, push::standardSender({}), push::realTiming(), nullptr);
-    const push::Redactor redactor = redactorOf(config);
+    const push::Redactor redactor = push::redactorOf(config);
     bool allOk = true;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         allOk = allOk && outcomes[i].ok;
-        out << redactor.apply(channelLabel(*jobs[i].channel) + "：" + outcomes[i].text) << '\n';
+        out << redactor.apply(push::channelLabel(*jobs[i].channel) + "：" + outcomes[i].text)
+            << '\n';
     }
     return exitStatus(allOk ? ExitCode::Ran : ExitCode::PushFailed);
 }

@@ -17,6 +17,9 @@ namespace jilan::cli {
 
 // notify.toml with each digest's filter checked; the message of a file that is refused.
 std::variant<push::NotifyConfig, std::string> loadNotifyConfig(const Settings& settings);
+// The same checks for a file named outright (the window reads the default file).
+std::variant<push::NotifyConfig, std::string> loadNotifyConfig(const std::string& path,
+                                                               const filter::ScoreWeights& weights);
 
 // --notify-test: one short message per channel; 成功 or the platform's answer per channel.
 int runNotifyTest(const Settings& settings, std::ostream& out, std::ostream& err);

@@ -117,8 +117,9 @@ DigestText layoutDigest(std::vector<DigestEntry>& entries, const DigestFacts& fa
                      });
     DigestText text;
     text.total = entries.size();
-    text.title = "霁岚 " + facts.date + " " + facts.digestName + "：" +
-                 (facts.onlyNew ? "新匹配 " : "匹配 ") + std::to_string(entries.size()) + " 个";
+    const char* counted = facts.picked ? "" : facts.onlyNew ? "新匹配 " : "匹配 ";
+    text.title = "霁岚 " + facts.date + " " + facts.digestName + "：" + counted +
+                 std::to_string(entries.size()) + " 个";
     if (facts.somePagesFailed) {
         text.title += "（部分页面采集失败）";
     }

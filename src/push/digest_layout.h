@@ -37,6 +37,9 @@ struct DigestFacts {
     std::string outputFile;  // the run's file, named when names are left out
     bool somePagesFailed = false;
     std::vector<std::string> notes;
+    // Names picked by hand rather than matched: the title counts them without 匹配
+    // (霁岚 2026-12-09 选中域名：8 个).
+    bool picked = false;
 };
 
 // Sorts `entries` best first (score, then name) and lays the digest out.

@@ -27,17 +27,6 @@ DesktopProgram::DesktopProgram(program::AppOptions options)
             filterWindow_->shutdown();
         }
     });
-    // Leaving while 批量查询 runs asks once more: its unasked names would be dropped.
-    askBeforeLeavingBatch_ = form_.leaving.connect([this](bool& stay) {
-        const std::size_t left = filterWindow_ ? filterWindow_->batchRemaining() : 0;
-        if (left == 0) {
-            return;
-        }
-        const std::string question =
-            "批量查询未完成（剩余 " + std::to_string(left) + " 个），仍要退出？";
-        stay = platform_.messageBox(question, app::kMessageTitle, app::MessageButtons::YesNoCancel,
-                                    app::MessageIcon::Information) != app::MessageAnswer::Yes;
-    });
 }
 
 bool DesktopProgram::load() {
@@ -63,6 +52,8 @@ filterwin::DomainFilterWindow& DesktopProgram::openFilterWindow() {
                 .details = std::move(details),
                 .currentRunId = [this] { return application_.currentRunId(); },
                 .scoreWeights = scoreWeights_,
+                .notifyConfigPath = {},
+                .pushTiming = {},
             });
     }
     filterWindow_->open();

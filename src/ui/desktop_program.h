@@ -42,9 +42,8 @@ private:
     MainWindow window_;
     // After the main window: it goes first, its batch cancelled.
     std::unique_ptr<filterwin::DomainFilterWindow> filterWindow_;
-    // Last, so they are cut before the filter window goes.
+    // Last, so that it is cut before the filter window goes.
     app::Connection shutdownFilterWindow_;
-    app::Connection askBeforeLeavingBatch_;
 };
 
 }  // namespace jilan::ui

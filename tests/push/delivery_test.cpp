@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "push/http_post.h"
+#include "push/push_task.h"
 #include "push/standard_sender.h"
 #include "push_sim.h"
 
@@ -130,6 +133,37 @@ TEST(Delivery, AThrottledMessageIsDeliveredAfterWaitingOutTheWindow) {
     ASSERT_TRUE(outcomes[0].ok) << outcomes[0].text;
     EXPECT_EQ(rig.sim.accepted().size(), 1u);
     EXPECT_GE(rig.time.waited.load(), 2 * 60'000);
+}
+
+// The window's push on the real clock: a throttled robot's minute is not waited out once the
+// window goes, and nothing more is sent.
+TEST(PushTask, ACancelCutsAThrottledWaitShortAndSendsNothingMore) {
+    PushSim sim;
+    ASSERT_NE(sim.start(), 0);
+    sim.throttleNext("wk-cancel", 3);
+    Channel channel;
+    channel.name = "团队群";
+    channel.type = ChannelType::WeCom;
+    channel.url = sim.base() + "/wecom/webhook/send?key=wk-cancel";
+    std::vector<Message> messages;
+    for (int i = 1; i <= 3; ++i) {
+        messages.push_back({i, 3, "选中域名", "选中域名 (" + std::to_string(i) + "/3)"});
+    }
+    PushTask task(channel, "选中域名", "2026-12-09 08:00", {}, messages, standardSender({}), {});
+    const auto since = std::chrono::steady_clock::now();
+    while (sim.refused() == 0 &&
+           std::chrono::steady_clock::now() - since < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(sim.refused(), 1);
+    task.cancel();
+    while (task.running() && std::chrono::steady_clock::now() - since < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - since, std::chrono::seconds(5));
+    EXPECT_FALSE(task.outcome().ok);
+    EXPECT_EQ(task.progress().delivered, 0);
+    EXPECT_TRUE(sim.accepted().empty());
 }
 
 TEST(Delivery, ADeadOrMisbehavingChannelFailsAloneWithItsOwnReason) {

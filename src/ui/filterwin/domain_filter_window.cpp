@@ -24,13 +24,18 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <unordered_set>
 #include <utility>
 
 #include "base/domain_name.h"
 #include "base/name_key.h"
+#include "cli/notify_run.h"
 #include "details/batch_summary.h"
 #include "history/watch_note.h"
+#include "push/channel_label.h"
+#include "push/standard_sender.h"
+#include "push_selection.h"
 #include "query/detail_batch.h"
 #include "table_actions.h"
 #include "table_cell_delegate.h"
@@ -44,6 +49,7 @@ namespace {
 constexpr int kFontPixels = 12;
 constexpr int kHistoryDaysByDefault = 7;
 constexpr int kBatchPollMs = 100;
+constexpr int kPushPollMs = 100;
 constexpr int kLookupDelayMs = 200;
 constexpr int kSuffixRefreshMs = 500;
 constexpr int kNewNamesRefreshMs = 1000;
@@ -161,6 +167,9 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
     connect(&newNamesTimer_, &QTimer::timeout, this, &DomainFilterWindow::refreshNewNames);
     batchTimer_.setInterval(kBatchPollMs);
     connect(&batchTimer_, &QTimer::timeout, this, &DomainFilterWindow::pollBatch);
+    pushTimer_.setObjectName(QStringLiteral("pushTimer"));
+    pushTimer_.setInterval(kPushPollMs);
+    connect(&pushTimer_, &QTimer::timeout, this, &DomainFilterWindow::pollPush);
 
     connect(&model_, &DomainTableModel::shownChanged, this, &DomainFilterWindow::rowsShown);
     connect(bar_, &FilterBar::filterChanged, this, [this](const RowFilter& filter) {
@@ -179,6 +188,18 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
             listCleared();
         }
     });
+    // Leaving while 批量查询 runs asks once more: its unasked names would be dropped.
+    leaving_ = setup_.form.leaving.connect([this](bool& stay) {
+        const std::size_t left = batchRemaining();
+        if (left == 0) {
+            return;
+        }
+        const std::string question =
+            "批量查询未完成（剩余 " + std::to_string(left) + " 个），仍要退出？";
+        stay = setup_.platform.messageBox(question, app::kMessageTitle,
+                                          app::MessageButtons::YesNoCancel,
+                                          app::MessageIcon::Information) != app::MessageAnswer::Yes;
+    });
     reloadCurrentList();
     rowsShown();
     // The stars of the rows (and later ones) come from the watchlist, read once here.
@@ -191,6 +212,8 @@ DomainFilterWindow::DomainFilterWindow(FilterWindowSetup setup, QWidget* parent)
 }
 
 DomainFilterWindow::~DomainFilterWindow() {
+    pushTask_.reset();
+    leaving_.disconnect();
     listAppended_.disconnect();
     listCleared_.disconnect();
     // A note typed and never left is stored all the same; the store's end waits for it.
@@ -430,6 +453,8 @@ QWidget* DomainFilterWindow::buildActionRow() {
         ->setToolTip(QStringLiteral("Ctrl+C：复制所选域名，每行一个"));
     button("预定", "bookButton", &DomainFilterWindow::bookSelection)
         ->setToolTip(QStringLiteral("在浏览器中打开所选域名的预定页面"));
+    push_ = button("推送选中", "pushButton", &DomainFilterWindow::pushSelection);
+    push_->setToolTip(QStringLiteral("把所选域名推送到 notify.toml 中配置的一个通道"));
     return row;
 }
 
@@ -442,6 +467,8 @@ void DomainFilterWindow::open() {
 }
 
 void DomainFilterWindow::shutdown() {
+    pushTimer_.stop();
+    pushTask_.reset();  // a pause is cut short; a request under way ends first
     batchTimer_.stop();
     loader_->cancel();
     if (worker_) {
@@ -497,6 +524,8 @@ void DomainFilterWindow::showTableMenu(const QPoint& at) {
         tableMenu_->addSeparator();
         tableMenu_->addAction(QStringLiteral("导出选中"), this,
                               [this] { exportViewRows(selectedViewRows()); });
+        tableMenu_->addAction(QStringLiteral("推送选中"), this,
+                              [this] { showPushPicker(tableMenu_->pos()); });
     }
     const bool any = !selectedViewRows().empty();
     for (QAction* action : tableMenu_->actions()) {
@@ -1215,6 +1244,120 @@ bool DomainFilterWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace jilan::ui::filterwin
+
+namespace jilan::ui::filterwin {
+
+bool DomainFilterWindow::loadPushConfig() {
+    std::string path = setup_.notifyConfigPath;
+    if (path.empty()) {
+        path = push::defaultNotifyConfigPath([](const char* name) -> std::optional<std::string> {
+            const char* value = std::getenv(name);
+            return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        });
+    }
+    auto loaded = cli::loadNotifyConfig(path, model_.scoreWeights());
+    if (const auto* message = std::get_if<std::string>(&loaded)) {
+        pushConfig_.reset();
+        setStatus(QStringLiteral("无法推送：") + toQt(*message));
+        return false;
+    }
+    pushConfig_ = std::get<push::NotifyConfig>(std::move(loaded));
+    if (pushConfig_->channels.empty()) {
+        setStatus(
+            QStringLiteral("无法推送：通知配置 %1 中没有通道（[[channel]]）").arg(toQt(path)));
+        return false;
+    }
+    return true;
+}
+
+void DomainFilterWindow::pushSelection() {
+    showPushPicker(push_->mapToGlobal(QPoint(0, push_->height())));
+}
+
+void DomainFilterWindow::showPushPicker(const QPoint& globalAt) {
+    if (pushRunning()) {
+        setStatus(QStringLiteral("推送进行中，请稍候"));
+        return;
+    }
+    if (selectedViewRows().empty()) {
+        setStatus(QStringLiteral("请先选择域名"));
+        return;
+    }
+    if (!loadPushConfig()) {
+        return;
+    }
+    if (pushMenu_ == nullptr) {
+        pushMenu_ = own_.make<QMenu>(this);
+        pushMenu_->setObjectName(QStringLiteral("pushMenu"));
+    }
+    pushMenu_->clear();
+    for (const push::Channel& channel : pushConfig_->channels) {
+        const std::string caption =
+            channel.name + "（" + std::string(push::limitsOf(channel.type).label) + "）";
+        QAction* action = pushMenu_->addAction(toQt(caption));
+        action->setData(toQt(channel.name));
+        connect(action, &QAction::triggered, this,
+                [this, name = channel.name] { pushSelectionTo(name); });
+    }
+    pushMenu_->popup(globalAt);
+}
+
+void DomainFilterWindow::pushSelectionTo(const std::string& channelName) {
+    if (pushRunning()) {
+        setStatus(QStringLiteral("推送进行中，请稍候"));
+        return;
+    }
+    const std::vector<int> viewRows = selectedViewRows();
+    if (viewRows.empty()) {
+        setStatus(QStringLiteral("请先选择域名"));
+        return;
+    }
+    if (!pushConfig_ && !loadPushConfig()) {
+        return;
+    }
+    const push::Channel* channel = pushConfig_->channel(channelName);
+    if (channel == nullptr) {
+        setStatus(QStringLiteral("无法推送：通知配置中没有通道“%1”").arg(toQt(channelName)));
+        return;
+    }
+    std::vector<const TableRow*> rows;
+    rows.reserve(viewRows.size());
+    for (const int row : viewRows) {
+        rows.push_back(&model_.rowAt(row));
+    }
+    std::vector<push::DigestEntry> entries = selectionEntries(rows, model_.scoreWeights());
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::string date = fromQt(now.toString(QStringLiteral("yyyy-MM-dd")));
+    std::vector<push::Message> messages = selectionMessages(entries, date, *channel);
+    pushChannel_ = *channel;
+    pushNames_ = rows.size();
+    pushRedactor_ = push::redactorOf(*pushConfig_);
+    pushTask_ = std::make_unique<push::PushTask>(
+        *channel, kSelectionDigest, fromQt(now.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+        std::move(entries), std::move(messages), push::standardSender({}), setup_.pushTiming);
+    push_->setEnabled(false);
+    setStatus(toQt(
+        pushRedactor_.apply(pushProgressText(pushChannel_, pushNames_, pushTask_->progress()))));
+    pushTimer_.start();
+}
+
+void DomainFilterWindow::pollPush() {
+    if (!pushTask_) {
+        pushTimer_.stop();
+        return;
+    }
+    if (pushTask_->running()) {
+        setStatus(toQt(pushRedactor_.apply(
+            pushProgressText(pushChannel_, pushNames_, pushTask_->progress()))));
+        return;
+    }
+    pushTimer_.stop();
+    push_->setEnabled(true);
+    setStatus(toQt(pushOutcomeText(pushChannel_, pushNames_, pushTask_->outcome(), pushRedactor_)));
+    pushTask_.reset();
 }
 
 }  // namespace jilan::ui::filterwin

@@ -18,6 +18,9 @@
 #include "filter_bar.h"
 #include "history_loader.h"
 #include "owned_children.h"
+#include "push/notify_config.h"
+#include "push/push_task.h"
+#include "push/url_mask.h"
 #include "stats_tab.h"
 #include "watch_store.h"
 
@@ -50,6 +53,10 @@ struct FilterWindowSetup {
     std::function<std::optional<std::int64_t>()> currentRunId;
     // The weights of the 评分 column and of the filter's score terms (score.toml).
     filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
+    // notify.toml for 推送选中; empty: $XDG_CONFIG_HOME/jilan-harvester/notify.toml.
+    std::string notifyConfigPath;
+    // The clock and pauses of 推送选中; empty: the real ones.
+    push::Timing pushTiming;
 };
 
 // "域名筛选": the harvested names (the list, or the history over a date range) in a table
@@ -98,6 +105,12 @@ public:
     // store is written on its own thread; a refusal puts the stars back and says why.
     void toggleWatched(const std::vector<int>& viewRows);
     void toggleSelectedWatched();
+    // 推送选中: reads notify.toml and offers its channels in a small menu at the button (a file
+    // that is missing, bad or readable by others is named in the status line instead).
+    void pushSelection();
+    // Sends the selected rows to the channel off this thread; the status line follows it.
+    void pushSelectionTo(const std::string& channel);
+    bool pushRunning() const { return pushTask_ && pushTask_->running(); }
     // Stores the note being edited (the note rules apply); nothing when it is unchanged.
     void saveNote();
     QLineEdit& noteEdit() { return *note_; }
@@ -127,6 +140,10 @@ private:
     // Tab goes from control to control top to bottom: it leaves the table in one press.
     void orderTabs();
     void showTableMenu(const QPoint& at);
+    void showPushPicker(const QPoint& globalAt);
+    void pollPush();
+    // notify.toml with the command line's checks; false (and the reason shown) when refused.
+    bool loadPushConfig();
     void exportViewRows(const std::vector<int>& viewRows);
     void pollBatch();
     void finishBatch();
@@ -147,6 +164,8 @@ private:
     // The list box's signals, followed while the window lives; cut first when it goes.
     app::Connection listAppended_;
     app::Connection listCleared_;
+    // The main window's exit question, answered to leave: a running batch asks once more.
+    app::Connection leaving_;
     Source source_ = Source::CurrentList;
     DomainTableModel model_;
     // Shared with the loader's cache look-ups, which may still hold it for one call.
@@ -169,6 +188,13 @@ private:
     std::size_t batchTotal_ = 0;
     // The names the last batch was stopped before asking, for 继续查询.
     std::vector<std::string> notAsked_;
+    // 推送选中: the configuration the picker offered, and the push under way.
+    std::optional<push::NotifyConfig> pushConfig_;
+    std::unique_ptr<push::PushTask> pushTask_;
+    push::Channel pushChannel_;
+    push::Redactor pushRedactor_;
+    std::size_t pushNames_ = 0;
+    QTimer pushTimer_;
 
     QComboBox* sourceBox_ = nullptr;
     QDateEdit* since_ = nullptr;
@@ -187,6 +213,8 @@ private:
     QPushButton* stop_ = nullptr;
     QPushButton* resume_ = nullptr;
     QPushButton* batch_ = nullptr;
+    QPushButton* push_ = nullptr;
+    QMenu* pushMenu_ = nullptr;
     std::vector<QWidget*> actionButtons_;  // in their order in the row
     QMenu* tableMenu_ = nullptr;
     OwnedChildren own_;

@@ -60,6 +60,10 @@ struct Fixture {
                                                  .maxAgeHours = 12,
                                                  .historyPath = std::move(historyPath)},
               .currentRunId = {},
+              .scoreWeights = filter::defaultScoreWeights(),
+              .notifyConfigPath = {},
+              // Pushes pause for nothing: a dead channel's retries cost no real time.
+              .pushTiming = {{}, [](std::int64_t) {}},
           }) {
         platform.setWindow(&main);
     }
@@ -97,5 +101,6 @@ int runBatchTests(int argc, char** argv);
 int runScreenshotTests(int argc, char** argv);
 int runStatsTabTests(int argc, char** argv);
 int runWatchTests(int argc, char** argv);
+int runPushSelectionTests(int argc, char** argv);
 
 }  // namespace jilan::filterwintest

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
                              {"BatchQueryTest", runBatchTests},
                              {"FilterScreenshotTest", runScreenshotTests},
                              {"StatsTabTest", runStatsTabTests},
-                             {"WatchTest", runWatchTests}};
+                             {"WatchTest", runWatchTests},
+                             {"PushSelectionTest", runPushSelectionTests}};
     if (argc < 2) {
         std::cerr << "usage: filterwin_tests CLASS [QTest options]\n";
         return 2;
