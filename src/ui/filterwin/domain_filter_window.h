@@ -54,9 +54,9 @@ struct FilterWindowSetup {
     // The weights of the 评分 column and of the filter's score terms (score.toml).
     filter::ScoreWeights scoreWeights = filter::defaultScoreWeights();
     // notify.toml for 推送选中; empty: $XDG_CONFIG_HOME/jilan-harvester/notify.toml.
-    std::string notifyConfigPath;
+    std::string notifyConfigPath{};
     // The clock and pauses of 推送选中; empty: the real ones.
-    push::Timing pushTiming;
+    push::Timing pushTiming{};
 };
 
 // "域名筛选": the harvested names (the list, or the history over a date range) in a table
