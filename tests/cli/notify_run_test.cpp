@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -9,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "child_process.h"
 #include "cli/notify_run.h"
 #include "cli/window_less_runs.h"
 #include "history/watchlist.h"
@@ -188,6 +192,77 @@ TEST(NotifyRun, AMissedWatchlistReminderHeadsTheNextDigestOnce) {
               std::string::npos)
         << sent[0].text;
     EXPECT_EQ(sent[1].text.find("已错过"), std::string::npos) << sent[1].text;
+}
+
+// A page in a changed layout fails the run only when no page before it parsed; after good pages
+// it ends the listing quietly. Either way no page after it is asked for and its sample is kept.
+TEST(NotifyRun, AnUnreadablePageFailsTheRunOnlyWhenNoPageParsedBeforeIt) {
+    struct Case {
+        const char* name;
+        const char* pages;
+        int unreadablePage;
+        int exitCode;
+        std::size_t namesWritten;
+        bool alert;
+    };
+    const Case cases[] = {
+        {"after a good page", "4", 2, 0, 50, false},
+        {"first of several", "4", 1, 5, 0, true},
+        {"the only page", "1", 1, 5, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TempDir dir{"jilan-unreadable"};
+        sim::MarketSim market;
+        sim::Options o;
+        o.pages = 4;
+        o.pageFaults[c.unreadablePage] = sim::Fault::ChangedLayout;
+        market.setOptions(o);
+        ASSERT_TRUE(market.start()) << market.lastError();
+        pushsim::PushSim robots;
+        ASSERT_NE(robots.start(), 0);
+        dir.write("notify.toml", "[[channel]]\nname = \"群\"\ntype = \"wecom\"\nurl = \"" +
+                                     robots.base() +
+                                     "/wecom/webhook/send?key=k-unread-0123456789\"\n"
+                                     "[[digest]]\nname = \"全部\"\nfilter = \"\"\nchannels = "
+                                     "[\"群\"]\nmax_names = 0\n");
+        ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+        const jilan::testing::ChildResult run = jilan::testing::runChild(
+            {JILAN_PROGRAM_PATH, "--market-url", market.baseUrl(), "--icp-url", market.icpBaseUrl(),
+             "--history", dir.file("history.sqlite3"), "--harvest", c.pages, "--parallel", "1",
+             "--output", dir.file("out.txt"), "--notify", "--notify-config",
+             dir.file("notify.toml")},
+            {{"HOME", dir.path().string()},
+             {"XDG_STATE_HOME", dir.path().string()},
+             {"PATH", "/usr/bin:/bin"},
+             {"LANG", "C.UTF-8"}},
+            dir.path(), std::chrono::seconds(60));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+
+        int lastAsked = 0;
+        for (const sim::RequestRecord& r : market.requests()) {
+            if (r.target.starts_with("/search?p=")) {
+                lastAsked = std::max(lastAsked, std::stoi(r.target.substr(10)));
+            }
+        }
+        EXPECT_EQ(lastAsked, c.unreadablePage);
+        std::ifstream out(dir.file("out.txt"));
+        std::size_t written = 0;
+        for (std::string line; std::getline(out, line);) {
+            written += line.empty() ? 0 : 1;
+        }
+        EXPECT_EQ(written, c.namesWritten);
+        const auto folder = dir.path() / "jilan-harvester" / "diagnostics";
+        ASSERT_TRUE(std::filesystem::is_directory(folder));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+        bool alerted = false;
+        for (const pushsim::Accepted& a : robots.accepted()) {
+            alerted =
+                alerted || a.text.find("采集异常：列表页面格式可能已变化") != std::string::npos;
+        }
+        EXPECT_EQ(alerted, c.alert);
+        EXPECT_FALSE(robots.accepted().empty());
+    }
 }
 
 }  // namespace
