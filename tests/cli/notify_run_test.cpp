@@ -18,6 +18,7 @@
 #include "history/watchlist.h"
 #include "market_sim.h"
 #include "push_sim.h"
+#include "smtp_stand_in.h"
 #include "temp_dir.h"
 
 namespace jilan::cli {
@@ -263,6 +264,26 @@ TEST(NotifyRun, AnUnreadablePageFailsTheRunOnlyWhenNoPageParsedBeforeIt) {
         EXPECT_EQ(alerted, c.alert);
         EXPECT_FALSE(robots.accepted().empty());
     }
+}
+
+TEST(NotifyRun, NotifyTestReachesAMailServerOverStarttls) {
+    testing::TempDir dir{"jilan-notify-mail"};
+    const testing::SmtpStandIn server("starttls", dir.path());
+    dir.write("notify.toml", "[[channel]]\nname = \"邮件\"\ntype = \"email\"\nurl = \"" +
+                                 server.url("smtp") +
+                                 "\"\nuser = \"bot\"\npassword = \"pw-1\"\nfrom = \"jilan@test\"\n"
+                                 "to = [\"me@test\"]\nca_file = \"" +
+                                 server.caFile() + "\"\n");
+    ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+    Settings s;
+    s.notifyConfig = dir.file("notify.toml");
+    std::ostringstream out, err;
+    EXPECT_EQ(runNotifyTest(s, out, err), 0) << out.str() << err.str();
+    EXPECT_EQ(out.str().rfind("邮件（", 0), 0u) << out.str();
+    EXPECT_NE(out.str().find("）：成功\n"), std::string::npos) << out.str();
+    EXPECT_EQ(server.mail(1).rfind("霁岚 推送测试\n\n霁岚 推送测试\n此通道可以收到采集结果（", 0),
+              0u)
+        << server.mail(1);
 }
 
 }  // namespace
