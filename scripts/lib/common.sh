@@ -11,6 +11,7 @@ JILAN_PACKAGES=(
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-noto-cjk
   qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-aiosmtpd openssl
   clang libclang-rt-14-dev
   xvfb xauth xdotool
 )

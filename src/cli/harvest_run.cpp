@@ -149,6 +149,10 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     if (layoutChanged) {
         err << "采集失败：列表页面格式可能已变化（已保存样本：" << sample << "）\n";
         status = firstExitStatus(status, exitStatus(ExitCode::HarvestFailed));
+    } else if (unparsed) {
+        // After good pages an unreadable one only ends the listing: no alert, the sample kept.
+        err << "列表第 " << unparsed->first << " 页无法解析，采集到此为止（已保存样本：" << sample
+            << "）\n";
     }
     history.flush();
     std::optional<history::Reader> reader;
@@ -208,8 +212,9 @@ int runHarvestCommand(const std::string& pages, const Settings& settings,
     if (history.enabled() && !history.unavailable() && !layoutChanged) {
         const harvest::HarvestOutcome& outcome = program.application.harvester().lastOutcome();
         const HarvestCoverage coverage{fresh ? history.currentRunId() : std::nullopt,
-                                       outcome.listingEnd.has_value(), !outcome.failures.empty(),
-                                       interruption.requested};
+                                       // a listing ended by an unreadable page is not known whole
+                                       outcome.listingEnd.has_value() && !unparsed,
+                                       !outcome.failures.empty(), interruption.requested};
         status = refreshWatchlist(settings, program.form.List1.items(), coverage, interruption, err,
                                   std::time(nullptr), status)
                      .status;

@@ -125,6 +125,9 @@ void Harvester::singlePage() {
         form_.setStatus(std::string(kSingleFailed) + " " + failureReason(page));
         return;
     }
+    if (unparsedPage_ && page.good() && listingUnreadable(page.text)) {
+        unparsedPage_(1, page);
+    }
     form_.sj[Slot::PageText] = page.text;
     if (form_.sj[Slot::PageText].empty()) {
         form_.Command1.setEnabled(true);
@@ -153,7 +156,8 @@ void Harvester::startBatch() {
                                    .retries = options_.retries,
                                    .retryPause = std::chrono::milliseconds(options_.retryPauseMs),
                                    .endAfterEmptyPages = options_.stopAtListingEnd ? 3 : 0,
-                                   .endAtDeclaredLastPage = options_.stopAtListingEnd});
+                                   .endAtDeclaredLastPage = options_.stopAtListingEnd,
+                                   .endAtUnreadablePage = options_.stopAtListingEnd});
 
     form_.Command1.setCaption(app::kStopCaption);
     form_.List1.clear();
@@ -270,9 +274,8 @@ void Harvester::pollBatch(double limit) {
         ListingBatch::Clock::now(), limit,
         [this](int number, const net::FetchResult& page) {
             ++pagesDelivered_;
-            const std::size_t before = form_.List1.listCount();
             jl(page);
-            if (unparsedPage_ && page.good() && form_.List1.listCount() == before) {
+            if (unparsedPage_ && page.good() && listingUnreadable(page.text)) {
                 unparsedPage_(number, page);
             }
         },

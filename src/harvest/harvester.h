@@ -92,8 +92,9 @@ public:
     // Listing pages failed so far in the running harvest (after their retries), else in the
     // last one: what a progress display counts while the run goes on.
     std::size_t pagesFailed() const;
-    // Told about each batch page that answered but added no row (no "booking", no listing or no
-    // row marker): when no page of a run parsed, the site's layout may have changed.
+    // Told about each listing page, single or in a batch, that answered in a form the parser no
+    // longer fits (see listingUnreadable): when no page of a run parsed, the site's layout may
+    // have changed. The command line's batch ends its listing at such a page.
     using UnparsedPageSink = std::function<void(int page, const net::FetchResult& answer)>;
     void setUnparsedPageSink(UnparsedPageSink sink) { unparsedPage_ = std::move(sink); }
 

@@ -161,6 +161,9 @@ bool ListingBatch::endsListing(int number, const net::FetchResult& answer) {
     if (declaredLast_ && number >= *declaredLast_) {
         return true;
     }
+    if (settings_.endAtUnreadablePage && listingUnreadable(answer.text)) {
+        return true;
+    }
     if (settings_.endAfterEmptyPages <= 0) {
         return false;
     }

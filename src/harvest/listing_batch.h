@@ -48,6 +48,9 @@ struct BatchSettings {
     // a row without a row. 0: never.
     int endAfterEmptyPages = 0;
     bool endAtDeclaredLastPage = false;
+    // The listing also ends at a page the parser no longer fits (see listingUnreadable): the
+    // pages after it would not read either.
+    bool endAtUnreadablePage = false;
     // Wall-clock time, for a Retry-After given as a date; empty: the system clock.
     std::function<std::chrono::system_clock::time_point()> wallClock{};
 };

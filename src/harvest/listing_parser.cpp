@@ -16,6 +16,17 @@ std::string_view listingText(std::string_view afterBooking) {
     return afterBooking.substr(0, marker + 1);
 }
 
+bool listingUnreadable(std::string_view page) {
+    const std::string_view listing = listingText(textAfterBooking(page));
+    if (listing.empty()) {
+        return true;
+    }
+    if (forEachRowDomain(listing, [](std::string_view) {}) > 0) {
+        return false;
+    }
+    return net::findText(listing, "<td") != std::string_view::npos;
+}
+
 std::optional<int> declaredPageCount(std::string_view page) {
     constexpr std::string_view kTotal = "共";
     constexpr std::string_view kPages = "页";

@@ -28,6 +28,11 @@ std::string_view listingText(std::string_view afterBooking);
 // harvest reads it, to stop at the listing's end; the window asks for the pages it is told.
 std::optional<int> declaredPageCount(std::string_view page);
 
+// Whether an answered listing page is one the parser no longer fits: "booking" or the
+// pagination marker is missing, or the listing holds cells of which no row parses. A page with
+// both markers and no cell between them is an honest empty page, not an unreadable one.
+bool listingUnreadable(std::string_view page);
+
 // Calls sink(domain) for each of the first 50 rows of the listing text, in
 // order, in one pass over the text. A row's domain is its text up to the first
 // double quote (up to the next row or the end when there is none).

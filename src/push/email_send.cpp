@@ -86,6 +86,10 @@ Answer sendMail(const Channel& channel, const Message& message, std::int64_t now
     if (!channel.proxy.empty()) {
         curl_easy_setopt(h, CURLOPT_PROXY, channel.proxy.c_str());
     }
+    // The server's certificate is always verified: against the system's CAs, or the one given.
+    if (!channel.caFile.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, channel.caFile.c_str());
+    }
     const CURLcode code = curl_easy_perform(h);
     switch (code) {
         case CURLE_OK:
@@ -94,6 +98,10 @@ Answer sendMail(const Channel& channel, const Message& message, std::int64_t now
             return {Verdict::Refused, "邮件服务器拒绝登录（用户名或密码不对）", 0};
         case CURLE_USE_SSL_FAILED:
             return {Verdict::Refused, "邮件服务器不支持 STARTTLS，未以明文发送", 0};
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+            return {Verdict::Refused,
+                    "邮件服务器的证书无法验证（公司自建的邮件服务器请用 ca_file 指定其根证书）", 0};
         case CURLE_COULDNT_CONNECT:
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_OPERATION_TIMEDOUT:

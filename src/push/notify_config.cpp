@@ -92,7 +92,7 @@ std::vector<std::string_view> keysOf(ChannelType type) {
         case ChannelType::Telegram:
             return {"url", "chat_id", "proxy"};
         case ChannelType::Email:
-            return {"url", "user", "password", "from", "to", "proxy"};
+            return {"url", "user", "password", "from", "to", "ca_file", "proxy"};
         case ChannelType::Desktop:
             return {};
         default:
@@ -151,6 +151,7 @@ void readChannel(const toml::table& table, NotifyConfig& config, Problems& probl
         readText(table, "password", at, c.password, true, problems);
         readText(table, "from", at, c.from, true, problems);
         readTextList(table, "to", at, c.to, problems);
+        readText(table, "ca_file", at, c.caFile, false, problems);
     }
     if (config.channel(c.name) != nullptr) {
         problems.add(table.get("name")->source(), "channel.name", "通道名 \"" + c.name + "\" 重复");

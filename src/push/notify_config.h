@@ -24,6 +24,7 @@ struct Channel {
     std::string chatId;                // Telegram
     std::string user, password, from;  // e-mail
     std::vector<std::string> to;       // e-mail
+    std::string caFile;                // e-mail: the CA bundle a company's own mail server needs
     std::string proxy;                 // e.g. socks5h://127.0.0.1:1080
 };
 

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -9,11 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include "child_process.h"
 #include "cli/notify_run.h"
 #include "cli/window_less_runs.h"
 #include "history/watchlist.h"
 #include "market_sim.h"
 #include "push_sim.h"
+#include "smtp_stand_in.h"
 #include "temp_dir.h"
 
 namespace jilan::cli {
@@ -188,6 +193,94 @@ TEST(NotifyRun, AMissedWatchlistReminderHeadsTheNextDigestOnce) {
               std::string::npos)
         << sent[0].text;
     EXPECT_EQ(sent[1].text.find("已错过"), std::string::npos) << sent[1].text;
+}
+
+// A page in a changed layout fails the run only when no page before it parsed; after good pages
+// it ends the listing quietly. Either way no page after it is asked for and its sample is kept.
+TEST(NotifyRun, AnUnreadablePageFailsTheRunOnlyWhenNoPageParsedBeforeIt) {
+    struct Case {
+        const char* name;
+        const char* pages;
+        int unreadablePage;
+        int exitCode;
+        long namesWritten;
+        bool alert;
+    };
+    const Case cases[] = {
+        {"after a good page", "4", 2, 0, 50, false},
+        {"first of several", "4", 1, 5, 0, true},
+        {"the only page", "1", 1, 5, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TempDir dir{"jilan-unreadable"};
+        sim::MarketSim market;
+        sim::Options o;
+        o.pages = 4;
+        o.pageFaults[c.unreadablePage] = sim::Fault::ChangedLayout;
+        market.setOptions(o);
+        ASSERT_TRUE(market.start()) << market.lastError();
+        pushsim::PushSim robots;
+        ASSERT_NE(robots.start(), 0);
+        dir.write("notify.toml", "[[channel]]\nname = \"群\"\ntype = \"wecom\"\nurl = \"" +
+                                     robots.base() +
+                                     "/wecom/webhook/send?key=k-unread-0123456789\"\n"
+                                     "[[digest]]\nname = \"全部\"\nfilter = \"\"\nchannels = "
+                                     "[\"群\"]\nmax_names = 0\n");
+        ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+        const jilan::testing::ChildResult run = jilan::testing::runChild(
+            {JILAN_PROGRAM_PATH, "--market-url", market.baseUrl(), "--icp-url", market.icpBaseUrl(),
+             "--history", dir.file("history.sqlite3"), "--harvest", c.pages, "--parallel", "1",
+             "--output", dir.file("out.txt"), "--notify", "--notify-config",
+             dir.file("notify.toml")},
+            {{"HOME", dir.path().string()},
+             {"XDG_STATE_HOME", dir.path().string()},
+             {"PATH", "/usr/bin:/bin"},
+             {"LANG", "C.UTF-8"}},
+            dir.path(), std::chrono::seconds(60));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+
+        int lastAsked = 0;
+        for (const sim::RequestRecord& r : market.requests()) {
+            if (r.target.starts_with("/search?p=")) {
+                lastAsked = std::max(lastAsked, std::stoi(r.target.substr(10)));
+            }
+        }
+        EXPECT_EQ(lastAsked, c.unreadablePage);
+        std::ifstream out(dir.file("out.txt"));
+        EXPECT_EQ(std::count(std::istreambuf_iterator<char>(out), {}, '\n'), c.namesWritten);
+        const auto folder = dir.path() / "jilan-harvester" / "diagnostics";
+        ASSERT_TRUE(std::filesystem::is_directory(folder));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+        const auto sent = robots.accepted();
+        EXPECT_EQ(sent.size(), 1u);  // the alert or the digest
+        EXPECT_EQ(std::any_of(sent.begin(), sent.end(),
+                              [](const pushsim::Accepted& a) {
+                                  return a.text.find("采集异常：列表页面格式可能已变化") !=
+                                         std::string::npos;
+                              }),
+                  c.alert);
+    }
+}
+
+TEST(NotifyRun, NotifyTestReachesAMailServerOverStarttls) {
+    testing::TempDir dir{"jilan-notify-mail"};
+    const testing::SmtpStandIn server("starttls", dir.path());
+    dir.write("notify.toml", "[[channel]]\nname = \"邮件\"\ntype = \"email\"\nurl = \"" +
+                                 server.url("smtp") +
+                                 "\"\nuser = \"bot\"\npassword = \"pw-1\"\nfrom = \"jilan@test\"\n"
+                                 "to = [\"me@test\"]\nca_file = \"" +
+                                 server.caFile() + "\"\n");
+    ASSERT_EQ(::chmod(dir.file("notify.toml").c_str(), 0600), 0);
+    Settings s;
+    s.notifyConfig = dir.file("notify.toml");
+    std::ostringstream out, err;
+    EXPECT_EQ(runNotifyTest(s, out, err), 0) << out.str() << err.str();
+    EXPECT_EQ(out.str().rfind("邮件（", 0), 0u) << out.str();
+    EXPECT_NE(out.str().find("）：成功\n"), std::string::npos) << out.str();
+    EXPECT_EQ(server.mail(1).rfind("霁岚 推送测试\n\n霁岚 推送测试\n此通道可以收到采集结果（", 0),
+              0u)
+        << server.mail(1);
 }
 
 }  // namespace

@@ -301,6 +301,13 @@ TEST(Faults, EachModeIsObservableOnTheSocket) {
              EXPECT_EQ(decodeToUtf8(r.body, "GBK"), noMarkersPage());
              EXPECT_EQ(countOf(r.body, "booking"), 0u);
          }},
+        {Fault::ChangedLayout, 3000ms, kNoLimit,
+         [](const RawResponse& r, const std::string& full) {
+             EXPECT_EQ(r.status, 200);
+             EXPECT_EQ(countOf(r.body, "booking"), countOf(full, "booking"));
+             EXPECT_EQ(countOf(r.body, kChangedRowMarker), countOf(full, kRowMarker));
+             EXPECT_TRUE(extractRowDomains(r.body).empty());
+         }},
         // The throttle modes pass the first request of a site.
         {Fault::Throttle429, 3000ms, kNoLimit,
          [](const RawResponse& r, const std::string& full) {

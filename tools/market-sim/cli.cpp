@@ -54,6 +54,7 @@ std::string usageText() {
            "      icp-404-not-filed        ICP answers 404 with a page saying 该域名未备案\n"
            "      icp-404-filed            ICP answers 404 with the filing-number row\n"
            "      no-markers               200 page holding none of the sites' markers\n"
+           "      changed-layout           200 page whose rows are marked up anew\n"
            "      throttle-429 throttle-429-no-retry-after throttle-503\n"
            "                               per site, every (N+1)-th request is refused\n"
            "                               (N = --throttle-every, default 3; Retry-After from\n"

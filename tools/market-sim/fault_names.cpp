@@ -13,7 +13,7 @@ struct FaultEntry {
     std::string_view name;
 };
 
-constexpr std::array<FaultEntry, 25> kFaultNames = {{
+constexpr std::array<FaultEntry, 26> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::Status404, "status-404"},
     {Fault::Status500, "status-500"},
@@ -36,6 +36,7 @@ constexpr std::array<FaultEntry, 25> kFaultNames = {{
     {Fault::IcpNotFiled404, "icp-404-not-filed"},
     {Fault::IcpFiled404, "icp-404-filed"},
     {Fault::NoMarkers, "no-markers"},
+    {Fault::ChangedLayout, "changed-layout"},
     {Fault::Throttle429, "throttle-429"},
     {Fault::Throttle429NoRetry, "throttle-429-no-retry-after"},
     {Fault::Throttle503, "throttle-503"},

@@ -143,6 +143,14 @@ bool sendReply(Connection& conn, const Plan& plan, const Target& target, Reply r
         case Fault::NoMarkers:
             reply = htmlReply(200, noMarkersPage(o.utf8), o.utf8);
             break;
+        case Fault::ChangedLayout:
+            // Every marker but the rows' own is still there: the rows are what no longer parse.
+            reply.status = 200;
+            for (std::size_t at = reply.body.find(kRowMarker); at != std::string::npos;
+                 at = reply.body.find(kRowMarker, at + kChangedRowMarker.size())) {
+                reply.body.replace(at, kRowMarker.size(), kChangedRowMarker);
+            }
+            break;
         case Fault::Throttle429:
         case Fault::Throttle429NoRetry:
         case Fault::Throttle503: {

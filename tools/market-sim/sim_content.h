@@ -31,6 +31,9 @@ class DayListing;
 //   footer text, closing tags.
 // The word "booking" occurs exactly twice; a GBK-encoded page with 50 rows is about 60 KB.
 inline constexpr std::string_view kRowMarker = "<tr>\r\n    <td><a href=\"/backorder/";
+// The row start of the changed-layout fault: the same rows as a redesigned site would mark them.
+inline constexpr std::string_view kChangedRowMarker =
+    "<tr class=\"row\">\n  <td class=\"name\"><a href=\"/backorder/";
 inline constexpr std::string_view kPaginationMarker = "<div class=\"pagination\">";
 inline constexpr int kMaxRowsPerPage = 50;
 

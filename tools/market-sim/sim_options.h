@@ -37,6 +37,7 @@ enum class Fault {
     IcpNotFiled404,  // 404 with an ICP page saying "该域名未备案" (other routes: as Page404)
     IcpFiled404,     // 404 with an ICP page holding the filing-number row (other routes: Page404)
     NoMarkers,       // 200 with an ordinary page that holds none of the sites' markers
+    ChangedLayout,   // 200 with the normal page whose rows are marked up anew (kChangedRowMarker)
     // Throttling: per site (ICP vs. everything else), requests 1..N of each run of N+1 subject to
     // the mode are answered normally and request N+1 is refused (N = Options::throttleEvery).
     Throttle429,         // 429 + Retry-After: Options::retryAfterSeconds
