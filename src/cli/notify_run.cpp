@@ -42,14 +42,6 @@ private:
     std::int64_t run_;
 };
 
-push::Redactor redactorOf(const push::NotifyConfig& config) {
-    push::Redactor redactor;
-    for (const push::Channel& c : config.channels) {
-        redactor.addChannel(c);
-    }
-    return redactor;
-}
-
 std::string channelLabel(const push::Channel& c) {
     std::string label = c.name + "（" + std::string(push::limitsOf(c.type).label);
     if (!c.url.empty()) {
@@ -63,7 +55,7 @@ ExitCode deliverAndReport(const push::NotifyConfig& config,
                           const std::vector<push::DigestJob>& jobs, push::DeliveryLog* log,
                           std::ostream& err) {
     const auto outcomes = push::deliver(jobs, push::standardSender({}), push::realTiming(), log);
-    const push::Redactor redactor = redactorOf(config);
+    const push::Redactor redactor = push::redactorFor(config);
     bool allOk = true;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const push::ChannelOutcome& o = outcomes[i];
@@ -113,7 +105,7 @@ int runNotifyTest(const Settings& settings, std::ostream& out, std::ostream& err
     }
     const auto outcomes =
         push::deliver(jobs, push::standardSender({}), push::realTiming(), nullptr);
-    const push::Redactor redactor = redactorOf(config);
+    const push::Redactor redactor = push::redactorFor(config);
     bool allOk = true;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         allOk = allOk && outcomes[i].ok;

@@ -90,6 +90,14 @@ void Redactor::add(std::string secret) {
     }
 }
 
+Redactor redactorFor(const NotifyConfig& config) {
+    Redactor redactor;
+    for (const Channel& c : config.channels) {
+        redactor.addChannel(c);
+    }
+    return redactor;
+}
+
 void Redactor::addChannel(const Channel& channel) {
     add(channel.secret);
     add(channel.token);

@@ -11,6 +11,7 @@
 namespace jilan::push {
 
 struct Channel;
+struct NotifyConfig;
 
 // https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key=**** ,
 // https://api.telegram.org/bot****/sendMessage , https://sctapi.ftqq.com/****.send
@@ -26,5 +27,8 @@ public:
 private:
     std::vector<std::string> secrets_;
 };
+
+// The redactor of every channel's secrets in a notify.toml.
+Redactor redactorFor(const NotifyConfig& config);
 
 }  // namespace jilan::push

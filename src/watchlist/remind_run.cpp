@@ -110,10 +110,7 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
     ReminderLog log(outbox, clock.nowUtc());
     const auto outcomes = push::deliver(jobs, send, timing, &log);
 
-    push::Redactor redactor;
-    for (const push::Channel& c : config.channels) {
-        redactor.addChannel(c);
-    }
+    const push::Redactor redactor = push::redactorFor(config);
     std::map<std::size_t, bool> allReached;
     for (std::size_t j = 0; j < outcomes.size(); ++j) {
         const std::size_t m = messageOf[j];
