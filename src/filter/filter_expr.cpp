@@ -872,6 +872,8 @@ std::variant<Filter, FilterError> Filter::compile(std::string_view expression,
                                   [](const Term& t) { return t.test == Test::New; });
     filter.usesWatched_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
                                       [](const Term& t) { return t.test == Test::Watched; });
+    filter.usesScore_ = std::any_of(compiled->terms.begin(), compiled->terms.end(),
+                                    [](const Term& t) { return t.test == Test::Score; });
     filter.compiled_ = std::move(compiled);
     return filter;
 }

@@ -51,6 +51,9 @@ public:
     bool usesNew() const noexcept { return usesNew_; }
     // The expression contains the `关注` (`watched`) term.
     bool usesWatched() const noexcept { return usesWatched_; }
+    // The expression contains a score term, the one term that reads the structure and the
+    // pinyin; every other term reads only the name, suffix, length, class and syllables.
+    bool usesScore() const noexcept { return usesScore_; }
 
     // No terms at all: every name passes.
     bool matchesEverything() const noexcept { return compiled_ == nullptr; }
@@ -84,6 +87,7 @@ private:
     std::shared_ptr<const Compiled> compiled_;
     bool usesNew_ = false;
     bool usesWatched_ = false;
+    bool usesScore_ = false;
 };
 
 }  // namespace jilan::filter

@@ -138,6 +138,23 @@ void bindRange(Statement& s, const StatsRequest& request) {
     }
 }
 
+// The columns a test without a score term looks at, and the ones counted.
+constexpr const char* kNarrowSelect =
+    "SELECT first_seen, domain, name, tld, length, kind, syllables, features_version, score "
+    "FROM names ";
+
+void readNarrowRow(const Statement& s, NameRow& row) {
+    row.firstSeen = s.int64(0);
+    row.domain.assign(s.text(1));
+    row.columns.name.assign(s.text(2));
+    row.columns.tld.assign(s.text(3));
+    row.columns.length = s.integer(4);
+    row.columns.kind.assign(s.text(5));
+    row.columns.syllables = s.integer(6);
+    row.columns.featuresVersion = s.integer(7);
+    row.columns.score = s.integer(8);
+}
+
 // Rows between two looks at the stop request.
 constexpr std::int64_t kStopEvery = 4096;
 
@@ -208,9 +225,11 @@ NameStats StatsReader::compute(const StatsRequest& request) {
     // Without a test of its own only the four columns counted are read. The counting is done
     // here rather than by GROUP BY: SQLite would sort a million rows before grouping them
     // (about four times the cost of reading them in the table's own order).
+    const bool narrow = request.keep && !request.keepReadsAllColumns;
     const std::string sql =
-        (request.keep ? std::string(kNameRowSelect)
-                      : std::string("SELECT first_seen, kind, tld, score FROM names ")) +
+        (!request.keep ? std::string("SELECT first_seen, kind, tld, score FROM names ")
+         : narrow      ? std::string(kNarrowSelect)
+                       : std::string(kNameRowSelect)) +
         where;
     Statement s(store_.db.get(), sql);
     if (s.prepareResult() != SQLITE_OK) {
@@ -231,7 +250,11 @@ NameStats StatsReader::compute(const StatsRequest& request) {
             tally.add(beijingDay(s.int64(0)), s.text(1), s.text(2), score < 0 ? -1 : bandOf(score));
             continue;
         }
-        readNameRow(s, row);
+        if (narrow) {
+            readNarrowRow(s, row);
+        } else {
+            readNameRow(s, row);
+        }
         if (request.keep(row)) {
             const int score = row.columns.score;
             tally.add(beijingDay(row.firstSeen), row.columns.kind, row.columns.tld,

@@ -33,11 +33,15 @@ struct StatsRequest {
     // Narrow the names inside SQLite (the length and class a filter implies).
     SearchHints hints;
     // The caller's own test of a name. Empty: every name the hints let through counts, and
-    // only the stored day, class, suffix and score columns are read. Set: every column of
-    // each name of the range is read and only the names it keeps are counted.
+    // only the stored day, class, suffix and score columns are read. Set: the names the hints
+    // let through are read and only those it keeps are counted.
     std::function<bool(const NameRow& row)> keep;
     // Asked now and then while reading; true abandons the computation (error "已取消").
     std::function<bool()> stop;
+    // What `keep` looks at. False: only the domain, first_seen and the feature columns but the
+    // structure and the pinyin (a filter without a score term); the row's other fields stay
+    // empty, and SQLite decodes half the columns of each row. True: every column.
+    bool keepReadsAllColumns = true;
 };
 
 struct SuffixCount {

@@ -317,6 +317,7 @@ Watchlist::Changes Watchlist::unreportedChanges() {
                 "SELECT id, text FROM watch_changes WHERE reported = 0 ORDER BY id");
     while (s.step() == SQLITE_ROW) {
         out.lastId = s.int64(0);
+        out.ids.push_back(out.lastId);
         out.lines.emplace_back(s.text(1));
     }
     return out;
@@ -327,6 +328,20 @@ std::string Watchlist::markChangesReported(std::int64_t upToId) {
         Statement s(db, "UPDATE watch_changes SET reported = 1 WHERE id <= ?1 AND reported = 0");
         s.bind(1, upToId);
         return run(s);
+    });
+}
+
+std::string Watchlist::markChangesReported(const std::vector<std::int64_t>& ids) {
+    return inTransaction([&](sqlite3* db) {
+        Statement s(db, "UPDATE watch_changes SET reported = 1 WHERE id = ?1");
+        for (const std::int64_t id : ids) {
+            s.reset();
+            s.bind(1, id);
+            if (int code = run(s); code != SQLITE_OK) {
+                return code;
+            }
+        }
+        return SQLITE_OK;
     });
 }
 

@@ -90,10 +90,13 @@ public:
     std::string recordChange(std::string_view domain, const std::string& text, std::int64_t at);
     struct Changes {
         std::vector<std::string> lines;  // oldest first
+        std::vector<std::int64_t> ids;   // each line's, for marking single lines
         std::int64_t lastId = 0;         // the newest of them, for markChangesReported
     };
     Changes unreportedChanges();
     std::string markChangesReported(std::int64_t upToId);
+    // Only these lines (--remind sent them on every channel; the next digest skips them).
+    std::string markChangesReported(const std::vector<std::int64_t>& ids);
 
 private:
     explicit Watchlist(OpenedStore store) : store_(std::move(store)) {}

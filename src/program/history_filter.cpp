@@ -92,6 +92,8 @@ history::StatsRequest statsRequestFor(const std::vector<filter::Filter>& filters
         // Classes, lengths and suffixes alone: the stored columns answer them.
         return request;
     }
+    request.keepReadsAllColumns = std::any_of(
+        filters.begin(), filters.end(), [](const filter::Filter& f) { return f.usesScore(); });
     request.keep = [filters](const history::NameRow& row) {
         const filter::NameFeatures features = storedFeatures(row);
         return std::all_of(filters.begin(), filters.end(), [&features](const filter::Filter& f) {

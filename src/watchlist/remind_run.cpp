@@ -5,7 +5,7 @@
 
 #include "base/beijing_time.h"
 #include "history/push_outbox.h"
-#include "push/url_mask.h"
+#include "push/channel_label.h"
 #include "watchlist/reminder_plan.h"
 #include "watchlist/watch_text.h"
 
@@ -61,7 +61,10 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
             const auto r = store.reminder(key, kind, moment);
             return r ? std::optional(r->state) : std::nullopt;
         });
-    if (planned.empty()) {
+    // The 关注变化 no digest has listed yet go out now as well, one message each, so that a
+    // channel that failed gets only the lines it is missing.
+    const history::Watchlist::Changes changes = store.unreportedChanges();
+    if (planned.empty() && changes.ids.empty()) {
         return report;
     }
 
@@ -76,21 +79,26 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
         report.missed += due ? 0 : 1;
     }
 
+    // Each job carries one reminder (index into planned) or one change (planned.size() + index
+    // into changes); a message is done once every channel has it.
     std::vector<push::DigestJob> jobs;
-    std::vector<std::size_t> reminderOf;  // the planned reminder of each job
+    std::vector<std::size_t> messageOf;
     const std::string when = base::formatBeijingTime(clock.nowUtc());
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        if (planned[i].record.state != history::ReminderState::Due) {
-            continue;
-        }
-        const std::string& text = planned[i].record.text;
+    const auto addJobs = [&](std::size_t message, const std::string& name, const char* title,
+                             const std::string& text) {
         for (const push::Channel& c : config.channels) {
-            jobs.push_back({outboxName(planned[i].record),
-                            &c,
-                            {push::Message{1, 1, "霁岚 关注提醒", text}},
-                            {"关注提醒", when, {}}});
-            reminderOf.push_back(i);
+            jobs.push_back({name, &c, {push::Message{1, 1, title, text}}, {title, when, {}}});
+            messageOf.push_back(message);
         }
+    };
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        if (planned[i].record.state == history::ReminderState::Due) {
+            addJobs(i, outboxName(planned[i].record), "霁岚 关注提醒", planned[i].record.text);
+        }
+    }
+    for (std::size_t i = 0; i < changes.ids.size(); ++i) {
+        addJobs(planned.size() + i, "关注变化 " + std::to_string(changes.ids[i]), "霁岚 关注变化",
+                changes.lines[i]);
     }
     if (jobs.empty()) {
         return report;
@@ -102,32 +110,41 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
     ReminderLog log(outbox, clock.nowUtc());
     const auto outcomes = push::deliver(jobs, send, timing, &log);
 
-    push::Redactor redactor;
-    for (const push::Channel& c : config.channels) {
-        redactor.addChannel(c);
-    }
+    const push::Redactor redactor = push::redactorOf(config);
     std::map<std::size_t, bool> allReached;
     for (std::size_t j = 0; j < outcomes.size(); ++j) {
-        const std::size_t i = reminderOf[j];
-        allReached.try_emplace(i, true);
+        const std::size_t m = messageOf[j];
+        allReached.try_emplace(m, true);
         if (!outcomes[j].ok) {
-            allReached[i] = false;
-            err << redactor.apply("提醒 " + planned[i].name->domain + " → " +
-                                  jobs[j].channel->name + "：" + outcomes[j].text)
+            allReached[m] = false;
+            const std::string what = m < planned.size() ? "提醒 " + planned[m].name->domain
+                                                        : changes.lines[m - planned.size()];
+            err << redactor.apply(what + " → " + jobs[j].channel->name + "：" + outcomes[j].text)
                 << '\n';
         }
     }
-    for (const auto& [i, reached] : allReached) {
+    std::vector<std::int64_t> changesSent;
+    for (const auto& [m, reached] : allReached) {
         if (!reached) {
             report.outcome = RemindOutcome::PushFailed;
             continue;
         }
-        history::ReminderRecord sent = planned[i].record;
+        if (m >= planned.size()) {
+            changesSent.push_back(changes.ids[m - planned.size()]);
+            continue;
+        }
+        history::ReminderRecord sent = planned[m].record;
         sent.state = history::ReminderState::Sent;
         if (const std::string reason = store.recordReminder(sent); !reason.empty()) {
             return unavailable(reason);
         }
         ++report.sent;
+    }
+    if (!changesSent.empty()) {
+        if (const std::string reason = store.markChangesReported(changesSent); !reason.empty()) {
+            return unavailable(reason);
+        }
+        report.changes = static_cast<int>(changesSent.size());
     }
     if (report.outcome == RemindOutcome::PushFailed) {
         err << "部分推送失败\n";

@@ -81,7 +81,7 @@ TEST_P(Stats, CountsByBeijingDayClassSuffixAndScore) {
             continue;
         }
         SCOPED_TRACE(scan ? "scan" : "grouped");
-        StatsRequest request{c.firstDay, c.lastDay, c.hints, {}, {}};
+        StatsRequest request{c.firstDay, c.lastDay, c.hints, {}, {}, true};
         if (scan) {
             request.keep = [&c](const NameRow& row) {
                 return !c.onlyCom || row.columns.tld == "com";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 #include <string>
@@ -180,6 +181,57 @@ TEST(Remind, SiteTimesAreMarkedBeijingTimeOnlyWhereTheMachineZoneDiffers) {
                   zone != 8 * kHour)
             << text;
         EXPECT_NE(text.find("（还剩 1 小时）"), std::string::npos) << "the span ignores the zone";
+    }
+}
+
+TEST(Remind, AWatchedNameChangeGoesOutOnceOnEveryChannelAndLeavesTheDigest) {
+    struct Case {
+        const char* rule;
+        bool secondChannelFails;  // on the first run only
+        std::vector<std::string> keysFirst, keysAfter;
+    };
+    for (const Case& c : {
+             Case{"SentOnceThenNothing", false, {"moved-key-2", "wecom-key-1"}, {}},
+             Case{"AFailedChannelGetsOnlyWhatItMissed", true, {"wecom-key-1"}, {"moved-key-2"}},
+         }) {
+        SCOPED_TRACE(c.rule);
+        RemindRig rig;
+        rig.addChannel("钉钉转发", "moved-key-2");
+        rig.sim.setFault("moved-key-2",
+                         c.secondChannelFails ? pushsim::Fault::HtmlError : pushsim::Fault::None);
+        rig.watch("8848.com", 0, "", "");
+        const std::string line = "关注变化：8848.com 价格 ¥120 → ¥150";
+        ASSERT_EQ(history::Watchlist::open(rig.path, history::OpenMode::ReadWrite)
+                      .recordChange("8848.com", line, 1000),
+                  "");
+        const auto keys = [&rig, &line](std::size_t from) {
+            std::vector<std::string> out;
+            const auto accepted = rig.sim.accepted();
+            for (std::size_t i = from; i < accepted.size(); ++i) {
+                EXPECT_EQ(accepted[i].text.find(line), 0u) << accepted[i].text;
+                out.push_back(accepted[i].key);
+            }
+            std::sort(out.begin(), out.end());  // each channel sends on its own thread
+            return out;
+        };
+        const RemindReport first = rig.remindAt(kDeadline);
+        EXPECT_EQ(first.changes, c.secondChannelFails ? 0 : 1) << rig.said;
+        EXPECT_EQ(keys(0), c.keysFirst);
+        const auto pending =
+            history::Watchlist::open(rig.path, history::OpenMode::ReadWrite).unreportedChanges();
+        EXPECT_EQ(pending.lines.size(), c.secondChannelFails ? 1u : 0u) << "the digest's share";
+
+        rig.sim.setFault("moved-key-2", pushsim::Fault::None);
+        const std::size_t before = rig.sim.accepted().size();
+        for (int run = 0; run < 2; ++run) {
+            EXPECT_EQ(rig.remindAt(kDeadline + (run + 1) * 10 * kMinute).outcome,
+                      RemindOutcome::Ran)
+                << rig.said;
+        }
+        EXPECT_EQ(keys(before), c.keysAfter);
+        EXPECT_TRUE(history::Watchlist::open(rig.path, history::OpenMode::ReadWrite)
+                        .unreportedChanges()
+                        .lines.empty());
     }
 }
 
