@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,6 +79,29 @@ void QtPlatform::blockingEnded() {
     if (blocking_ > 0 && --blocking_ == 0) {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+bool QtPlatform::notifyDesktop(const std::string& title, const std::string& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;  // no session bus: a server, or a login without a desktop
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (-1: the
+    // server's default).
+    call << QStringLiteral("霁岚域名回收采集器") << 0U << QStringLiteral("jilan-harvester")
+         << toQt(title) << toQt(body) << QStringList() << QVariantMap() << -1;
+    // A notification server answers at once; one that hangs must not hold the window long.
+    constexpr int kAnswerWaitMs = 1500;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kAnswerWaitMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool QtPlatform::windowInFront() {
+    return window_ && window_->isVisible() && !window_->isMinimized() && window_->isActiveWindow();
 }
 
 void QtPlatform::setWindow(QWidget* window) {

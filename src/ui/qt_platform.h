@@ -50,6 +50,10 @@ public:
     // Paints the window at once (no event runs) and shows the wait cursor; nests.
     void blockingStarted() override;
     void blockingEnded() override;
+    // org.freedesktop.Notifications' Notify on the session bus, waiting at most a moment for
+    // its answer.
+    bool notifyDesktop(const std::string& title, const std::string& body) override;
+    bool windowInFront() override;
     // A QTimer of its own, apart from the window's controls.
     void startTicker(std::function<void()> tick, int intervalMs) override;
     void stopTicker() override;
