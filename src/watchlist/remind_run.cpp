@@ -30,12 +30,12 @@ private:
     std::int64_t now_;
 };
 
-std::string outboxName(const history::ReminderRecord& r) {
+}  // namespace
+
+std::string reminderOutboxName(const history::ReminderRecord& r) {
     return "关注提醒 " + r.key + " " + std::string(history::reminderKindName(r.kind)) + " " +
            std::to_string(r.moment);
 }
-
-}  // namespace
 
 RemindReport runReminders(const std::string& historyPath, const push::NotifyConfig& config,
                           const WallClock& clock, const push::SendOne& send,
@@ -85,7 +85,7 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
         }
         const std::string& text = planned[i].record.text;
         for (const push::Channel& c : config.channels) {
-            jobs.push_back({outboxName(planned[i].record),
+            jobs.push_back({reminderOutboxName(planned[i].record),
                             &c,
                             {push::Message{1, 1, "霁岚 关注提醒", text}},
                             {"关注提醒", when, {}}});
