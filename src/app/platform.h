@@ -75,6 +75,11 @@ public:
     // wrote so far and shows the busy cursor, until blockingEnded(). Nothing else runs.
     virtual void blockingStarted() = 0;
     virtual void blockingEnded() = 0;
+    // A desktop notification (the session's notification service); false when there is no
+    // session bus (a server), no service, or it refused. Never shows a message box instead.
+    virtual bool notifyDesktop(const std::string& title, const std::string& body) = 0;
+    // The window is the active window and not minimised: the user sees what it shows.
+    virtual bool windowInFront() = 0;
 };
 
 }  // namespace jilan::app

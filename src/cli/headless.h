@@ -38,6 +38,9 @@ public:
     void applySkin(const std::string&) override {}
     void blockingStarted() override {}
     void blockingEnded() override {}
+    // A window-less run notifies through --notify's desktop channel, never through this.
+    bool notifyDesktop(const std::string&, const std::string&) override { return false; }
+    bool windowInFront() override { return true; }
 
     // The ticker runs only when the window-less loop calls tick().
     void startTicker(std::function<void()> tick, int intervalMs) override {

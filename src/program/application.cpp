@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "harvest_notice.h"
+
 namespace jilan::program {
 
 namespace {
@@ -41,12 +43,25 @@ Application::Application(app::Form1& form, app::Platform& platform, net::Transfe
 
     // Every harvest goes into the history; the window only queues, the recorder writes.
     harvester_.setObserver(harvest::HarvestObserver{
-        .runStarted = [this](int pageLimit) { history_.runStarted(pageLimit); },
+        .runStarted =
+            [this](int pageLimit) {
+                runEntries_ = 0;
+                history_.runStarted(pageLimit);
+            },
         .pageAppended =
-            [this](const std::vector<std::string>& domains) { history_.pageAppended(domains); },
+            [this](const std::vector<std::string>& domains) {
+                runEntries_ += static_cast<int>(domains.size());
+                history_.pageAppended(domains);
+            },
         .runEnded =
             [this](int requested, int failed) {
                 history_.runEnded(requested, failed);
+                // A user who went elsewhere while the pages came in learns it is over; the
+                // window itself shows nothing new. No session bus: nothing, quietly.
+                if (!form_.ended() && !platform_.windowInFront()) {
+                    const HarvestNotice notice = harvestNotice(runEntries_, requested, failed);
+                    platform_.notifyDesktop(notice.title, notice.body);
+                }
                 // Only after the harvest's own final text: a command run while a stopped
                 // batch drained keeps its status as it wrote it.
                 if (history_.enabled() && history_.unavailable() &&

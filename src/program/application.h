@@ -63,6 +63,8 @@ private:
     harvest::Harvester harvester_;
     query::QueryCommands queries_;
     listactions::ListActions listActions_;
+    // Names the running harvest appended, for the notification at its end.
+    int runEntries_ = 0;
 };
 
 }  // namespace jilan::program

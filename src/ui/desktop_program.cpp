@@ -35,6 +35,11 @@ bool DesktopProgram::load() {
     if (qApp != nullptr && !window_.styleSheet().isEmpty()) {
         qApp->setStyleSheet(window_.styleSheet());
     }
+    if (!form_.ended() && !application_.historyPath().empty()) {
+        reminders_ =
+            std::make_unique<ReminderNotifier>(platform_, storeClaim(application_.historyPath()));
+        reminders_->start();
+    }
     return !form_.ended();
 }
 

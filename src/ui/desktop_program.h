@@ -8,6 +8,7 @@
 #include "net/transfer_pool.h"
 #include "program/application.h"
 #include "qt_platform.h"
+#include "reminder_notifier.h"
 
 #include <memory>
 
@@ -42,6 +43,9 @@ private:
     MainWindow window_;
     // After the main window: it goes first, its batch cancelled.
     std::unique_ptr<filterwin::DomainFilterWindow> filterWindow_;
+    // The watchlist's due reminders as desktop notifications, from load() while the window is
+    // open; none without a history.
+    std::unique_ptr<ReminderNotifier> reminders_;
     // Last, so that it is cut before the filter window goes.
     app::Connection shutdownFilterWindow_;
 };

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,6 +79,44 @@ void QtPlatform::blockingEnded() {
     if (blocking_ > 0 && --blocking_ == 0) {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+bool QtPlatform::notifyDesktop(const std::string& title, const std::string& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;  // no session bus: a server, or a login without a desktop
+    }
+    const auto method = [](const QString& name) {
+        return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                              QStringLiteral("/org/freedesktop/Notifications"),
+                                              QStringLiteral("org.freedesktop.Notifications"),
+                                              name);
+    };
+    // A notification server answers at once; one that hangs must not hold the window long.
+    constexpr int kAnswerWaitMs = 1500;
+    // A server that reads markup in the body would take a note's "<" or "&" as markup.
+    if (!bodyMarkup_) {
+        const QDBusMessage caps =
+            bus.call(method(QStringLiteral("GetCapabilities")), QDBus::Block, kAnswerWaitMs);
+        if (caps.type() != QDBusMessage::ReplyMessage) {
+            return false;
+        }
+        bodyMarkup_ =
+            !caps.arguments().isEmpty() &&
+            caps.arguments().front().toStringList().contains(QStringLiteral("body-markup"));
+    }
+    const QString text = *bodyMarkup_ ? toQt(body).toHtmlEscaped() : toQt(body);
+    QDBusMessage call = method(QStringLiteral("Notify"));
+    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (-1: the
+    // server's default).
+    call << QStringLiteral("霁岚域名回收采集器") << 0U << QStringLiteral("jilan-harvester")
+         << toQt(title) << text << QStringList() << QVariantMap() << -1;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kAnswerWaitMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool QtPlatform::windowInFront() {
+    return window_ && window_->isVisible() && !window_->isMinimized() && window_->isActiveWindow();
 }
 
 void QtPlatform::setWindow(QWidget* window) {

@@ -50,6 +50,10 @@ public:
     // Paints the window at once (no event runs) and shows the wait cursor; nests.
     void blockingStarted() override;
     void blockingEnded() override;
+    // org.freedesktop.Notifications' Notify on the session bus, waiting at most a moment for
+    // its answer; the body escaped where the server reads markup.
+    bool notifyDesktop(const std::string& title, const std::string& body) override;
+    bool windowInFront() override;
     // A QTimer of its own, apart from the window's controls.
     void startTicker(std::function<void()> tick, int intervalMs) override;
     void stopTicker() override;
@@ -68,6 +72,8 @@ private:
     int blocking_ = 0;
     QTimer ticker_;
     std::function<void()> tick_;
+    // Whether the notification server reads markup in a body; asked once.
+    std::optional<bool> bodyMarkup_;
 };
 
 // The URL as Qt parses it when it is an absolute http or https URL with a host;

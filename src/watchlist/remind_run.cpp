@@ -30,12 +30,12 @@ private:
     std::int64_t now_;
 };
 
-std::string outboxName(const history::ReminderRecord& r) {
+}  // namespace
+
+std::string reminderOutboxName(const history::ReminderRecord& r) {
     return "关注提醒 " + r.key + " " + std::string(history::reminderKindName(r.kind)) + " " +
            std::to_string(r.moment);
 }
-
-}  // namespace
 
 RemindReport runReminders(const std::string& historyPath, const push::NotifyConfig& config,
                           const WallClock& clock, const push::SendOne& send,
@@ -93,7 +93,8 @@ RemindReport runReminders(const std::string& historyPath, const push::NotifyConf
     };
     for (std::size_t i = 0; i < planned.size(); ++i) {
         if (planned[i].record.state == history::ReminderState::Due) {
-            addJobs(i, outboxName(planned[i].record), "霁岚 关注提醒", planned[i].record.text);
+            addJobs(i, reminderOutboxName(planned[i].record), "霁岚 关注提醒",
+                    planned[i].record.text);
         }
     }
     for (std::size_t i = 0; i < changes.ids.size(); ++i) {

@@ -11,6 +11,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "history/watchlist.h"
 #include "push/delivery.h"
 #include "push/notify_config.h"
 #include "watchlist/wall_clock.h"
@@ -28,6 +29,9 @@ struct RemindReport {
 
 // The outbox's run number of reminders: no harvest run has it (run ids start at 1).
 inline constexpr std::int64_t kReminderOutboxRun = 0;
+
+// The outbox's digest name of a reminder: each channel's delivery of it is recorded under it.
+std::string reminderOutboxName(const history::ReminderRecord& record);
 
 RemindReport runReminders(const std::string& historyPath, const push::NotifyConfig& config,
                           const WallClock& clock, const push::SendOne& send,

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "harvest_rig.h"
 #include "program/application.h"
 #include "recording_platform.h"
 #include "temp_dir.h"
@@ -316,3 +317,57 @@ TEST(AfterEndTest, NoHandlerRunsOnceTheProgramHasEnded) {
 }
 
 }  // namespace
+
+// The window's texts stay as they are; only a desktop notification is added, and only when the
+// user is not looking at the window.
+TEST(HarvestEndNoticeTest, OneNotificationWhenTheWindowIsNotInFrontSayingHowItWent) {
+    using jilan::sim::Fault;
+    struct Case {
+        const char* what;
+        const char* pages;
+        std::vector<int> failing;
+        bool inFront;
+        bool busWorks;
+        std::vector<std::string> bodies;  // "N" stands for the names the list received
+    } cases[] = {
+        {"window in front: nothing", "3", {}, true, true, {}},
+        {"batch behind other windows", "3", {}, false, true, {"采集完成：共 N 个域名"}},
+        {"single page", "1", {}, false, true, {"采集完成：共 N 个域名"}},
+        {"some pages failed", "3", {2}, false, true, {"采集完成：共 N 个域名，1 页失败"}},
+        {"every page failed", "2", {1, 2}, false, true, {"采集失败：2 页均未取得"}},
+        {"no session bus: no dialog", "3", {}, false, false, {"采集完成：共 N 个域名"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        jilan::sim::Options sim;
+        sim.rowsPerPage = 7;
+        for (int page : c.failing) {
+            sim.pageFaults[page] = Fault::Status500;
+        }
+        jilan::harvest::HarvestOptions harvest;
+        harvest.retries = 0;
+        harvest.retryPauseMs = 1;
+        jilan::testing::HarvestRig rig(sim, harvest);
+        rig.platform.inFront = c.inFront;
+        rig.platform.notifyWorks = c.busWorks;
+        rig.press(c.pages);
+        rig.runBatch();
+
+        if (c.failing.empty()) {
+            EXPECT_EQ(rig.form.List1.listCount(), 7u * std::stoul(c.pages));
+        }
+        std::vector<std::string> bodies;
+        for (const auto& n : rig.platform.notifications) {
+            EXPECT_EQ(n.title, "霁岚域名回收采集器");
+            bodies.push_back(n.body);
+        }
+        std::vector<std::string> expected = c.bodies;
+        for (std::string& body : expected) {
+            if (const auto at = body.find(" N "); at != std::string::npos) {
+                body.replace(at + 1, 1, std::to_string(rig.form.List1.listCount()));
+            }
+        }
+        EXPECT_EQ(bodies, expected);
+        EXPECT_EQ(rig.platform.messages.size(), 0u);
+    }
+}

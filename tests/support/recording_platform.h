@@ -149,6 +149,20 @@ public:
         }
     }
     void blockingEnded() override { ++blockingEnds; }
+
+    // --- desktop notifications ---
+    struct Notification {
+        std::string title;
+        std::string body;
+    };
+    bool inFront = true;                      // the window is active and not minimised
+    bool notifyWorks = true;                  // false: no session bus
+    std::vector<Notification> notifications;  // every one asked for, shown or not
+    bool notifyDesktop(const std::string& title, const std::string& body) override {
+        notifications.push_back({title, body});
+        return notifyWorks;
+    }
+    bool windowInFront() override { return inFront; }
 };
 
 }  // namespace jilan::testing

@@ -13,9 +13,16 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "ui/app_icon.h"
 #include "ui/model_conversions.h"
 #include "ui/qt_platform.h"
+#include "ui/reminder_notifier.h"
 #include "ui/translations.h"
 #include "ui_test_support.h"
 
@@ -501,6 +508,60 @@ private Q_SLOTS:
         }
         QVERIFY(colours.size() >= 5);
         QVERIFY(ui::appIcon().availableSizes().contains(QSize(size, size)));
+    }
+
+    // The reminders' store read runs off the window's thread, one at a time: ticks while it runs
+    // start no second one; what it claimed is shown on the window's thread; a notifier torn down
+    // in the middle of a read waits for it and shows nothing.
+    void reminderNotifierReadsOffTheWindowThreadOneAtATime() {
+        struct Recording : NoBrowserPlatform {
+            std::vector<std::string> shown;
+            std::thread::id shownOn;
+            bool notifyDesktop(const std::string&, const std::string& body) override {
+                shown.push_back(body);
+                shownOn = std::this_thread::get_id();
+                return true;
+            }
+        };
+        for (const bool tornDownMidRead : {false, true}) {
+            Recording platform;
+            std::mutex m;
+            std::condition_variable cv;
+            bool release = false;
+            std::atomic<int> reads{0};
+            std::atomic<bool> readOnWindowThread{false};
+            const std::thread::id windowThread = std::this_thread::get_id();
+            auto notifier = std::make_unique<ui::ReminderNotifier>(
+                platform,
+                [&] {
+                    ++reads;
+                    readOnWindowThread =
+                        readOnWindowThread || std::this_thread::get_id() == windowThread;
+                    std::unique_lock lock(m);
+                    cv.wait(lock, [&] { return release; });
+                    return watchlist::WindowClaim{{{"霁岚 关注提醒", "⏰ a.com"}}, ""};
+                },
+                5);
+            notifier->start();
+            QTest::qWait(60);  // a dozen ticks while the first read waits
+            QCOMPARE(reads.load(), 1);
+            QVERIFY(platform.shown.empty());
+            {
+                const std::lock_guard lock(m);
+                release = true;
+            }
+            cv.notify_all();
+            if (tornDownMidRead) {
+                notifier.reset();
+                QTest::qWait(20);
+                QVERIFY(platform.shown.empty());
+            } else {
+                QTRY_VERIFY(!platform.shown.empty());
+                QCOMPARE(platform.shown.front(), std::string("⏰ a.com"));
+                QVERIFY(platform.shownOn == windowThread);
+            }
+            QVERIFY(!readOnWindowThread);
+        }
     }
 
 private:

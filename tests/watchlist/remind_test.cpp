@@ -16,6 +16,7 @@
 #include "push/standard_sender.h"
 #include "push_sim.h"
 #include "temp_dir.h"
+#include "watchlist/window_reminders.h"
 
 namespace jilan::watchlist {
 namespace {
@@ -232,6 +233,56 @@ TEST(Remind, AWatchedNameChangeGoesOutOnceOnEveryChannelAndLeavesTheDigest) {
         EXPECT_TRUE(history::Watchlist::open(rig.path, history::OpenMode::ReadWrite)
                         .unreportedChanges()
                         .lines.empty());
+    }
+}
+
+// The window's notifications and --remind share the store: each shows a reminder once, and
+// neither keeps the other from it.
+TEST(Remind, TheWindowShowsAReminderOnceAndTheTimerStillSendsItToThePhones) {
+    enum class Who { Window, Timer };
+    struct Step {
+        Who who;
+        std::int64_t at;
+        int shown;  // notifications the window shows (Window) or messages sent (Timer)
+    };
+    const std::int64_t due = kDeadline - 118 * kMinute;
+    struct Case {
+        const char* rule;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"WindowFirstThenTheNextTickThenTheTimer",
+         {{Who::Window, due, 1},
+          {Who::Window, due + 10 * kMinute, 0},
+          {Who::Timer, due, 1},
+          {Who::Window, due + 20 * kMinute, 0}}},
+        {"TimerFirstThenTheWindowOnce",
+         {{Who::Timer, due, 1}, {Who::Window, due, 1}, {Who::Window, due + 10 * kMinute, 0}}},
+        {"NotYetDueThenDue", {{Who::Window, kDeadline - 3 * kHour, 0}, {Who::Window, due, 1}}},
+        {"MissedIsNotShownLate",
+         {{Who::Timer, kDeadline + kMinute, 0}, {Who::Window, kDeadline + 2 * kMinute, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        RemindRig rig;
+        rig.watch("8848.com", 0, "2026-12-08 03:00", "");
+        std::size_t phoneBefore = 0;
+        for (const Step& step : c.steps) {
+            if (step.who == Who::Window) {
+                const WindowClaim claim =
+                    claimWindowReminders(rig.path, RemindRules{}, fixedClock(step.at, 8 * kHour));
+                EXPECT_EQ(claim.problem, "");
+                ASSERT_EQ(claim.shown.size(), static_cast<std::size_t>(step.shown));
+                for (const WindowReminder& r : claim.shown) {
+                    EXPECT_EQ(r.body.rfind("⏰ 8848.com 预定截止 2026-12-08 03:00", 0), 0u)
+                        << r.body;
+                }
+            } else {
+                rig.remindAt(step.at);
+                EXPECT_EQ(rig.texts().size() - phoneBefore, static_cast<std::size_t>(step.shown))
+                    << rig.said;
+                phoneBefore = rig.texts().size();
+            }
+        }
     }
 }
 
