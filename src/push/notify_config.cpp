@@ -155,6 +155,11 @@ void readChannel(const toml::table& table, NotifyConfig& config, Problems& probl
     }
     if (config.channel(c.name) != nullptr) {
         problems.add(table.get("name")->source(), "channel.name", "通道名 \"" + c.name + "\" 重复");
+    } else if (c.name.starts_with('#')) {
+        // The program records its own deliveries (the window's reminder notifications) in the
+        // outbox under names beginning with #; a channel so named would be taken as served.
+        problems.add(table.get("name")->source(), "channel.name",
+                     "通道名不能以 # 开头（程序自用）");
     }
     config.channels.push_back(std::move(c));
 }

@@ -59,6 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
             "\"lenx<=4\"：未知条件 lenx"},
         BadFile{"duplicate_channel", kWeCom + kWeCom,
                 "通知配置有误：notify.toml 第6行 channel.name：通道名 \"团队群\" 重复"},
+        BadFile{"reserved_channel_name",
+                "[[channel]]\nname = \"#窗口桌面通知\"\ntype = \"desktop\"\n",
+                "通知配置有误：notify.toml 第2行 channel.name：通道名不能以 # 开头（程序自用）"},
         BadFile{"remind_lead_without_unit", kWeCom + "[remind]\nbefore_deadline = \"2\"\n",
                 "通知配置有误：notify.toml 第6行 remind.before_deadline：需要提前量，如 \"2h\"、"
                 "\"90m\"、\"1h30m\"（最多 7 天；\"0\" 为不提醒）"},
