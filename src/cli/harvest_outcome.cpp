@@ -45,6 +45,9 @@ int reportHarvest(const harvest::HarvestOutcome& outcome, std::ostream& err) {
     const bool all = outcome.pagesFetched() <= 0;
     err << (all ? "采集失败：全部 " : "部分页采集失败：") << outcome.failures.size() << " 页失败（"
         << failureCauses(outcome) << "）\n";
+    if (outcome.siteUnreachable) {
+        err << "交易平台无法连接，其余页未再请求\n";
+    }
     return exitStatus(all ? ExitCode::HarvestFailed : ExitCode::SiteRefused);
 }
 

@@ -157,7 +157,8 @@ void Harvester::startBatch() {
                                    .retryPause = std::chrono::milliseconds(options_.retryPauseMs),
                                    .endAfterEmptyPages = options_.stopAtListingEnd ? 3 : 0,
                                    .endAtDeclaredLastPage = options_.stopAtListingEnd,
-                                   .endAtUnreadablePage = options_.stopAtListingEnd});
+                                   .endAtUnreadablePage = options_.stopAtListingEnd,
+                                   .giveUpAfterUnreachable = options_.stopAtListingEnd ? 3 : 0});
 
     form_.Command1.setCaption(app::kStopCaption);
     form_.List1.clear();
@@ -238,7 +239,8 @@ void Harvester::endRun() {
     pagesRequested_ -= batch_->pagesPastEnd();
     outcome_ = HarvestOutcome{.pagesRequested = pagesRequested_,
                               .failures = failuresOf(*batch_),
-                              .listingEnd = batch_->listingEnd()};
+                              .listingEnd = batch_->listingEnd(),
+                              .siteUnreachable = batch_->gaveUpUnreachable()};
     batch_.reset();
     if (observer_.runEnded) {
         observer_.runEnded(pagesRequested_, pagesRequested_ - pagesDelivered_);

@@ -39,6 +39,7 @@ struct HarvestOutcome {
     int pagesRequested = 0;  // pages past the listing's end not counted
     std::vector<PageFailure> failures{};
     std::optional<int> listingEnd{};  // the page the listing ended on, when it showed its end
+    bool siteUnreachable = false;     // the batch gave up: the site could not be reached
     int pagesFetched() const { return pagesRequested - static_cast<int>(failures.size()); }
 };
 

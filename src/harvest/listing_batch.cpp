@@ -29,6 +29,11 @@ FailedPage failedPage(int number, const net::FetchResult& r) {
                       .detail = r.cause.curlMessage};
 }
 
+bool unreachable(net::FailureKind kind) {
+    return kind == net::FailureKind::Refused || kind == net::FailureKind::ConnectTimeout ||
+           kind == net::FailureKind::HostNotResolved;
+}
+
 }  // namespace
 
 bool answersListing(const net::FetchResult& page) {
@@ -65,7 +70,7 @@ std::size_t ListingBatch::inFlight() const {
 }
 
 bool ListingBatch::morePagesBelow(double limit) const {
-    return !listingEnd_ && (!declaredLast_ || nextPage_ <= *declaredLast_) &&
+    return !listingEnd_ && !gaveUp_ && (!declaredLast_ || nextPage_ <= *declaredLast_) &&
            nextPage_ <= kLastPage && static_cast<double>(nextPage_ - 1) < limit;
 }
 
@@ -92,6 +97,7 @@ void ListingBatch::collectAnswers(Clock::time_point now) {
             continue;
         }
         page.transfer.reset();
+        reached_ = reached_ || !result->failed() || !unreachable(result->cause.kind);
         if (busy(*result)) {
             // The server asks for less: one request at a time from here on.
             inFlightCap_ = 1;
@@ -145,6 +151,9 @@ void ListingBatch::deliverInOrder(const Deliver& deliver) {
             failed_.push_back(failedPage(page.number, *page.result));
             // A failed page might have held rows: it never counts towards the end.
             emptyInRow_ = 0;
+            unreachableInRow_ = unreachable(failed_.back().kind) ? unreachableInRow_ + 1 : 0;
+            gaveUp_ = gaveUp_ || (!reached_ && settings_.giveUpAfterUnreachable > 0 &&
+                                  unreachableInRow_ >= settings_.giveUpAfterUnreachable);
             continue;
         }
         const bool last = endsListing(page.number, *page.result);
@@ -197,6 +206,12 @@ void ListingBatch::startRequests(Clock::time_point now, double limit, const Requ
             ++page.attempts;
             ++inFlight;
         }
+    }
+    if (!reached_ && settings_.giveUpAfterUnreachable > 0) {
+        // Until the site has been reached once, a page waiting for its retry keeps its place:
+        // a site that cannot be reached is not sent every page of the run meanwhile.
+        inFlight += static_cast<std::size_t>(std::count_if(
+            pages_.begin(), pages_.end(), [](const Page& p) { return !p.transfer && !p.result; }));
     }
     while (inFlight < cap && morePagesBelow(limit)) {
         Page page;

@@ -51,6 +51,11 @@ struct BatchSettings {
     // The listing also ends at a page the parser no longer fits (see listingUnreadable): the
     // pages after it would not read either.
     bool endAtUnreadablePage = false;
+    // Before any page has answered, this many pages in a row given up because the site could
+    // not be reached (refused, no connection, name not resolved) end the batch: a dead server
+    // or network fails a 1 000-page run in seconds instead of after every page's retries and
+    // time-outs. 0: never (the window asks for every page it is told).
+    int giveUpAfterUnreachable = 0;
     // Wall-clock time, for a Retry-After given as a date; empty: the system clock.
     std::function<std::chrono::system_clock::time_point()> wallClock{};
 };
@@ -107,6 +112,8 @@ public:
     // Pages requested past the listing's end and given up when it showed: they count
     // neither as fetched nor as failed.
     int pagesPastEnd() const { return pagesPastEnd_; }
+    // The batch ended because the site could not be reached (see giveUpAfterUnreachable).
+    bool gaveUpUnreachable() const { return gaveUp_; }
 
 private:
     struct Page {
@@ -139,6 +146,9 @@ private:
     // The first page that arrived declaring itself the last.
     std::optional<int> declaredLast_;
     int pagesPastEnd_ = 0;
+    bool reached_ = false;  // some answer came from the site, or failed other than unreached
+    int unreachableInRow_ = 0;
+    bool gaveUp_ = false;
 };
 
 }  // namespace jilan::harvest

@@ -31,6 +31,7 @@
 #include "export/cell_values.h"
 #include "filter/filter_expr.h"
 #include "filter/score.h"
+#include "harvest/listing_batch.h"
 #include "history/watchlist.h"
 #include "market_sim.h"
 #include "temp_dir.h"
@@ -420,20 +421,36 @@ TEST_F(CliRunsTest, FailedPagesFailTheRunAndNameTheirCauses) {
          5,
          "采集失败：全部 3 页失败（2 页：服务器返回 404；1 页：服务器返回 500）",
          {}},
-        {"the marketplace is down", {}, true, 5, "3 页：无法连接服务器", {}},
+        // A thousand pages asked for: the run gives up after the first pages in flight.
+        {"the marketplace is down",
+         {},
+         true,
+         5,
+         "页：无法连接服务器）\n交易平台无法连接，其余页未再请求",
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
         sim.modifyOptions([&c](sim::Options& o) { o.pageFaults = c.faults; });
         Settings s = settings;
-        s.harvest.retries = 0;
+        // Retries against a dead server: pages waiting for theirs must not let the run ask
+        // for every page meanwhile.
+        s.harvest.retries = c.marketDown ? 2 : 0;
+        s.harvest.stopAtListingEnd = true;  // as --harvest sets it
         // A file of its own: a run that fetched no page leaves an earlier file as it was.
         s.output = dir.file("partial" + std::to_string(&c - cases) + ".txt");
         if (c.marketDown) {
             s.urls.market = downUrl;
         }
-        EXPECT_EQ(harvest("3", s), c.status) << err.str();
+        EXPECT_EQ(harvest(c.marketDown ? "1000" : "3", s), c.status) << err.str();
         EXPECT_NE(err.str().find(c.causes), std::string::npos) << err.str();
+        if (c.marketDown) {
+            const std::size_t at = err.str().find("全部 ");
+            ASSERT_NE(at, std::string::npos) << err.str();
+            EXPECT_LE(std::stoi(err.str().substr(at + std::string("全部 ").size())),
+                      harvest::kMaxParallel)
+                << "pages tried against a dead server";
+        }
         std::vector<std::string> expected;
         for (const int page : c.pagesWritten) {
             const auto names = dayNames(1, page);
